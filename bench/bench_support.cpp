@@ -1,0 +1,1 @@
+// Shared by the benchmarks: nothing yet beyond the benchmark main.

@@ -1,0 +1,63 @@
+/* Orbiscope engine library: the functions a host program calls.
+ *
+ * Every function here is extern "C" with default visibility. Integers are 32-bit; results
+ * are 1 (or a handle) for success and 0 (or -1 where stated) for failure. Nothing throws.
+ */
+#ifndef ORBISCOPE_H
+#define ORBISCOPE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ORB_EXPORT __attribute__((visibility("default")))
+
+/* A picture: a movable block holding a packed bitmap (40-byte header, rows bottom-up,
+ * B,G,R, each row padded to 4 bytes). */
+typedef struct OrbDib* HDIB;
+
+/* The 2984-byte camera record and a view's runtime state; hosts treat them as opaque. */
+typedef struct CameraRecord CameraRecord;
+typedef struct PanoView PanoView;
+
+/* ---- Host interface and configuration ---- */
+ORB_EXPORT void OrbiscopeInit(void);
+ORB_EXPORT int32_t SetCallerID(int32_t callerId);
+ORB_EXPORT int32_t SetCallID(int32_t callerId);
+ORB_EXPORT int32_t GetSettings(int32_t** showTime, int32_t** showLocation, int32_t writeFlag);
+ORB_EXPORT int32_t OrbiscopeSetDVR(int32_t writeFlag, int32_t value);
+ORB_EXPORT int32_t EnableDVRRecording(int32_t flag);
+ORB_EXPORT int32_t EnableMotionBlock(int32_t flag);
+ORB_EXPORT int32_t SetPackFlag(int32_t flag);
+ORB_EXPORT const char* PanoGetSystemDrive(void);
+ORB_EXPORT int32_t SaveCameraConfigure(PanoView* view);
+ORB_EXPORT CameraRecord* CreateConfigure(int32_t imageType, int32_t width, int32_t height, const char* name);
+ORB_EXPORT int32_t BuildPackInfo(void* ownerWindow, const char* outputPath);
+ORB_EXPORT void UsingWinINet(void);
+
+/* ---- Camera stream client ---- */
+ORB_EXPORT char* EncodeBase64(const char* source, char* destination);
+ORB_EXPORT char* DecodeBase64(const char* source, char* destination);
+
+/* ---- JPEG codec ---- */
+ORB_EXPORT HDIB DecodeFromJPEGBuffer(const void* buffer, int32_t byteCount);
+ORB_EXPORT HDIB LoadJpeg(const char* path);
+
+/* ---- Dewarping ---- */
+
+/* ---- Recording, playback and snapshots ---- */
+
+/* ---- Windows and views ---- */
+
+/* ---- Picture analysis ---- */
+ORB_EXPORT extern int32_t gfMotionBlock;
+
+/* ---- Export and publishing ---- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,3 @@
+// Default view presets of a new camera record.
+#pragma once
+#include "config/camera_record.h"

@@ -1,0 +1,61 @@
+#include "host/panoview.h"
+
+#include <mutex>
+#include <unordered_map>
+
+#include "host/library_state.h"
+
+namespace orb {
+
+namespace {
+std::mutex g_registryLock;
+std::unordered_map<uint32_t, PanoView*> g_views;
+uint32_t g_nextId = 1;
+PanoView* g_tiled[kMaxViews] = {};
+}  // namespace
+
+uint32_t RegisterView(PanoView* view) {
+    std::lock_guard lock(g_registryLock);
+    if (view->id && g_views.count(view->id)) return view->id;
+    while (g_nextId == 0 || g_views.count(g_nextId)) ++g_nextId;
+    view->id = g_nextId++;
+    g_views[view->id] = view;
+    return view->id;
+}
+
+void UnregisterView(PanoView* view) {
+    std::lock_guard lock(g_registryLock);
+    if (view->id) g_views.erase(view->id);
+    for (auto& slot : g_tiled)
+        if (slot == view) slot = nullptr;
+    view->id = 0;
+}
+
+PanoView* FindView(uint32_t id) {
+    std::lock_guard lock(g_registryLock);
+    const auto it = g_views.find(id);
+    return it == g_views.end() ? nullptr : it->second;
+}
+
+PanoView* OwnerOf(const CameraRecord* record) {
+    if (!record || record->ownerLink == 0) return nullptr;
+    return FindView(record->ownerLink);
+}
+
+PanoView* ViewAt(int position) {
+    std::lock_guard lock(g_registryLock);
+    return position >= 0 && position < kMaxViews ? g_tiled[position] : nullptr;
+}
+
+void SetViewAt(int position, PanoView* view) {
+    std::lock_guard lock(g_registryLock);
+    if (position >= 0 && position < kMaxViews) g_tiled[position] = view;
+}
+
+void TakeRecord(PanoView* view) {
+    RegisterView(view);
+    view->record.ownerLink = view->id;
+    SetText(view->record.tag, "ORBISCOPE");
+}
+
+}  // namespace orb

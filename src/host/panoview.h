@@ -1,0 +1,29 @@
+// The runtime state of one view window. Each subsystem keeps its own part; the camera
+// record is the view's own copy.
+#pragma once
+#include <cstdint>
+
+#include "config/camera_record.h"
+
+struct PanoView {
+    CameraRecord record;
+    int32_t viewIndex = 0;  // position among the tiled views
+    uint32_t id = 0;        // registry id, stored in the record's owner link
+    int32_t captureStarted = 0;
+};
+
+namespace orb {
+
+// Views are found by id, never by a pointer stored in a record or file.
+uint32_t RegisterView(PanoView* view);
+void UnregisterView(PanoView* view);
+PanoView* FindView(uint32_t id);
+// The view that owns a record (its owner link names a live view holding that record).
+PanoView* OwnerOf(const CameraRecord* record);
+// The view at a tiled position, or null.
+PanoView* ViewAt(int position);
+void SetViewAt(int position, PanoView* view);
+// Marks a record as taken by a view: owner link and tag.
+void TakeRecord(PanoView* view);
+
+}  // namespace orb

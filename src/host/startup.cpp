@@ -1,0 +1,29 @@
+#include "host/startup.h"
+
+#include "config/camera_record.h"
+#include "config/config_file.h"
+#include "config/settings.h"
+#include "host/library_state.h"
+#include "host/texts.h"
+#include "orbiscope.h"
+
+namespace orb {
+
+void Initialise() {
+    g_lib.systemDriveRoot = SystemDriveText();
+    BuildDefaultRecord();
+    LoadLanguageResource();
+    if (!LanguageLoaded()) return;
+    ReadStartupOptions();
+}
+
+void OnProcessAttach() {
+    ReadUserFile();
+    Initialise();
+}
+
+void OnProcessDetach() { UnloadLanguage(); }
+
+}  // namespace orb
+
+extern "C" void OrbiscopeInit(void) { orb::Initialise(); }

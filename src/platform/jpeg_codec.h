@@ -1,0 +1,41 @@
+// The codec layer between JPEG bytes and 24-bit pictures. One process-wide lock keeps
+// every operation that enters the JPEG library apart.
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "orbiscope.h"
+
+namespace orb {
+
+// Pictures smaller or larger than these are refused.
+constexpr int kJpegMinSideMemory = 100;
+constexpr int kJpegMinSideFile = 50;
+constexpr int kJpegMaxSide = 16384;
+
+// Decodes a JPEG held in memory into a new 24-bit picture, or 0. Waits at most 50 ms for
+// the codec lock; a frame that cannot get it in time fails (the caller takes the next).
+HDIB JpegDecodeBuffer(const uint8_t* data, size_t size);
+// 1 if the parameters of the JPEG in the buffer can be read.
+int JpegProbe(const uint8_t* data, size_t size);
+// Decodes a JPEG file (side bound 50, not 100); remembers the path as the last snapshot.
+HDIB JpegLoadFile(const char* path);
+// Writes a 24-bit picture as a JFIF file, quality 75, 2x2 chroma subsampling.
+int JpegEncodeFile(HDIB picture, const char* path);
+// The same into memory, at a chosen quality.
+bool JpegEncodeMemory(HDIB picture, int quality, std::vector<uint8_t>& out);
+
+// Width and height from the header only (no lock needed: no state is shared).
+bool JpegReadSize(const uint8_t* data, size_t size, int* width, int* height);
+
+// The path of the last snapshot file read or written.
+std::string LastSnapshotPath();
+void SetLastSnapshotPath(const std::string& path);
+
+// Number of operations that entered the library (for tests of the lock).
+int64_t JpegOperationCount();
+
+}  // namespace orb

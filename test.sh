@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test twice: a release build and an
+# address + undefined-behaviour sanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/deps.sh
+jobs=$(nproc)
+
+build() {  # name, cmake options...
+  local name=$1; shift
+  cmake -S . -B "build/$name" "$@" >"build-$name.log" 2>&1 || { cat "build-$name.log"; exit 1; }
+  cmake --build "build/$name" -j"$jobs" >>"build-$name.log" 2>&1 || { grep -E 'error|Error' -A3 "build-$name.log" | head -60; exit 1; }
+}
+
+mkdir -p build
+build release -DCMAKE_BUILD_TYPE=Release
+echo "== release tests"
+ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 600
+
+build asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBISCOPE_SANITIZE=ON -DORBISCOPE_BENCH=OFF
+echo "== sanitizer tests"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900
