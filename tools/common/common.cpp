@@ -1,0 +1,1 @@
+// Code shared by the tools, the tests and the benchmarks lives in this folder.
