@@ -86,7 +86,7 @@ HDIB DecodeLocked(const DecodeRequest& req, int* outW, int* outH, bool* headerOk
     if (outW) *outW = w;
     if (outH) *outH = h;
     if (headerOk) *headerOk = true;
-    if (req.headerOnly || w < req.minSide || h < req.minSide || w > kJpegMaxSide || h > kJpegMaxSide ||
+    if (req.headerOnly || !JpegSideAccepted(w, h, req.minSide) ||
         (cinfo.num_components != 3 && cinfo.num_components != 1) || cinfo.jpeg_color_space == JCS_CMYK ||
         cinfo.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&cinfo);

@@ -16,6 +16,11 @@ constexpr int kJpegMinSideMemory = 100;
 constexpr int kJpegMinSideFile = 50;
 constexpr int kJpegMaxSide = 16384;
 
+// The size test of the decoders: each side within minSide..16384.
+inline bool JpegSideAccepted(int width, int height, int minSide) {
+    return width >= minSide && height >= minSide && width <= kJpegMaxSide && height <= kJpegMaxSide;
+}
+
 // Decodes a JPEG held in memory into a new 24-bit picture, or 0. Waits at most 50 ms for
 // the codec lock; a frame that cannot get it in time fails (the caller takes the next).
 HDIB JpegDecodeBuffer(const uint8_t* data, size_t size);

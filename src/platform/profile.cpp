@@ -139,8 +139,7 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
     const auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
     WriteLock lock(path);
-    bool exists = false;
-    std::vector<std::string> lines = ReadLines(path, &exists);
+    std::vector<std::string> lines = ReadLines(path, nullptr);
 
     // Locate the section and, inside it, the key.
     long sectionLine = -1, sectionEnd = -1, keyLine = -1;
@@ -165,7 +164,10 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
     } else {
         const std::string entry = std::string(key) + "=" + value;
         if (keyLine >= 0) {
-            lines[keyLine] = entry;
+            // Keep the key as it is spelt in the file.
+            std::string existing;
+            KeyValue(lines[keyLine], &existing, nullptr);
+            lines[keyLine] = existing + "=" + value;
         } else if (sectionLine >= 0) {
             // After the section's last non-blank line.
             long at = sectionEnd;
@@ -192,7 +194,6 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
         std::remove(tmp.c_str());
         return false;
     }
-    (void)exists;
     return true;
 }
 
