@@ -64,10 +64,12 @@ TEST(JpegCodec, DecodesPicturesOfAnotherEncoderInEveryLayout) {
         HDIB pic = Decode(Data(std::string(name) + ".jpg"));
         ASSERT_NE(pic, nullptr);
         const Ppm ref = LoadPpm(std::string(name) + ".ppm");
-        DibLock lock(pic);
-        EXPECT_EQ(lock.width(), 160);
-        EXPECT_EQ(lock.height(), 120);
-        EXPECT_EQ(lock.bitCount(), 24);
+        {
+            DibLock lock(pic);
+            EXPECT_EQ(lock.width(), 160);
+            EXPECT_EQ(lock.height(), 120);
+            EXPECT_EQ(lock.bitCount(), 24);
+        }
         // Chroma upsampling of 4:2:0 differs between decoders at sharp colour edges.
         EXPECT_LT(MeanDifference(pic, ref), std::string(name) == "base420" ? 6.0 : 2.0);
         DestroyDIB(pic);
@@ -77,14 +79,16 @@ TEST(JpegCodec, DecodesPicturesOfAnotherEncoderInEveryLayout) {
 TEST(JpegCodec, RowsStartOnFourByteBoundariesForOddWidths) {
     HDIB pic = Decode(Data("w101.jpg"));
     ASSERT_NE(pic, nullptr);
-    DibLock lock(pic);
-    EXPECT_EQ(lock.width(), 101);
-    EXPECT_EQ(lock.rowBytes(), 304);  // 303 padded to 4
-    EXPECT_EQ(GlobalSize(pic), 40u + 304u * 100u);
-    // The test pattern is striped vertically at the top: no shear means the top-left pixel
-    // of every one of the first rows matches the first row's.
-    const uint8_t* r0 = lock.rowFromTop(0);
-    for (int y = 1; y < 5; ++y) EXPECT_NEAR(lock.rowFromTop(y)[0], r0[0], 8) << y;
+    {
+        DibLock lock(pic);
+        EXPECT_EQ(lock.width(), 101);
+        EXPECT_EQ(lock.rowBytes(), 304);  // 303 padded to 4
+        EXPECT_EQ(GlobalSize(pic), 40u + 304u * 100u);
+        // The test pattern is striped vertically at the top: no shear means the top-left
+        // pixel of every one of the first rows matches the first row's.
+        const uint8_t* r0 = lock.rowFromTop(0);
+        for (int y = 1; y < 5; ++y) EXPECT_NEAR(lock.rowFromTop(y)[0], r0[0], 8) << y;
+    }
     DestroyDIB(pic);
 }
 
