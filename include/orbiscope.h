@@ -36,6 +36,9 @@ ORB_EXPORT int32_t SaveCameraConfigure(PanoView* view);
 ORB_EXPORT CameraRecord* CreateConfigure(int32_t imageType, int32_t width, int32_t height, const char* name);
 ORB_EXPORT int32_t BuildPackInfo(void* ownerWindow, const char* outputPath);
 ORB_EXPORT void UsingWinINet(void);
+/* Camera report: 0 once the report file is deleted again, else the message box result. */
+ORB_EXPORT int32_t BrowseConfigureInfo(void* ownerWindow, const CameraRecord* record);
+ORB_EXPORT void LogIntoNAS(void);
 
 /* ---- Camera stream client ---- */
 ORB_EXPORT char* EncodeBase64(const char* source, char* destination);
@@ -55,6 +58,10 @@ ORB_EXPORT HDIB LoadJpeg(const char* path);
 ORB_EXPORT extern int32_t gfMotionBlock;
 
 /* ---- Export and publishing ---- */
+/* Both open dialogs of the window layer; without it they give their failure value
+ * (null and -1). */
+ORB_EXPORT void* CreatePackDlg(void* ownerWindow, int32_t reserved);
+ORB_EXPORT int32_t GenerateWebPage(void* ownerWindow);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,303 @@
+#include "export/pack_builder.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "export/export_files.h"
+#include "host/texts.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/spawn.h"
+#include "orbiscope.h"
+
+namespace orb {
+
+PackList g_packList;
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr const char* kLanguageFileName = "Halo360Web_003906.r";
+constexpr const char* kIconName = "360.ico";
+// Width of the size field in the stub, patched once the package is complete.
+constexpr size_t kSizeDigits = 16;
+constexpr const char* kSizeField = "expected=";
+
+bool SameNameCaseBlind(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Position of the extension's dot in the last component, or npos.
+size_t ExtensionDot(const std::string& path) {
+    const size_t start = path.find_last_of("/\\");
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (start != std::string::npos && dot < start)) return std::string::npos;
+    return dot;
+}
+
+std::string Resolve(const std::string& path) { return !path.empty() && path[0] == '/' ? path : LibraryFile(path); }
+
+// The player's file: a path as given, else the library's folder, else $PATH.
+std::string PlayerSource(const std::string& player) {
+    if (player.find('/') != std::string::npos) return player;
+    const std::string inLibrary = LibraryFile(player);
+    if (FileExists(inLibrary)) return inLibrary;
+    const std::string found = FindProgram(player);
+    return found.empty() ? player : found;
+}
+
+std::string ShellQuote(const std::string& s) {
+    std::string out = "'";
+    for (const char c : s) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    return out + "'";
+}
+
+// A text as comment lines of the stub.
+std::string Commented(const std::string& text) {
+    std::string out = "# ";
+    for (const char c : text) {
+        if (c == '\n') out += "\n# ";
+        else if (c != '\r') out += c;
+    }
+    return out + "\n";
+}
+
+void Report(const PackOptions& o, int percent, const std::string& step) {
+    if (o.progress) o.progress(percent, step);
+}
+
+bool KeptByCleanup(const std::string& path) {
+    const size_t dot = ExtensionDot(path);
+    if (dot == std::string::npos) return false;
+    const std::string ext = Lower(path.substr(dot));
+    return ext == ".set" || ext == ".dll" || ext == ".ico" || ext == ".r" || ext == ".so";
+}
+
+// The marker file names the recording or snapshot inside the package.
+int AddMarker(PackList& list, const std::string& marker, const std::string& fileName) {
+    const std::string path = LibraryFile(marker);
+    FilePtr f(std::fopen(path.c_str(), "wb+"));
+    if (!f) {
+        ++list.copyErrors;
+        return 0;
+    }
+    list.entries.push_back({marker, true});
+    return std::fwrite(fileName.data(), 1, fileName.size(), f.get()) == fileName.size() ? 1 : 0;
+}
+
+struct PackKind {
+    const char* marker;
+    const char* step;
+};
+
+int BuildPack(void* owner, const std::string& mediaPath, const std::string& outputPath, const PackOptions& o,
+              const PackKind& kind) {
+    if (outputPath.empty()) return 0;  // the save dialog was cancelled
+    const std::string output = outputPath.substr(0, pack::kOutputMax);
+    std::remove(output.c_str());
+
+    PackList& list = g_packList;
+    list = PackList{};
+    list.names = DerivePackNames(output);
+    Report(o, 0, "Preparing the package " + list.names.program);
+    std::remove(LibraryFile("_" + list.names.baseName + ".exe").c_str());
+
+    const std::string player = PlayerSource(o.player);
+    const std::string playerName = LastComponent(player);
+    list.entries.push_back({player, false});
+    list.entries.push_back({kLanguageFileName, false});
+    list.entries.push_back({kIconName, false});
+    const std::string mediaName = LastComponent(mediaPath);
+    Report(o, 10, std::string(kind.step) + " " + mediaName);
+    AddPackEntry(list, mediaPath, mediaName);
+    AddMarker(list, kind.marker, mediaName);
+
+    // The zip tool's command, in our own words: quoted paths, one blank after each.
+    std::string command;
+    command.reserve(4000);
+    command = o.zipProgram + " -9 -q -v -j \"" + list.names.archive + "\" ";
+    for (const PackEntry& e : list.entries) {
+        if (e.path.empty()) continue;
+        if (command.capacity() - command.size() < 300) command.reserve(command.capacity() + 256);
+        const std::string resolved = Resolve(e.path);
+        if (FileExists(resolved)) command += "\"" + resolved + "\" ";
+    }
+    Report(o, 30, "Compressing " + std::to_string(list.entries.size()) + " files");
+    std::remove(list.names.archive.c_str());  // zip would add to a stale archive
+    RunCommandLine(command, true, o.toolTimeoutMs);
+
+    bool ok = FileExists(list.names.archive);
+    if (ok) {
+        Report(o, 70, "Building the program " + list.names.program);
+        SelfExtractor sfx;
+        sfx.zipPath = list.names.archive;
+        sfx.programPath = list.names.program;
+        sfx.player = playerName;
+        sfx.marker = kind.marker;
+        sfx.title = FillText(Text(2050), {"Orbiscope "});
+        sfx.intro = FillText(Text(2052), {"Orbiscope ", "Orbiscope ", pack::kWebAddress, pack::kMailAddress});
+        sfx.website = pack::kWebAddress;
+        ok = WriteSelfExtractor(sfx, o);
+    }
+    list.entries.push_back({list.names.archive, true});
+
+    Report(o, 90, "Cleaning up");
+    for (const PackEntry& e : list.entries) {
+        if (!e.removeAfter || KeptByCleanup(e.path)) continue;
+        const std::string resolved = Resolve(e.path);
+        if (FileExists(resolved)) std::remove(resolved.c_str());
+    }
+    Report(o, 100, ok ? "Package ready: " + list.names.program : "The package could not be built");
+    if (ok)
+        MessageBox(owner, Text(2054), "OK", kMbOk);
+    else
+        MessageBox(owner, Text(2055), "", kMbOk | kMbIconError);
+    return ok ? 1 : 0;
+}
+
+}  // namespace
+
+PackNames DerivePackNames(const std::string& outputPath) {
+    PackNames n;
+    const size_t dot = ExtensionDot(outputPath);
+    const std::string stem = dot == std::string::npos ? outputPath : outputPath.substr(0, dot);
+    n.archive = stem + ".zip";
+    n.program = stem + ".exe";
+    n.baseName = LastComponent(stem);
+    return n;
+}
+
+int AddPackEntry(PackList& list, const std::string& source, const std::string& target) {
+    if (SameNameCaseBlind(source, target)) {
+        list.entries.push_back({target, false});
+        return 1;
+    }
+    const std::string targetPath = Resolve(target);
+    // The source may already be the target itself, named by its full path.
+    if (FileExists(targetPath)) {
+        list.entries.push_back({target, false});
+        return 1;
+    }
+    FilePtr out(std::fopen(targetPath.c_str(), "wb+"));
+    if (!out) {
+        ++list.copyErrors;
+        return 0;
+    }
+    list.entries.push_back({target, true});
+    const bool copied = CopyInto(Resolve(source), out.get());
+    const bool closed = std::fclose(out.release()) == 0;
+    if (copied && closed) return 1;
+    ++list.copyErrors;
+    return 0;
+}
+
+int BuildRecordingPack(void* owner, const std::string& recordingPath, const std::string& outputPath,
+                       const PackOptions& options) {
+    return BuildPack(owner, recordingPath, outputPath, options, {pack::kRecordingMarker, "Adding the recording"});
+}
+
+int BuildSnapshotPack(void* owner, const std::string& snapshotPath, const std::string& outputPath,
+                      const PackOptions& options) {
+    return BuildPack(owner, snapshotPath, outputPath, options, {pack::kSnapshotMarker, "Adding the snapshot"});
+}
+
+std::string SelfExtractorStub(const SelfExtractor& sfx) {
+    std::string s = "#!/bin/sh\n";
+    s += Commented(sfx.title);
+    s += Commented(sfx.intro);
+    s += "# " + sfx.website + "\n";
+    s += "# A shell stub followed by a zip archive: it unpacks the archive into a new temporary\n"
+         "# folder and starts the player there on the packed file.\n";
+    s += std::string(kSizeField) + std::string(kSizeDigits, '0') + "\n";
+    s += "player=" + ShellQuote(sfx.player) + "\n";
+    s += "marker=" + ShellQuote(sfx.marker) + "\n";
+    s += "prefix=" + ShellQuote(sfx.folderPrefix) + "\n";
+    s += R"SH(expected=$(echo "$expected" | sed 's/^0*//')
+self=$0
+case $self in */*) ;; *) self=$(command -v -- "$self") ;; esac
+actual=$(wc -c < "$self" 2>/dev/null | tr -d ' ')
+if [ -z "$actual" ] || [ "$actual" != "$expected" ]; then
+  echo "$0: the package is truncated or damaged (${actual:-0} of ${expected:-0} bytes); nothing was unpacked." >&2
+  exit 3
+fi
+if ! command -v unzip >/dev/null 2>&1; then
+  echo "$0: unpacking needs the program unzip, which is not installed." >&2
+  exit 4
+fi
+dir=$(mktemp -d "${TMPDIR:-/tmp}/$prefix.XXXXXX") || {
+  echo "$0: no temporary folder could be created." >&2
+  exit 5
+}
+trap 'rm -rf "$dir"' EXIT
+trap 'exit 130' HUP INT TERM
+if ! unzip -qq -o "$self" -d "$dir" >/dev/null 2>&1; then
+  echo "$0: the package is damaged: its archive cannot be unpacked." >&2
+  exit 3
+fi
+name=$(cat "$dir/$marker" 2>/dev/null)
+if [ -z "$name" ] || [ ! -f "$dir/$name" ]; then
+  echo "$0: the package holds no file to play." >&2
+  exit 6
+fi
+[ -x "$dir/$player" ] || chmod +x "$dir/$player" 2>/dev/null
+ORBISCOPE_HOME=$dir "$dir/$player" "$dir/$name" "$@"
+status=$?
+if [ "$status" -eq 126 ] || [ "$status" -eq 127 ]; then
+  echo "$0: the player $player could not be started." >&2
+fi
+exit $status
+)SH";
+    return s;
+}
+
+bool WriteSelfExtractor(const SelfExtractor& sfx, const PackOptions& options) {
+    const std::string stub = SelfExtractorStub(sfx);
+    {
+        FilePtr out(std::fopen(sfx.programPath.c_str(), "wb+"));
+        if (!out) return false;
+        if (std::fwrite(stub.data(), 1, stub.size(), out.get()) != stub.size()) return false;
+        if (!CopyInto(sfx.zipPath, out.get())) return false;
+        if (std::fclose(out.release()) != 0) return false;
+    }
+    // The archive now starts after the stub: let zip shift its offsets.
+    const SpawnResult fix =
+        RunProgram({options.zipProgram, "-q", "-A", sfx.programPath}, true, options.toolTimeoutMs);
+    if (!fix.succeeded()) return false;
+    const long long size = FileSizeOf(sfx.programPath);
+    if (size <= 0) return false;
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%0*lld", static_cast<int>(kSizeDigits), size);
+    const size_t at = stub.find(kSizeField) + std::strlen(kSizeField);
+    {
+        FilePtr f(std::fopen(sfx.programPath.c_str(), "rb+"));
+        if (!f || std::fseek(f.get(), static_cast<long>(at), SEEK_SET) != 0) return false;
+        if (std::fwrite(digits, 1, kSizeDigits, f.get()) != kSizeDigits) return false;
+        if (std::fclose(f.release()) != 0) return false;
+    }
+    return ::chmod(sfx.programPath.c_str(), 0755) == 0;
+}
+
+}  // namespace orb
+
+extern "C" void* CreatePackDlg(void* ownerWindow, int32_t reserved) {
+    // The modeless camera export dialog belongs to the window layer; without it there is
+    // no dialog window to give.
+    return nullptr;
+}
