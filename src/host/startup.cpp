@@ -2,6 +2,7 @@
 
 #include "config/camera_record.h"
 #include "config/config_file.h"
+#include "config/nas_settings.h"
 #include "config/settings.h"
 #include "host/library_state.h"
 #include "host/texts.h"
@@ -15,6 +16,7 @@ void Initialise() {
     LoadLanguageResource();
     if (!LanguageLoaded()) return;
     ReadStartupOptions();
+    ReadNasSettings();
 }
 
 void OnProcessAttach() {
