@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "config/config_file.h"
 #include "export/export_files.h"
 #include "host/texts.h"
 #include "platform/msgbox.h"
@@ -216,6 +217,26 @@ int BuildRecordingPack(void* owner, const std::string& recordingPath, const std:
 int BuildSnapshotPack(void* owner, const std::string& snapshotPath, const std::string& outputPath,
                       const PackOptions& options) {
     return BuildPack(owner, snapshotPath, outputPath, options, {pack::kSnapshotMarker, "Adding the snapshot"});
+}
+
+ExportCameraDialog OpenExportCameraDialog(void* owner) {
+    std::vector<ListedCamera> cameras;
+    ListCameras(cameras, owner);
+    ExportCameraDialog d;
+    for (const ListedCamera& c : cameras) d.locations.push_back(c.location);
+    d.chosen.assign(d.locations.size(), false);
+    return d;
+}
+
+void ExportCameraToggle(ExportCameraDialog& d, int entry) {
+    if (entry >= 0 && entry < static_cast<int>(d.chosen.size())) d.chosen[entry] = !d.chosen[entry];
+}
+
+int ExportCameraBuild(void* owner, const ExportCameraDialog& d, const std::string& outputPath) {
+    g_exportSelection.clear();
+    for (size_t i = 0; i < d.chosen.size(); ++i)
+        if (d.chosen[i]) g_exportSelection.push_back(static_cast<int>(i));
+    return BuildPackInfo(owner, outputPath.c_str());
 }
 
 std::string SelfExtractorStub(const SelfExtractor& sfx) {

@@ -66,6 +66,18 @@ int BuildRecordingPack(void* owner, const std::string& recordingPath, const std:
 int BuildSnapshotPack(void* owner, const std::string& snapshotPath, const std::string& outputPath,
                       const PackOptions& options = {});
 
+// The camera export dialog ("ExportCamera", modeless): every slot of Config.ure listed,
+// several chosen; its build writes the chosen slots, in list order, to a file of the
+// same format (BuildPackInfo).
+struct ExportCameraDialog {
+    std::vector<std::string> locations;  // one entry per listed slot
+    std::vector<bool> chosen;
+};
+ExportCameraDialog OpenExportCameraDialog(void* owner);
+void ExportCameraToggle(ExportCameraDialog& d, int entry);
+// Hands the chosen entries to BuildPackInfo's copy and runs it: 1, 0 (none chosen) or -1.
+int ExportCameraBuild(void* owner, const ExportCameraDialog& d, const std::string& outputPath);
+
 // What the stub of a package is told.
 struct SelfExtractor {
     std::string zipPath;

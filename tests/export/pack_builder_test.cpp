@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
+#include "config/camera_record.h"
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
@@ -245,6 +247,36 @@ TEST(PackStub, QuotesNamesAndCarriesTexts) {
     EXPECT_NE(stub.find("player='it'\\''s player'\n"), std::string::npos);
     EXPECT_NE(stub.find("expected=0000000000000000\n"), std::string::npos);
     EXPECT_EQ(FillText("%s-%s %% %d %s", {"a", "b"}), "a-b % %d ");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ExportCamera, ChosenSlotsCopiedInListOrder) {
+    orbtest::TempHome home;
+    orb::TakeMessages();
+    std::vector<uint8_t> config;
+    for (uint8_t i = 0; i < 3; ++i) {
+        std::vector<uint8_t> slot(orb::kSlotSize, static_cast<uint8_t>(0x40 + i));
+        std::memset(slot.data() + 720, 0, 440);
+        slot[720] = static_cast<uint8_t>('A' + i);
+        config.insert(config.end(), slot.begin(), slot.end());
+    }
+    orbtest::WriteFile(home.path("Config.ure"), config);
+    orb::ExportCameraDialog d = orb::OpenExportCameraDialog(nullptr);
+    ASSERT_EQ(d.locations, (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(orb::ExportCameraBuild(nullptr, d, home.path("none.ure")), 0);  // nothing chosen
+    orb::ExportCameraToggle(d, 2);
+    orb::ExportCameraToggle(d, 0);
+    orb::ExportCameraToggle(d, 1);
+    orb::ExportCameraToggle(d, 1);
+    orb::ExportCameraToggle(d, 9);
+    EXPECT_EQ(orb::ExportCameraBuild(nullptr, d, home.path("two.ure")), 1);
+    std::vector<uint8_t> expected(config.begin(), config.begin() + orb::kSlotSize);
+    expected.insert(expected.end(), config.begin() + 2 * orb::kSlotSize, config.end());
+    EXPECT_EQ(orbtest::ReadFile(home.path("two.ure")), expected);
+    orb::TakeMessages();
 }
 
 }  // namespace
