@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -134,15 +135,32 @@ int BuildPack(void* owner, const std::string& mediaPath, const std::string& outp
     std::string command;
     command.reserve(4000);
     command = o.zipProgram + " -9 -q -v -j \"" + list.names.archive + "\" ";
+    long long inputBytes = 0;
     for (const PackEntry& e : list.entries) {
         if (e.path.empty()) continue;
         if (command.capacity() - command.size() < 300) command.reserve(command.capacity() + 256);
         const std::string resolved = Resolve(e.path);
-        if (FileExists(resolved)) command += "\"" + resolved + "\" ";
+        if (!FileExists(resolved)) continue;
+        command += "\"" + resolved + "\" ";
+        inputBytes += FileSizeOf(resolved);
     }
     Report(o, 30, "Compressing " + std::to_string(list.entries.size()) + " files");
     std::remove(list.names.archive.c_str());  // zip would add to a stale archive
-    RunCommandLine(command, true, o.toolTimeoutMs);
+    // zip says nothing while it works: the progress is an estimate from the elapsed time at
+    // about 20 MB a second, held below the next step's mark.
+    int shown = 30;
+    const auto started = std::chrono::steady_clock::now();
+    const auto tick = [&] {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double done = inputBytes > 0 ? seconds * 20e6 / static_cast<double>(inputBytes) : 1.0;
+        const int percent = 30 + static_cast<int>(39 * (done < 1.0 ? done : 1.0));
+        if (percent > shown) {
+            shown = percent;
+            Report(o, percent, "Compressing");
+        }
+    };
+    RunCommandLine(command, true, o.toolTimeoutMs, o.progress ? std::function<void()>(tick) : std::function<void()>());
 
     bool ok = FileExists(list.names.archive);
     if (ok) {

@@ -35,7 +35,7 @@ SpawnResult FromWaitStatus(int status) {
 }
 
 // Polls for the child's end; true and its status when it ended within the time.
-bool WaitFor(pid_t pid, int timeoutMs, int& status) {
+bool WaitFor(pid_t pid, int timeoutMs, int& status, const std::function<void()>& onTick = {}) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     auto pause = std::chrono::milliseconds(1);
@@ -47,6 +47,7 @@ bool WaitFor(pid_t pid, int timeoutMs, int& status) {
             return true;  // already reaped elsewhere: nothing left to wait for
         }
         if (Clock::now() >= deadline) return false;
+        if (onTick) onTick();
         std::this_thread::sleep_for(pause);
         if (pause < std::chrono::milliseconds(20)) pause *= 2;
     }
@@ -83,8 +84,10 @@ std::string FindProgram(const std::string& name) {
     while (true) {
         const size_t cut = dirs.find(':');
         std::string dir(dirs.substr(0, cut));
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + name;
+        if (dir.empty()) dir.push_back('.');
+        std::string candidate = std::move(dir);
+        candidate += '/';
+        candidate += name;
         if (IsExecutableFile(candidate)) return candidate;
         if (cut == std::string_view::npos) break;
         dirs.remove_prefix(cut + 1);
@@ -92,7 +95,8 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
-SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int timeoutMs) {
+SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int timeoutMs,
+                       const std::function<void()>& onTick) {
     SpawnResult result;
     if (argv.empty() || argv[0].empty()) return result;
     std::vector<char*> args;
@@ -133,7 +137,7 @@ SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int ti
         return result;
     }
     int status = 0;
-    if (WaitFor(pid, timeoutMs, status)) {
+    if (WaitFor(pid, timeoutMs, status, onTick)) {
         result = FromWaitStatus(status);
         // posix_spawnp reports a missing program through the child's exit code 127.
         if (result.status == SpawnStatus::kExited && result.exitCode == 127 && FindProgram(argv[0]).empty())
@@ -150,8 +154,9 @@ SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int ti
     return result;
 }
 
-SpawnResult RunCommandLine(std::string_view line, bool hidden, int timeoutMs) {
-    return RunProgram(SplitCommandLine(line), hidden, timeoutMs);
+SpawnResult RunCommandLine(std::string_view line, bool hidden, int timeoutMs,
+                           const std::function<void()>& onTick) {
+    return RunProgram(SplitCommandLine(line), hidden, timeoutMs, onTick);
 }
 
 std::vector<std::string> TextViewerCommand(const std::string& path) {

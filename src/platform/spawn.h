@@ -2,6 +2,7 @@
 // own rule (blanks separate, double quotes group, nothing else is special) and started with
 // posix_spawnp. "Hidden" sends the program's output to /dev/null.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,9 +34,12 @@ constexpr int kLongWaitMs = 10 * 60 * 1000;
 // Starts argv[0] with the arguments and waits up to timeoutMs for its end. A program still
 // running after the time-out is stopped (terminated, then killed) and kTimedOut given. With
 // kNoWait the result is kExited with code 0 once the program has started.
-SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int timeoutMs);
+// onTick (optional) is called now and then while waiting, for progress displays.
+SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int timeoutMs,
+                       const std::function<void()>& onTick = {});
 // The same for a command line split by SplitCommandLine.
-SpawnResult RunCommandLine(std::string_view line, bool hidden, int timeoutMs);
+SpawnResult RunCommandLine(std::string_view line, bool hidden, int timeoutMs,
+                           const std::function<void()>& onTick = {});
 
 // The user's text viewer for a file: $VISUAL, else $EDITOR (each may carry arguments),
 // else xdg-open. Empty when none is present.

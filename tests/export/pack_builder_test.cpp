@@ -273,8 +273,8 @@ TEST(ExportCamera, ChosenSlotsCopiedInListOrder) {
     orb::ExportCameraToggle(d, 1);
     orb::ExportCameraToggle(d, 9);
     EXPECT_EQ(orb::ExportCameraBuild(nullptr, d, home.path("two.ure")), 1);
-    std::vector<uint8_t> expected(config.begin(), config.begin() + orb::kSlotSize);
-    expected.insert(expected.end(), config.begin() + 2 * orb::kSlotSize, config.end());
+    std::vector<uint8_t> expected = config;
+    expected.erase(expected.begin() + orb::kSlotSize, expected.begin() + 2 * orb::kSlotSize);
     EXPECT_EQ(orbtest::ReadFile(home.path("two.ure")), expected);
     orb::TakeMessages();
 }
