@@ -8,3 +8,5 @@
 1009=Orbiscope
 2301=The camera configuration file (Config.ure) cannot be opened.
 2327=No camera is selected. Choose at least one camera.
+2616=The event library cannot be loaded.
+2617=The event function is not found in the library.
