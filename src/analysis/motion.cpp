@@ -1,6 +1,7 @@
 #include "analysis/motion.h"
 
 #include <dlfcn.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -151,6 +152,71 @@ void ReleaseMotionState(MotionState& m) {
     m.state.store(kMotionNone);
 }
 
+namespace {
+
+// Sums of Y over 8-pixel blocks of one row, scalar.
+inline void SumBlocksScalar(const uint8_t* p, int fromCol, int fullCols, int lastCols, uint32_t* sums) {
+    p += static_cast<size_t>(fromCol) * 24;
+    for (int c = fromCol; c < fullCols; ++c) {
+        uint32_t s = 0;
+        for (int k = 0; k < 8; ++k, p += 3) s += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
+        sums[c] += s;
+    }
+    if (lastCols) {
+        uint32_t s = 0;
+        for (int k = 0; k < lastCols; ++k, p += 3) s += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
+        sums[fullCols] += s;
+    }
+}
+
+// Shuffle masks that gather one colour channel of 16 pixels out of three 16-byte loads.
+struct ChannelMasks {
+    alignas(16) uint8_t m[3][3][16];  // [channel][load][byte]
+    ChannelMasks() {
+        for (int k = 0; k < 3; ++k)
+            for (int r = 0; r < 3; ++r)
+                for (int i = 0; i < 16; ++i) {
+                    const int at = 3 * i + k - 16 * r;
+                    m[k][r][i] = at >= 0 && at < 16 ? static_cast<uint8_t>(at) : 0x80;
+                }
+    }
+};
+const ChannelMasks kMasks;
+
+// 16 pixels (two blocks) at a time: Y per pixel fits a byte, so one sum of absolute
+// differences against zero adds each block's eight values.
+__attribute__((target("ssse3"))) int SumBlocksSsse3(const uint8_t* p, int fullCols, uint32_t* sums) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i mk[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int r = 0; r < 3; ++r) mk[k][r] = _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks.m[k][r]));
+    int c = 0;
+    for (; c + 2 <= fullCols; c += 2, p += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+        __m128i ch[3];
+        for (int k = 0; k < 3; ++k)
+            ch[k] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, mk[k][0]), _mm_shuffle_epi8(b, mk[k][1])),
+                                 _mm_shuffle_epi8(d, mk[k][2]));
+        auto luma = [&](auto unpack) {
+            const __m128i bl = unpack(ch[0], zero), gr = unpack(ch[1], zero), rd = unpack(ch[2], zero);
+            const __m128i g5 = _mm_add_epi16(_mm_slli_epi16(gr, 2), gr);
+            return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(bl, g5), _mm_slli_epi16(rd, 1)), 3);
+        };
+        const __m128i lo = luma([](__m128i x, __m128i z) { return _mm_unpacklo_epi8(x, z); });
+        const __m128i hi = luma([](__m128i x, __m128i z) { return _mm_unpackhi_epi8(x, z); });
+        const __m128i sad = _mm_sad_epu8(_mm_packus_epi16(lo, hi), zero);
+        sums[c] += static_cast<uint32_t>(_mm_cvtsi128_si32(sad));
+        sums[c + 1] += static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(sad, 8)));
+    }
+    return c;
+}
+
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+
+}  // namespace
+
 void ComputeBlockMeans(const uint8_t* bits, int width, int height, int stride, uint8_t* map, uint32_t* sums) {
     const int bw = BlockCount(width);
     const int bh = BlockCount(height);
@@ -163,16 +229,8 @@ void ComputeBlockMeans(const uint8_t* bits, int width, int height, int stride, u
         std::fill(sums, sums + bw, 0u);
         for (int y = y0; y < y0 + rows; ++y) {
             const uint8_t* p = bits + static_cast<size_t>(y) * stride;
-            for (int c = 0; c < fullCols; ++c) {
-                uint32_t s = 0;
-                for (int k = 0; k < 8; ++k, p += 3) s += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
-                sums[c] += s;
-            }
-            if (lastCols) {
-                uint32_t s = 0;
-                for (int k = 0; k < lastCols; ++k, p += 3) s += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
-                sums[fullCols] += s;
-            }
+            const int done = kHaveSsse3 ? SumBlocksSsse3(p, fullCols, sums) : 0;
+            SumBlocksScalar(p, done, fullCols, lastCols, sums);
         }
         uint8_t* out = map + static_cast<size_t>(band) * bw;
         const uint32_t full = static_cast<uint32_t>(rows) * 8u;

@@ -71,6 +71,35 @@ TEST(MotionDetector, BlockMeansUseTheGridAndPartialBlocks) {
     EXPECT_EQ(orb::BlockCount(97), 13);
 }
 
+TEST(MotionDetector, BlockMeansOfNoiseMatchPixelByPixelSums) {
+    // Random colours, a width with a partial block and an odd number of full blocks.
+    const int w = 203, h = 37;
+    Picture p(w, h, 0);
+    uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            p.Set(x, y, static_cast<uint8_t>(seed >> 8), static_cast<uint8_t>(seed >> 16), static_cast<uint8_t>(seed >> 24));
+        }
+    const int bw = orb::BlockCount(w), bh = orb::BlockCount(h);
+    std::vector<uint8_t> map(static_cast<size_t>(bw) * bh);
+    std::vector<uint32_t> sums(bw);
+    {
+        orb::DibLock lock(p.h);
+        orb::ComputeBlockMeans(lock.bits(), w, h, lock.rowBytes(), map.data(), sums.data());
+    }
+    for (int r = 0; r < bh; ++r)
+        for (int c = 0; c < bw; ++c) {
+            uint32_t sum = 0, n = 0;
+            for (int y = r * 8; y < std::min(h, r * 8 + 8); ++y)
+                for (int x = c * 8; x < std::min(w, c * 8 + 8); ++x, ++n) {
+                    const uint8_t* px = p.At(x, y);
+                    sum += (px[0] + 5u * px[1] + 2u * px[2]) >> 3;
+                }
+            ASSERT_EQ(map[static_cast<size_t>(r) * bw + c], sum / n) << r << "," << c;
+        }
+}
+
 TEST(MotionDetector, SensitivityIsClampedOnConstruction) {
     EXPECT_EQ(Detector(1).view.record.motionSensitivity, 15);
     EXPECT_EQ(Detector(81).view.record.motionSensitivity, 15);

@@ -22,6 +22,23 @@ TEST(PrivacyZones, EveryStyleValue) {
     };
     for (const auto& c : cases) EXPECT_EQ(orb::ZoneByte(c.style, c.in), c.out) << c.style << " " << int(c.in);
 
+    // Every working style over every byte value, through the picture.
+    for (uint32_t style = 1; style <= 15; style += 2) {
+        Picture all(256, 40, 0);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 256; ++x) all.Set(x, y, static_cast<uint8_t>(x), static_cast<uint8_t>(255 - x), static_cast<uint8_t>(x ^ 0x55));
+        orb::ZoneContext zz;
+        orb::SetZoneGeometry(zz, style, 256, 40);
+        zz.cells.fill(1);
+        orb::ApplyZones(zz, all.h);
+        for (int x = 0; x < 256; ++x) {
+            const uint8_t* px = all.At(x, 17);
+            ASSERT_EQ(px[0], orb::ZoneByte(style, static_cast<uint8_t>(x))) << style << " " << x;
+            ASSERT_EQ(px[1], orb::ZoneByte(style, static_cast<uint8_t>(255 - x))) << style << " " << x;
+            ASSERT_EQ(px[2], orb::ZoneByte(style, static_cast<uint8_t>(x ^ 0x55))) << style << " " << x;
+        }
+    }
+
     // Style 7 on a pixel (100, 200, 128) gives (200, 255, 255).
     Picture p(64, 64, 0);
     p.Set(0, 63, 100, 200, 128);
