@@ -194,14 +194,16 @@ TEST(MaskEditor, PreviewTintsExcludedBlocks) {
     ASSERT_TRUE(orb::OpenMaskEditor(e, v.view, p.h, 64, 36));
     e.mask[0 * 8 + 1] = 1;  // top band, second column
     orb::RenderMaskPreview(e);
-    orb::DibLock prev(e.preview);
-    auto px = [&](int x, int y) { return prev.bits() + y * prev.rowBytes() + x * 3; };
-    EXPECT_EQ(px(8, 35)[0], 50);
-    EXPECT_EQ(px(8, 35)[1], 75);
-    EXPECT_EQ(px(8, 35)[2], 228);
-    EXPECT_EQ(px(15, 32)[2], 228);
-    EXPECT_EQ(px(15, 31)[2], 200);
-    EXPECT_EQ(px(7, 35)[2], 200);
+    {
+        orb::DibLock prev(e.preview);
+        auto px = [&](int x, int y) { return prev.bits() + y * prev.rowBytes() + x * 3; };
+        EXPECT_EQ(px(8, 35)[0], 50);
+        EXPECT_EQ(px(8, 35)[1], 75);
+        EXPECT_EQ(px(8, 35)[2], 228);
+        EXPECT_EQ(px(15, 32)[2], 228);
+        EXPECT_EQ(px(15, 31)[2], 200);
+        EXPECT_EQ(px(7, 35)[2], 200);
+    }
     EXPECT_EQ(p.At(8, 35)[2], 200);  // the camera's picture is untouched
     orb::CloseMaskEditor(e);
 }
