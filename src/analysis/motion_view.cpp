@@ -20,22 +20,36 @@ bool NameSet(const char (&field)[32]) { return field[0] != 0; }
 
 }  // namespace
 
+namespace {
+
+std::shared_ptr<MotionState> DetectorOf(PanoView& view) {
+    std::lock_guard lock(view.motionZones.guard);
+    return view.motionZones.detector;
+}
+
+}  // namespace
+
 bool StartMotionDetector(PanoView& view) {
     StopMotionDetector(view);
+    std::shared_ptr<MotionState> m;
     try {
-        auto m = std::make_unique<MotionState>();
-        InitMotionState(*m, &view, &view.record);
-        view.motionZones.detector = std::move(m);
+        m = std::make_shared<MotionState>();
     } catch (const std::bad_alloc&) {
         return false;
     }
+    InitMotionState(*m, &view, &view.record);
+    std::lock_guard lock(view.motionZones.guard);
+    view.motionZones.detector = std::move(m);
     return true;
 }
 
 void StopMotionDetector(PanoView& view) {
-    if (!view.motionZones.detector) return;
-    ReleaseMotionState(*view.motionZones.detector);
-    view.motionZones.detector.reset();
+    std::shared_ptr<MotionState> old;
+    {
+        std::lock_guard lock(view.motionZones.guard);
+        old.swap(view.motionZones.detector);
+    }
+    // The maps go with the last reference; a picture being processed keeps its own.
 }
 
 void SetMotionDetection(PanoView& view, bool on) {
@@ -49,20 +63,25 @@ void SetMotionDetection(PanoView& view, bool on) {
 }
 
 int32_t RunMotionDetector(PanoView& view, HDIB picture) {
-    return view.motionZones.detector ? ProcessMotionPicture(*view.motionZones.detector, picture) : kMotionNone;
+    const auto m = DetectorOf(view);
+    return m ? ProcessMotionPicture(*m, picture) : kMotionNone;
 }
 
-int32_t MotionStateOf(const PanoView& view) {
-    return view.motionZones.detector ? view.motionZones.detector->state.load() : kMotionNone;
+int32_t MotionStateOf(PanoView& view) {
+    const auto m = DetectorOf(view);
+    return m ? m->state.load() : kMotionNone;
 }
 
 void PrepareViewZones(PanoView& view) {
+    std::lock_guard lock(view.motionZones.guard);
     ExpandZoneCells(view.motionZones.zones, view.record);
     view.motionZones.zonesReady = 0;
 }
 
 void ApplyViewZones(PanoView& view, HDIB picture) {
-    if (!picture || !(view.record.zoneStyle & kZoneOn)) return;
+    const uint32_t style = std::atomic_ref<uint32_t>(view.record.zoneStyle).load(std::memory_order_relaxed);
+    if (!picture || !(style & kZoneOn)) return;
+    std::lock_guard lock(view.motionZones.guard);
     ZoneContext& z = view.motionZones.zones;
     if (!view.motionZones.zonesReady) {
         int width = 0, height = 0;
@@ -72,26 +91,30 @@ void ApplyViewZones(PanoView& view, HDIB picture) {
             width = lock.width();
             height = lock.height();
         }
-        SetZoneGeometry(z, view.record.zoneStyle, width, height);
+        SetZoneGeometry(z, style, width, height);
         view.motionZones.zonesReady = 1;
     }
     ApplyZones(z, picture);
 }
 
 void PrepareMotionHook(PanoView& view) {
+    std::lock_guard lock(view.motionZones.guard);
     const CameraRecord& r = view.record;
     if (!r.hookOn || !NameSet(r.hookLibrary) || !NameSet(r.hookFunction) || view.motionZones.hook.library) return;
     LoadMotionHook(view.motionZones.hook, r.hookLibrary, r.hookFunction);
 }
 
 int CallMotionHook(PanoView& view, const uint8_t* jpeg, int32_t length) {
-    if (!view.record.hookOn || !view.motionZones.hook.proc || g_lib.callerId == 2) return 0;
-    if (MotionStateOf(view) != kMotionSeen) return 0;
+    if (!view.record.hookOn || g_lib.callerId == 2 || MotionStateOf(view) != kMotionSeen) return 0;
+    // Held during the call, so the dialog cannot unload the library under it.
+    std::lock_guard lock(view.motionZones.guard);
+    if (!view.motionZones.hook.proc) return 0;
     view.motionZones.hook.proc(&view.record, 1, jpeg, length);
     return 1;
 }
 
 int EventDialogOk(PanoView& view, bool on, const char* library, const char* function) {
+    std::lock_guard lock(view.motionZones.guard);
     UnloadMotionHook(view.motionZones.hook);
     if (!on) {
         view.record.hookOn = 0;
@@ -106,6 +129,7 @@ int EventDialogOk(PanoView& view, bool on, const char* library, const char* func
 }
 
 void EventDialogCancel(PanoView& view) {
+    std::lock_guard lock(view.motionZones.guard);
     const CameraRecord& r = view.record;
     if (r.hookOn && NameSet(r.hookLibrary) && NameSet(r.hookFunction))
         LoadMotionHook(view.motionZones.hook, r.hookLibrary, r.hookFunction);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "analysis/motion.h"
 #include "analysis/zones.h"
@@ -11,11 +12,16 @@ struct PanoView;
 
 namespace orb {
 
+// The window thread replaces the detector, the hook and the zones while the capture thread
+// uses them; `guard` makes each replacement whole. The capture thread keeps its own
+// reference to the detector while it runs it, so switching detection off never frees a
+// detector in use.
 struct MotionZoneView {
-    std::unique_ptr<MotionState> detector;  // none while motion detection is off
+    std::shared_ptr<MotionState> detector;  // none while motion detection is off
     MotionHook hook;                        // the user library called on motion
     ZoneContext zones;                      // the view's privacy-zone context
     int32_t zonesReady = 0;                 // style and size taken from the first zoned picture
+    std::mutex guard;
     MotionZoneView() = default;
     MotionZoneView(const MotionZoneView&) = delete;
     MotionZoneView& operator=(const MotionZoneView&) = delete;
@@ -30,7 +36,7 @@ void SetMotionDetection(PanoView& view, bool on);
 // Runs the detector on the view's current picture; the state, 0 without a detector.
 int32_t RunMotionDetector(PanoView& view, HDIB picture);
 // The detector's last state; 0 without a detector.
-int32_t MotionStateOf(const PanoView& view);
+int32_t MotionStateOf(PanoView& view);
 
 // At capture start: the record's zone cells into the view's context (the style and size
 // follow on the first picture with zones on).

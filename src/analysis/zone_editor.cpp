@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "host/panoview.h"
 #include "platform/dib.h"
@@ -51,7 +52,10 @@ bool OpenZoneEditor(ZoneEditor& e, PanoView& view, HDIB picture, int screenWidth
         FreeCopies(e);
         return false;
     }
-    e.context.cells = view.motionZones.zones.cells;
+    {
+        std::lock_guard lock(view.motionZones.guard);
+        e.context.cells = view.motionZones.zones.cells;
+    }
     SetZoneGeometry(e.context, view.record.zoneStyle, width, height);
     e.screenWidth = screenWidth;
     e.screenHeight = screenHeight;
@@ -105,6 +109,7 @@ void RenderZonePreview(ZoneEditor& e) {
 
 void CloseZoneEditor(ZoneEditor& e, PanoView& view) {
     if (e.open) {
+        std::lock_guard lock(view.motionZones.guard);
         ZoneContext& z = view.motionZones.zones;
         z.cells = e.context.cells;
         z.style = e.context.style;
