@@ -142,21 +142,17 @@ TEST(MotionDetector, BackgroundLearningAndThreshold) {
 
     // Against a background of 100: a rise of 15 gives a difference of 14 (no motion), 16
     // gives 15 (motion at threshold 15); a fall of 16 likewise.
-    Detector e(15);
-    Picture q(64, 64, 100);
-    orb::ProcessMotionPicture(e.m, q.h);
-    q.Fill(8, 8, 16, 16, 115);
-    EXPECT_EQ(orb::ProcessMotionPicture(e.m, q.h), orb::kMotionNone);
-    Detector f(15);
-    Picture r(64, 64, 100);
-    orb::ProcessMotionPicture(f.m, r.h);
-    r.Fill(8, 8, 16, 16, 116);
-    EXPECT_EQ(orb::ProcessMotionPicture(f.m, r.h), orb::kMotionSeen);
-    Detector g(15);
-    Picture s(64, 64, 100);
-    orb::ProcessMotionPicture(g.m, s.h);
-    s.Fill(8, 8, 16, 16, 84);
-    EXPECT_EQ(orb::ProcessMotionPicture(g.m, s.h), orb::kMotionSeen);
+    auto afterChange = [](uint8_t to) {
+        Detector e(15);
+        Picture q(64, 64, 100);
+        orb::ProcessMotionPicture(e.m, q.h);
+        q.Fill(8, 8, 16, 16, to);
+        return orb::ProcessMotionPicture(e.m, q.h);
+    };
+    EXPECT_EQ(afterChange(115), orb::kMotionNone);
+    EXPECT_EQ(afterChange(116), orb::kMotionSeen);
+    EXPECT_EQ(afterChange(85), orb::kMotionNone);
+    EXPECT_EQ(afterChange(84), orb::kMotionSeen);
 
     // The sensitivity is read from the record on every picture.
     Detector h(15);
