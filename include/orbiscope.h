@@ -56,6 +56,9 @@ ORB_EXPORT HDIB LoadJpeg(const char* path);
 
 /* ---- Picture analysis ---- */
 ORB_EXPORT extern int32_t gfMotionBlock;
+/* The show-motion-blocks flag (1 = red outlines drawn into the pictures); set with
+ * EnableMotionBlock. */
+ORB_EXPORT int32_t IsMotionBlockEnabled(void);
 
 /* ---- Export and publishing ---- */
 /* Both open dialogs of the window layer; without it they give their failure value

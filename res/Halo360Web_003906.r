@@ -17,3 +17,5 @@
 2320=The web page could not be created.
 2555=Choose the network storage folder
 2764=No recording drive is left. Check the network storage settings.
+2616=The event library cannot be loaded.
+2617=The event function is not found in the library.

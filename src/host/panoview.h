@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "analysis/motion_view.h"
 #include "config/camera_record.h"
 
 struct PanoView {
@@ -10,6 +11,7 @@ struct PanoView {
     int32_t viewIndex = 0;  // position among the tiled views
     uint32_t id = 0;        // registry id, stored in the record's owner link
     int32_t captureStarted = 0;
+    orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
 };
 
 namespace orb {

@@ -1,0 +1,414 @@
+#include "analysis/motion.h"
+
+#include <dlfcn.h>
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "camera/base64.h"
+#include "platform/dib.h"
+#include "platform/paths.h"
+
+namespace orb {
+
+namespace {
+
+std::atomic<StatusSink> g_statusSink{nullptr};
+
+int32_t ReadLe32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return static_cast<int32_t>(v);
+}
+
+void WriteLe32(std::vector<uint8_t>& out, int32_t v) {
+    uint8_t b[4];
+    std::memcpy(b, &v, 4);
+    out.insert(out.end(), b, b + 4);
+}
+
+// The sensitivity is rewritten by the window thread while the capture thread reads it.
+int32_t LoadWord(int32_t& word) { return std::atomic_ref<int32_t>(word).load(std::memory_order_relaxed); }
+void StoreWord(int32_t& word, int32_t v) { std::atomic_ref<int32_t>(word).store(v, std::memory_order_relaxed); }
+
+void DropMaps(MotionState& m) {
+    m.background = {};
+    m.current = {};
+    m.result = {};
+    m.sums = {};
+    m.width = m.height = m.bw = m.bh = m.stride = 0;
+}
+
+bool KeyCharOk(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '=';
+}
+
+}  // namespace
+
+void SetMotionStatusSink(StatusSink sink) { g_statusSink.store(sink); }
+
+bool ParseMaskFile(std::span<const uint8_t> file, int32_t modelWord, MotionMask& out) {
+    if (file.size() < kMaskHeaderSize) return false;
+    MaskHeader h;
+    h.model = ReadLe32(file.data());
+    h.width = ReadLe32(file.data() + 4);
+    h.height = ReadLe32(file.data() + 8);
+    h.bw = ReadLe32(file.data() + 12);
+    h.bh = ReadLe32(file.data() + 16);
+    if (h.model != modelWord) return false;
+    if (h.width < 100 || h.width > 30000 || h.height < 100 || h.height > 30000) return false;
+    if (h.bw != ((h.width - 1) >> 3) + 1 || h.bh != ((h.height - 1) >> 3) + 1) return false;
+    const size_t count = static_cast<size_t>(h.bw) * static_cast<size_t>(h.bh);
+    // Our files hold exactly the mask; anything shorter or longer is not one of them.
+    if (file.size() - kMaskHeaderSize != count) return false;
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.assign(static_cast<size_t>(h.bw + 2) * static_cast<size_t>(h.bh + 2), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::memcpy(bytes.data(), file.data() + kMaskHeaderSize, count);
+    out.header = h;
+    out.bytes = std::move(bytes);
+    return true;
+}
+
+std::vector<uint8_t> EncodeMaskFile(const MaskHeader& header, std::span<const uint8_t> mask) {
+    std::vector<uint8_t> out;
+    const size_t count = static_cast<size_t>(std::max(header.bw, 0)) * static_cast<size_t>(std::max(header.bh, 0));
+    out.reserve(kMaskHeaderSize + count);
+    WriteLe32(out, header.model);
+    WriteLe32(out, header.width);
+    WriteLe32(out, header.height);
+    WriteLe32(out, header.bw);
+    WriteLe32(out, header.bh);
+    out.insert(out.end(), mask.begin(), mask.begin() + static_cast<std::ptrdiff_t>(std::min(count, mask.size())));
+    return out;
+}
+
+std::string MaskFilePath(const CameraRecord& record) {
+    const std::string key(record.macText, strnlen(record.macText, sizeof record.macText));
+    if (key.empty() || !std::all_of(key.begin(), key.end(), KeyCharOk)) return {};
+    if (Base64Decode(key).size() != 17) return {};
+    return JoinPath(JoinPath(LibraryDir(), "Temp"), key);
+}
+
+void InitMotionState(MotionState& m, PanoView* owner, CameraRecord* record) {
+    m.owner = owner;
+    m.record = record;
+    const int32_t s = LoadWord(record->motionSensitivity);
+    if (s < 2 || s > 80) StoreWord(record->motionSensitivity, kDefaultSensitivity);
+    m.threshold = LoadWord(record->motionSensitivity);
+    DropMaps(m);
+    m.state.store(kMotionNone);
+    LoadMotionMask(m);
+}
+
+bool LoadMotionMask(MotionState& m) {
+    ReplaceMotionMask(m, nullptr);
+    if (!m.record) return false;
+    const std::string path = MaskFilePath(*m.record);
+    if (path.empty()) return false;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    // The largest valid file: a 30000 x 30000 picture's mask; one byte more is invalid.
+    constexpr size_t kLimit = kMaskHeaderSize + 3750u * 3750u + 1;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[4096];
+    size_t n;
+    bool ok = true;
+    try {
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+            if (bytes.size() > kLimit) { ok = false; break; }
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    std::fclose(f);
+    auto mask = std::make_shared<MotionMask>();
+    if (!ok || !ParseMaskFile(bytes, m.record->modelIndex, *mask)) return false;
+    ReplaceMotionMask(m, std::move(mask));
+    return true;
+}
+
+void ReplaceMotionMask(MotionState& m, std::shared_ptr<const MotionMask> mask) {
+    std::lock_guard lock(m.maskLock);
+    m.maskHeader = mask ? mask->header : MaskHeader{};
+    m.mask = std::move(mask);
+}
+
+std::shared_ptr<const MotionMask> CurrentMotionMask(MotionState& m) {
+    std::lock_guard lock(m.maskLock);
+    return m.mask;
+}
+
+void ReleaseMotionState(MotionState& m) {
+    DropMaps(m);
+    ReplaceMotionMask(m, nullptr);
+    m.state.store(kMotionNone);
+}
+
+namespace {
+
+// Sums of Y over 8-pixel blocks of one row, scalar.
+inline void SumBlocksScalar(const uint8_t* p, int fromCol, int fullCols, int lastCols, uint32_t* sums) {
+    p += static_cast<size_t>(fromCol) * 24;
+    for (int c = fromCol; c < fullCols; ++c) {
+        uint32_t s = 0;
+        for (int k = 0; k < 8; ++k, p += 3) s += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
+        sums[c] += s;
+    }
+    if (lastCols) {
+        uint32_t s = 0;
+        for (int k = 0; k < lastCols; ++k, p += 3) s += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
+        sums[fullCols] += s;
+    }
+}
+
+// Shuffle masks that gather one colour channel of 16 pixels out of three 16-byte loads.
+struct ChannelMasks {
+    alignas(16) uint8_t m[3][3][16];  // [channel][load][byte]
+    ChannelMasks() {
+        for (int k = 0; k < 3; ++k)
+            for (int r = 0; r < 3; ++r)
+                for (int i = 0; i < 16; ++i) {
+                    const int at = 3 * i + k - 16 * r;
+                    m[k][r][i] = at >= 0 && at < 16 ? static_cast<uint8_t>(at) : 0x80;
+                }
+    }
+};
+const ChannelMasks kMasks;
+
+// 16 pixels (two blocks) at a time: Y per pixel fits a byte, so one sum of absolute
+// differences against zero adds each block's eight values.
+__attribute__((target("ssse3"))) int SumBlocksSsse3(const uint8_t* p, int fullCols, uint32_t* sums) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i mk[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int r = 0; r < 3; ++r) mk[k][r] = _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks.m[k][r]));
+    int c = 0;
+    for (; c + 2 <= fullCols; c += 2, p += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+        __m128i ch[3];
+        for (int k = 0; k < 3; ++k)
+            ch[k] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, mk[k][0]), _mm_shuffle_epi8(b, mk[k][1])),
+                                 _mm_shuffle_epi8(d, mk[k][2]));
+        auto luma = [&](auto unpack) {
+            const __m128i bl = unpack(ch[0], zero), gr = unpack(ch[1], zero), rd = unpack(ch[2], zero);
+            const __m128i g5 = _mm_add_epi16(_mm_slli_epi16(gr, 2), gr);
+            return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(bl, g5), _mm_slli_epi16(rd, 1)), 3);
+        };
+        const __m128i lo = luma([](__m128i x, __m128i z) { return _mm_unpacklo_epi8(x, z); });
+        const __m128i hi = luma([](__m128i x, __m128i z) { return _mm_unpackhi_epi8(x, z); });
+        const __m128i sad = _mm_sad_epu8(_mm_packus_epi16(lo, hi), zero);
+        sums[c] += static_cast<uint32_t>(_mm_cvtsi128_si32(sad));
+        sums[c + 1] += static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(sad, 8)));
+    }
+    return c;
+}
+
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+
+}  // namespace
+
+void ComputeBlockMeans(const uint8_t* bits, int width, int height, int stride, uint8_t* map, uint32_t* sums) {
+    const int bw = BlockCount(width);
+    const int bh = BlockCount(height);
+    const int fullCols = width / 8;
+    const int lastCols = width % 8;
+    const int lastWidth = ((width - 1) % 8) + 1;
+    for (int band = 0; band < bh; ++band) {
+        const int y0 = band * 8;
+        const int rows = std::min(8, height - y0);
+        std::fill(sums, sums + bw, 0u);
+        for (int y = y0; y < y0 + rows; ++y) {
+            const uint8_t* p = bits + static_cast<size_t>(y) * stride;
+            const int done = kHaveSsse3 ? SumBlocksSsse3(p, fullCols, sums) : 0;
+            SumBlocksScalar(p, done, fullCols, lastCols, sums);
+        }
+        uint8_t* out = map + static_cast<size_t>(band) * bw;
+        const uint32_t full = static_cast<uint32_t>(rows) * 8u;
+        for (int c = 0; c < bw - 1; ++c) out[c] = static_cast<uint8_t>(sums[c] / full);
+        out[bw - 1] = static_cast<uint8_t>(sums[bw - 1] / (static_cast<uint32_t>(rows) * lastWidth));
+    }
+}
+
+namespace {
+
+// Red outlines round the marked area: the boundary pixels of every marked block whose
+// neighbour on that side is outside the grid or unmarked.
+void DrawOutlines(const MotionState& m, uint8_t* bits) {
+    const int bw = m.bw, bh = m.bh;
+    const uint8_t* res = m.result.data();
+    auto marked = [&](int r, int c) { return res[static_cast<size_t>(r) * bw + c] != 0; };
+    auto redAt = [&](int x, int y) { bits[static_cast<size_t>(y) * m.stride + static_cast<size_t>(x) * 3 + 2] = 255; };
+    for (int r = 0; r < bh; ++r) {
+        const int y0 = r * 8;
+        const int y1 = std::min(y0 + 8, m.height);  // exclusive
+        for (int c = 0; c < bw; ++c) {
+            if (!marked(r, c)) continue;
+            const int x0 = c * 8;
+            const int x1 = std::min(x0 + 8, m.width);
+            if (c == 0 || !marked(r, c - 1))
+                for (int y = y0; y < y1; ++y) redAt(x0, y);
+            if (x0 + 7 < m.width && (c == bw - 1 || !marked(r, c + 1)))
+                for (int y = y0; y < y1; ++y) redAt(x0 + 7, y);
+            if (r == 0 || !marked(r - 1, c))
+                for (int x = x0; x < x1; ++x) redAt(x, y0);
+            if (y0 + 7 < m.height && (r == bh - 1 || !marked(r + 1, c)))
+                for (int x = x0; x < x1; ++x) redAt(x, y0 + 7);
+        }
+    }
+}
+
+}  // namespace
+
+int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
+    m.state.store(kMotionNone);
+    if (!picture) return kMotionNone;
+    DibLock lock(picture);
+    if (!lock || lock.bitCount() != 24) return kMotionNone;
+    const int width = lock.width();
+    const int height = lock.height();
+    if (width <= 0 || height <= 0) return kMotionNone;
+    const int bw = BlockCount(width);
+    const int bh = BlockCount(height);
+    if (m.record) m.threshold = LoadWord(m.record->motionSensitivity);
+    uint8_t* bits = lock.bits();
+
+    if (m.background.empty()) {
+        const size_t cells = static_cast<size_t>(bw + 2) * static_cast<size_t>(bh + 2);
+        try {
+            m.background.assign(cells, 0);
+            m.current.assign(cells, 0);
+            m.result.assign(cells, 0);
+            m.sums.assign(static_cast<size_t>(bw), 0);
+        } catch (const std::bad_alloc&) {
+            DropMaps(m);
+            ReplaceMotionMask(m, nullptr);
+            return kMotionNone;
+        }
+        m.width = width;
+        m.height = height;
+        m.bw = bw;
+        m.bh = bh;
+        m.stride = ((24 * width + 31) / 8) & ~3;
+        if (auto mask = CurrentMotionMask(m); mask && (mask->header.width != width || mask->header.height != height))
+            ReplaceMotionMask(m, nullptr);
+        ComputeBlockMeans(bits, width, height, m.stride, m.background.data(), m.sums.data());
+        m.state.store(kMotionLearned);
+        return kMotionLearned;
+    }
+
+    if (width != m.width || height != m.height) {
+        if (StatusSink sink = g_statusSink.load()) sink(m.owner, 2, kBadMotionSizeText);
+        DropMaps(m);
+        ReplaceMotionMask(m, nullptr);
+        return kMotionNone;
+    }
+
+    ComputeBlockMeans(bits, width, height, m.stride, m.current.data(), m.sums.data());
+    const size_t blocks = static_cast<size_t>(bw) * bh;
+    uint8_t* bg = m.background.data();
+    uint8_t* cur = m.current.data();
+    const int32_t threshold = m.threshold;
+    for (size_t i = 0; i < blocks; ++i) {
+        const int b = bg[i];
+        int d = cur[i] - b;
+        if (d > 1) {
+            bg[i] = static_cast<uint8_t>(b + 2);
+            d -= 1;
+        } else if (d < -1) {
+            bg[i] = static_cast<uint8_t>(b - 2);
+            d = -d - 1;
+        }
+        cur[i] = d >= threshold ? 0xFF : 0;
+    }
+
+    if (auto mask = CurrentMotionMask(m); mask && mask->header.bw == bw && mask->header.bh == bh) {
+        // The mask is stored top band first; the maps start with the bottom band.
+        for (int r = 0; r < bh; ++r)
+            for (int c = 0; c < bw; ++c)
+                if (mask->excluded(bh - 1 - r, c)) cur[static_cast<size_t>(r) * bw + c] = 0;
+    }
+
+    uint8_t* res = m.result.data();
+    bool any = false;
+    for (int r = 0; r < bh; ++r) {
+        for (int c = 0; c < bw; ++c) {
+            bool hit = false;
+            for (int dr = -1; dr <= 1 && !hit; ++dr) {
+                const int rr = r + dr;
+                if (rr < 0 || rr >= bh) continue;
+                for (int dc = -1; dc <= 1; ++dc) {
+                    const int cc = c + dc;
+                    if (cc >= 0 && cc < bw && cur[static_cast<size_t>(rr) * bw + cc]) { hit = true; break; }
+                }
+            }
+            res[static_cast<size_t>(r) * bw + c] = hit ? 0xFF : 0;
+            any = any || hit;
+        }
+    }
+
+    if (gfMotionBlock == 1 && any) DrawOutlines(m, bits);
+    const int32_t state = any ? kMotionSeen : kMotionNone;
+    m.state.store(state);
+    return state;
+}
+
+namespace {
+
+void* OpenLibrary(const std::string& name) {
+    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+}  // namespace
+
+int LoadMotionHook(MotionHook& hook, const char* library, const char* function) {
+    UnloadMotionHook(hook);
+    const std::string lib = NormaliseSeparators(std::string(library, strnlen(library, 32)));
+    const std::string fn(function, strnlen(function, 32));
+    if (lib.empty()) return kHookNoLibrary;
+    std::vector<std::string> names{lib};
+    const auto slash = lib.find('/');
+    const std::string base = slash == std::string::npos ? lib : lib.substr(lib.find_last_of('/') + 1);
+    if (base.find('.') == std::string::npos) {
+        names.push_back(lib + ".so");
+        if (slash == std::string::npos) names.push_back("lib" + lib + ".so");
+    }
+    void* handle = nullptr;
+    for (const auto& n : names) {
+        // Relative names are taken from the library's folder, never the current one; a bare
+        // name may also come from the system's library path.
+        if (n.front() == '/') {
+            handle = OpenLibrary(n);
+        } else {
+            handle = OpenLibrary(JoinPath(LibraryDir(), n));
+            if (!handle && n.find('/') == std::string::npos) handle = OpenLibrary(n);
+        }
+        if (handle) break;
+    }
+    if (!handle) return kHookNoLibrary;
+    void* sym = fn.empty() ? nullptr : dlsym(handle, fn.c_str());
+    if (!sym) {
+        dlclose(handle);
+        return kHookNoFunction;
+    }
+    hook.library = handle;
+    hook.proc = reinterpret_cast<MotionHookProc>(sym);
+    return kHookLoaded;
+}
+
+void UnloadMotionHook(MotionHook& hook) {
+    if (hook.library) dlclose(hook.library);
+    hook.library = nullptr;
+    hook.proc = nullptr;
+}
+
+}  // namespace orb
