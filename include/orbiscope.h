@@ -49,6 +49,9 @@ ORB_EXPORT HDIB DecodeFromJPEGBuffer(const void* buffer, int32_t byteCount);
 ORB_EXPORT HDIB LoadJpeg(const char* path);
 
 /* ---- Dewarping ---- */
+ORB_EXPORT void RebuildPanorama(PanoView* view);
+ORB_EXPORT int32_t UpdatePanorama(PanoView* view);
+ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType);
 
 /* ---- Recording, playback and snapshots ---- */
 

@@ -52,7 +52,20 @@ struct CameraRecord {
     uint8_t preserved1512[12];
     int32_t showMode180;            // 1524
     int32_t cruiseSpeed;            // 1528
-    uint8_t geometry1532[284];      // 1532: lens geometry
+    float panoramaStartAngle;       // 1532: radians, rotation of the panorama start
+    int32_t perspective180;         // 1536: 180/90 lenses: degree-based presets
+    int32_t lensModel;              // 1540: 180/90 lens-model selector 0..6
+    int32_t panoramaProjection;     // 1544: 180/90 panorama projection 0..4, 7
+    float bandTilt;                 // 1548: 180/90 mode 5, window 1: tilt, degrees
+    float bandZoom;                 // 1552: 180/90 mode 5, window 1: zoom, degrees
+    uint8_t geometry1556[4];        // 1556
+    double lensSpan180;             // 1560: degrees
+    double verticalCenter180;       // 1568
+    double verticalSpan180;         // 1576
+    double lensSpan90;              // 1584
+    double verticalCenter90;        // 1592
+    double verticalSpan90;          // 1600
+    uint8_t geometry1608[208];      // 1608: lens geometry
     int32_t hookOn;                 // 1816
     char hookLibrary[32];           // 1820
     char hookFunction[32];          // 1852
@@ -119,7 +132,19 @@ static_assert(offsetof(CameraRecord, motionOn) == 1504);
 static_assert(offsetof(CameraRecord, motionSensitivity) == 1508);
 static_assert(offsetof(CameraRecord, showMode180) == 1524);
 static_assert(offsetof(CameraRecord, cruiseSpeed) == 1528);
-static_assert(offsetof(CameraRecord, geometry1532) == 1532);
+static_assert(offsetof(CameraRecord, panoramaStartAngle) == 1532);
+static_assert(offsetof(CameraRecord, perspective180) == 1536);
+static_assert(offsetof(CameraRecord, lensModel) == 1540);
+static_assert(offsetof(CameraRecord, panoramaProjection) == 1544);
+static_assert(offsetof(CameraRecord, bandTilt) == 1548);
+static_assert(offsetof(CameraRecord, bandZoom) == 1552);
+static_assert(offsetof(CameraRecord, lensSpan180) == 1560);
+static_assert(offsetof(CameraRecord, verticalCenter180) == 1568);
+static_assert(offsetof(CameraRecord, verticalSpan180) == 1576);
+static_assert(offsetof(CameraRecord, lensSpan90) == 1584);
+static_assert(offsetof(CameraRecord, verticalCenter90) == 1592);
+static_assert(offsetof(CameraRecord, verticalSpan90) == 1600);
+static_assert(offsetof(CameraRecord, geometry1608) == 1608);
 static_assert(offsetof(CameraRecord, hookOn) == 1816);
 static_assert(offsetof(CameraRecord, hookLibrary) == 1820);
 static_assert(offsetof(CameraRecord, hookFunction) == 1852);

@@ -5,6 +5,7 @@
 
 #include "analysis/motion_view.h"
 #include "config/camera_record.h"
+#include "dewarp/dewarp.h"
 
 struct PanoView {
     CameraRecord record;
@@ -12,6 +13,7 @@ struct PanoView {
     uint32_t id = 0;        // registry id, stored in the record's owner link
     int32_t captureStarted = 0;
     orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
+    orb::DewarpState dewarp;
 };
 
 namespace orb {

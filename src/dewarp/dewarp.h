@@ -1,0 +1,137 @@
+// The dewarping engine of a view: lens constants, lookup tables, the coordinate and
+// fraction maps from output pixel to source pixel, and the per-picture sampler.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "analysis/colour_balance.h"
+#include "config/camera_record.h"
+
+struct PanoView;
+
+namespace orb {
+
+// One map entry: source column, then source row counted from the top of the picture.
+struct MapCoord {
+    int16_t x, y;
+};
+// Fractions of the entry, in 1/256 pixel.
+struct MapFrac {
+    uint8_t fx, fy;
+};
+// An entry that the sampler always turns into black.
+constexpr MapCoord kBlackEntry{-32768, -32768};
+
+// A ray-curve table entry: radius in 1/64 pixel and the step to the next entry.
+struct CurveEntry {
+    int32_t value, step;
+};
+
+constexpr int kTableSize = 4097;
+
+// Tables and constants of one view, rebuilt by RebuildPanorama.
+struct DewarpEngine {
+    double rotation[9] = {};
+    int32_t rotationFixed[9] = {};
+    int32_t quarterTurn = 0, halfTurn = 0;  // azimuth units (1/64 pixel of radius)
+    std::array<int32_t, kTableSize> atanTable{}, hypTable{}, sineTable{}, cosineTable{};
+    std::vector<CurveEntry> curve1, curve2;  // reference-frame radius, picture rows
+    int32_t srcW128 = 0, srcH128 = 0;
+    std::vector<int32_t> cos1, sin1, cos2, sin2;  // panorama tables
+    int32_t pixelsPer180 = 0, pixelsPer360 = 0;
+    int32_t constantsStale = 1;
+};
+
+// A rectangle of the view, rows counted from the top.
+struct Cell {
+    int32_t x = 0, y = 0, w = 0, h = 0;
+};
+
+struct DewarpState {
+    std::unique_ptr<DewarpEngine> engine;
+    std::vector<MapCoord> coordMap;  // W x H entries, rows bottom-up like the picture
+    std::vector<MapFrac> fracMap;
+    // Layout sizes, set by SetViewSize.
+    int32_t W = 0, H = 0, cellW = 0, cellH = 0, stripW = 0, stripH = 0, lowerH = 0, thirdW = 0;
+    // Virtual windows: working pan, tilt and view angle (degrees), valid once accepted.
+    std::array<double, 6> pan{}, tilt{}, zoom{};
+    std::array<int32_t, 6> working{};
+    std::array<int32_t, 6> dirty{};
+    // The pictures attached for the next update.
+    HDIB source = nullptr;
+    HDIB destination = nullptr;
+    int32_t srcW = 0, srcH = 0;
+    int32_t lastW = 0, lastH = 0;
+    int32_t pendingRebuild = 0;
+    int32_t effH = 0, effV = 0;  // strip flips of the last picture
+    int32_t busy = 0;
+    int32_t rebuildGuard = 0;
+    int32_t renderNow = 0;
+    ColourTables colour;
+};
+
+// ---- Lens fields and constants ----
+// Replaces bad lens and alignment values with their fall-backs (no message).
+void ValidateLensFields(CameraRecord& r);
+// True when the ray-curve coefficients are valid; otherwise they become the identity.
+bool CheckRayCurve(CameraRecord& r);
+// Derives pixelsPer180/360 and the tilt limits; false when the lens has no model or the
+// values cannot make one (zero radius, zero reference frame).
+bool DeriveConstants(CameraRecord& r, DewarpEngine& e);
+// A ray-curve table of n + 1 entries.
+std::vector<CurveEntry> BuildCurveTable(const CameraRecord& r, int n);
+// Lens-dependent inversions of the user flips.
+void StripFlips(int32_t lensType, int32_t& effH, int32_t& effV);
+void ViewFlips(int32_t lensType, int32_t& effH, int32_t& effV);
+// Lens types outside 0..11 are shown as they are, like a normal camera.
+int32_t EffectiveLensType(int32_t lensType);
+
+// ---- Layout and maps ----
+// Sets the layout sizes of a view of w x h and allocates its maps (all entries black).
+void SetViewSize(PanoView& view, int32_t w, int32_t h);
+// Attaches the source picture and the destination picture of the next update.
+void AttachPictures(PanoView& view, HDIB source, HDIB destination);
+// Windows of the current mode in build order, and the cell of window k.
+std::vector<int> WindowsOfMode(const PanoView& view);
+Cell WindowCell(const PanoView& view, int k);
+// Fits a window's view angle to the tilt range (3.5-degree steps, at most 100).
+double FitZoom(const CameraRecord& r, double zoom, const Cell& cell);
+// Builds the map cells of window k (virtual window or 180/90 hand-off).
+void RebuildWindow(PanoView& view, int k);
+// The strip maps and the resize map.
+void BuildStripMap(PanoView& view, int32_t effH, int32_t effV);
+void BuildHalfStrips(PanoView& view, int32_t effH, int32_t effV);
+void BuildResizeMap(PanoView& view, const Cell& cell);
+// Fills a rectangle of the maps with black entries.
+void ClearCell(PanoView& view, const Cell& cell);
+// 180/90 lens family: builds window k of the current mode. Until that family's own
+// projections are present, the cell is left black.
+void BuildHalfSphereWindow(PanoView& view, int k, const Cell& cell);
+
+// Builds the engine tables and marks every map for rebuilding (RebuildPanorama).
+void RebuildPanorama(PanoView& view);
+// The per-picture work (UpdatePanorama): 0 without pictures, the busy flag when busy.
+int32_t UpdatePanorama(PanoView& view);
+
+// ---- Sampling ----
+// Samples a rectangle of the view from the attached source into the destination.
+void RenderCell(PanoView& view, const Cell& cell);
+void RenderWindow(PanoView& view, int k);
+// The sampler itself, over raw pictures (rows bottom-up): used by the update and by the
+// benchmarks. Source 3 or 4 bytes a pixel, destination likewise.
+struct SampleTarget {
+    const uint8_t* src;
+    int32_t srcStride, srcW, srcH, srcBpp;
+    uint8_t* dst;
+    int32_t dstStride, dstBpp;
+    const ColourTables* colour;  // null or off: no balance
+};
+void SampleRows(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
+                int32_t rowBottom0, int32_t w, int32_t h);
+
+// Process-wide 256 x 256 products, built at start.
+const int32_t* MultiplyTable();
+
+}  // namespace orb

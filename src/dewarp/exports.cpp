@@ -1,0 +1,39 @@
+// The dewarping exports.
+#include "dewarp/dewarp.h"
+#include "host/panoview.h"
+
+extern "C" {
+
+ORB_EXPORT void RebuildPanorama(PanoView* view) {
+    if (!view) return;
+    try {
+        orb::RebuildPanorama(*view);
+    } catch (...) {
+    }
+}
+
+ORB_EXPORT int32_t UpdatePanorama(PanoView* view) {
+    if (!view) return 0;
+    try {
+        return orb::UpdatePanorama(*view);
+    } catch (...) {
+        return 0;
+    }
+}
+
+ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType) {
+    if (!record) return 1;
+    record->lensType = lensType;
+    try {
+        PanoView* view = orb::OwnerOf(record);
+        if (view && &view->record == record && view->dewarp.engine) {
+            orb::ValidateLensFields(view->record);
+            // The 180/90 projection set is loaded by the table build of that family.
+            orb::RebuildPanorama(*view);
+        }
+    } catch (...) {
+    }
+    return 1;
+}
+
+}

@@ -1,0 +1,216 @@
+// The per-picture update and the bilinear sampler. Weights sum to 255 and the result is
+// divided by 65536, so a uniform level P comes out as (P * 65025) >> 16.
+#include <algorithm>
+#include <cstring>
+
+#include "dewarp/dewarp.h"
+#include "host/panoview.h"
+#include "platform/dib.h"
+
+namespace orb {
+namespace {
+
+inline void Blend(const uint8_t* a0, const uint8_t* a1, const uint8_t* b0, const uint8_t* b1, uint32_t fx, uint32_t fy,
+                  uint8_t* out, const ColourTables* ct) {
+    const uint32_t wx0 = 255 - fx, wy0 = 255 - fy;
+    for (int c = 0; c < 3; ++c) {
+        const uint32_t top = wx0 * a0[c] + fx * a1[c];
+        const uint32_t bottom = wx0 * b0[c] + fx * b1[c];
+        out[c] = static_cast<uint8_t>((wy0 * top + fy * bottom) >> 16);
+    }
+    if (ct) {
+        out[0] = ct->blue[out[0]];
+        out[1] = ct->green[out[1]];
+        out[2] = ct->red[out[2]];
+    }
+}
+
+template <int SrcBpp, int DstBpp, bool Colour>
+void SampleLoop(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
+                int32_t rowBottom0, int32_t w, int32_t h) {
+    static const uint8_t kBlack[4] = {0, 0, 0, 0};
+    const ColourTables* ct = Colour ? t.colour : nullptr;
+    const uint32_t innerW = static_cast<uint32_t>(t.srcW - 1), innerH = static_cast<uint32_t>(t.srcH - 1);
+    // Row y counted from the top of the source.
+    auto rowOf = [&](int32_t y) { return t.src + static_cast<ptrdiff_t>(t.srcH - 1 - y) * t.srcStride; };
+    for (int32_t rb = rowBottom0; rb < rowBottom0 + h; ++rb) {
+        const MapCoord* mc = coords + static_cast<size_t>(rb) * mapStride + x0;
+        const MapFrac* mf = fracs + static_cast<size_t>(rb) * mapStride + x0;
+        uint8_t* out = t.dst + static_cast<ptrdiff_t>(rb) * t.dstStride + static_cast<ptrdiff_t>(x0) * DstBpp;
+        for (int32_t i = 0; i < w; ++i, out += DstBpp) {
+            const int32_t x = mc[i].x, y = mc[i].y;
+            const uint32_t fx = mf[i].fx, fy = mf[i].fy;
+            if (static_cast<uint32_t>(x) < innerW && static_cast<uint32_t>(y) < innerH) {
+                const uint8_t* a0 = rowOf(y) + x * SrcBpp;
+                const uint8_t* b0 = a0 - t.srcStride;
+                Blend(a0, a0 + SrcBpp, b0, b0 + SrcBpp, fx, fy, out, ct);
+            } else if (x < -1 || x > t.srcW - 1 || y < -1 || y > t.srcH - 1) {
+                out[0] = out[1] = out[2] = 0;
+                if (ct) out[0] = ct->blue[0], out[1] = ct->green[0], out[2] = ct->red[0];
+            } else {
+                // The one-pixel border: pixels outside the picture count as black.
+                auto at = [&](int32_t px, int32_t py) -> const uint8_t* {
+                    if (px < 0 || py < 0 || px >= t.srcW || py >= t.srcH) return kBlack;
+                    return rowOf(py) + px * SrcBpp;
+                };
+                Blend(at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1), fx, fy, out, ct);
+            }
+        }
+    }
+}
+
+template <int SrcBpp, int DstBpp>
+void SampleWith(const SampleTarget& t, const MapCoord* c, const MapFrac* f, int32_t s, int32_t x0, int32_t r0, int32_t w,
+                int32_t h) {
+    if (t.colour && t.colour->on) SampleLoop<SrcBpp, DstBpp, true>(t, c, f, s, x0, r0, w, h);
+    else SampleLoop<SrcBpp, DstBpp, false>(t, c, f, s, x0, r0, w, h);
+}
+
+// A locked, checked picture: 24 or 32 bits, bottom-up, all rows inside the block.
+struct Picture {
+    uint8_t* bits = nullptr;
+    int32_t w = 0, h = 0, bpp = 0, stride = 0;
+};
+
+bool Inspect(HDIB handle, uint8_t* packed, Picture& p) {
+    if (!packed || GlobalSize(handle) < size_t(kBitmapHeaderSize)) return false;
+    BitmapHeader hd;
+    std::memcpy(&hd, packed, sizeof hd);
+    if (hd.biSize != 40 || hd.biWidth <= 0 || hd.biHeight <= 0 || hd.biWidth > 32767 || hd.biHeight > 32767) return false;
+    if (hd.biBitCount != 24 && hd.biBitCount != 32) return false;
+    p.w = hd.biWidth, p.h = hd.biHeight, p.bpp = hd.biBitCount / 8;
+    p.stride = DibRowBytes(p.w, hd.biBitCount);
+    if (GlobalSize(handle) < size_t(kBitmapHeaderSize) + size_t(p.stride) * size_t(p.h)) return false;
+    p.bits = packed + kBitmapHeaderSize;
+    return true;
+}
+
+struct Session {
+    Picture src, dst;
+};
+thread_local Session* g_session = nullptr;  // the pictures of the update in progress
+
+}  // namespace
+
+void SampleRows(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
+                int32_t rowBottom0, int32_t w, int32_t h) {
+    if (!t.src || !t.dst || w <= 0 || h <= 0 || t.srcW <= 0 || t.srcH <= 0) return;
+    const int key = t.srcBpp * 10 + t.dstBpp;
+    switch (key) {
+        case 33: SampleWith<3, 3>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
+        case 34: SampleWith<3, 4>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
+        case 43: SampleWith<4, 3>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
+        case 44: SampleWith<4, 4>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
+        default: break;
+    }
+}
+
+void RenderCell(PanoView& view, const Cell& cell) {
+    DewarpState& d = view.dewarp;
+    if (d.coordMap.size() != size_t(d.W) * size_t(d.H) || d.fracMap.size() != d.coordMap.size()) return;
+    Session* s = g_session;
+    Session local;
+    DibLock srcLock(s ? nullptr : d.source), dstLock(s ? nullptr : d.destination);
+    if (!s) {
+        if (!Inspect(d.source, srcLock.packed, local.src) || !Inspect(d.destination, dstLock.packed, local.dst)) return;
+        s = &local;
+    }
+    // Only the part of the cell that both the maps and the destination hold.
+    const int32_t outW = std::min(d.W, s->dst.w), outH = std::min(d.H, s->dst.h);
+    const int32_t x0 = std::max(0, cell.x), x1 = std::min(outW, cell.x + cell.w);
+    const int32_t y0 = std::max(0, cell.y), y1 = std::min(outH, cell.y + cell.h);
+    if (x1 <= x0 || y1 <= y0) return;
+    // Map rows are counted from the bottom of the view, destination rows from its bottom.
+    const int32_t mapRowLow = d.H - y1, dstShift = s->dst.h - d.H;
+    if (mapRowLow + dstShift < 0) return;
+    SampleTarget t{s->src.bits, s->src.stride, s->src.w, s->src.h, s->src.bpp, s->dst.bits + ptrdiff_t(dstShift) * s->dst.stride,
+                   s->dst.stride, s->dst.bpp, d.colour.on ? &d.colour : nullptr};
+    SampleRows(t, d.coordMap.data(), d.fracMap.data(), d.W, x0, mapRowLow, x1 - x0, y1 - y0);
+}
+
+void RenderWindow(PanoView& view, int k) {
+    if (k < 0 || k > 5) return;
+    RenderCell(view, WindowCell(view, k));
+}
+
+namespace {
+
+void UpdateWindows(PanoView& view, bool sizeChanged) {
+    DewarpState& d = view.dewarp;
+    if (d.pendingRebuild || sizeChanged) {
+        d.pendingRebuild = 0;
+        d.dirty.fill(1);
+    }
+    const std::vector<int> used = WindowsOfMode(view);
+    for (int k = 0; k < 6; ++k)
+        if (std::find(used.begin(), used.end(), k) == used.end()) d.dirty[k] = 0;
+    for (int k : used)
+        if (d.dirty[k]) {
+            d.dirty[k] = 0;
+            RebuildWindow(view, k);
+        }
+}
+
+}  // namespace
+
+int32_t UpdatePanorama(PanoView& view) {
+    DewarpState& d = view.dewarp;
+    if (!d.source || !d.destination) return 0;
+    if (d.busy) return d.busy;
+    DibLock srcLock(d.source), dstLock(d.destination);
+    Session session;
+    if (!Inspect(d.source, srcLock.packed, session.src) || !Inspect(d.destination, dstLock.packed, session.dst)) return 0;
+    if (d.W <= 0 || d.H <= 0) return 0;
+    d.srcW = session.src.w;
+    d.srcH = session.src.h;
+    if (!d.engine) RebuildPanorama(view);
+    if (!d.engine) return 0;
+    g_session = &session;
+    const CameraRecord& r = view.record;
+    const bool sizeChanged = d.srcW != d.lastW || d.srcH != d.lastH;
+    d.lastW = d.srcW;
+    d.lastH = d.srcH;
+    d.effH = r.flipHorizontal != 0;
+    d.effV = r.flipVertical != 0;
+    const int32_t type = EffectiveLensType(r.lensType);
+    const Cell whole{0, 0, d.W, d.H};
+    const Cell quarter{0, 0, d.W / 2, d.H / 2};
+    if (type == kLensNormal || type == kLensMotoPtz || (type != kLens180 && type != kLens90 && r.showMode360 == 5) ||
+        ((type == kLens180 || type == kLens90) && r.showMode180 == 3)) {
+        if (sizeChanged || d.pendingRebuild >= 2) {
+            BuildResizeMap(view, whole);
+            d.pendingRebuild = 0;
+        }
+    } else if (type == kLens180 || type == kLens90) {
+        if (r.showMode180 == 6 && (sizeChanged || d.pendingRebuild >= 2)) BuildResizeMap(view, WindowCell(view, 3));
+        UpdateWindows(view, sizeChanged);
+    } else {
+        StripFlips(type, d.effH, d.effV);
+        switch (r.showMode360) {
+            case 6:
+                if (sizeChanged || d.pendingRebuild >= 2) {
+                    BuildHalfStrips(view, d.effH, d.effV);
+                    d.pendingRebuild = 0;
+                }
+                break;
+            case 2: case 4: case 8: case 9:
+                if (sizeChanged || d.pendingRebuild >= 1) BuildStripMap(view, d.effH, d.effV);
+                UpdateWindows(view, sizeChanged);
+                break;
+            case 3:
+                if (sizeChanged || d.pendingRebuild >= 2) {
+                    d.pendingRebuild = 2;
+                    BuildResizeMap(view, quarter);
+                }
+                UpdateWindows(view, sizeChanged);
+                break;
+            default: UpdateWindows(view, sizeChanged);
+        }
+    }
+    // Every map is current now: one pass over the whole view gives the picture.
+    RenderCell(view, whole);
+    g_session = nullptr;
+    return 1;
+}
+
+}  // namespace orb
