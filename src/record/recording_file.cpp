@@ -222,6 +222,8 @@ OpenResult OpenRecordingForRead(DvrContext& dvr, const std::string& path, Camera
 
 int32_t ReadFrameCount(DvrContext& dvr) {
     int32_t count = -1;
+    // Drop what the stream buffered: the writer may have moved on since.
+    if (dvr.stream) vastio::fflush(dvr.stream);
     if (!dvr.stream || vastio::fseek(dvr.stream, 16, SEEK_SET) != 0 || !ReadAll(dvr.stream, &count, 4)) return -1;
     dvr.frameCount = count;
     return count;
@@ -231,6 +233,7 @@ bool ReadFrame(DvrContext& dvr, int32_t n) {
     FILE* f = dvr.stream;
     dvr.loadedSize = -1;
     if (!f || n < 0 || n >= kTopEntries * kBlockSlots) return false;
+    vastio::fflush(f);
     int64_t block = 0, record = 0;
     if (vastio::fseek(f, static_cast<int32_t>(TopEntryOffset(n >> 10)), SEEK_SET) != 0 || !ReadAll(f, &block, 8) ||
         block <= 0)
