@@ -54,6 +54,20 @@ ORB_EXPORT int32_t UpdatePanorama(PanoView* view);
 ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType);
 
 /* ---- Recording, playback and snapshots ---- */
+/* The player: runs until the player closes (0) or returns its frame when the first
+ * recording cannot be opened. 0 while no window layer is present. */
+ORB_EXPORT void* PlayDVR(void* parentWindow, const char* fileName);
+ORB_EXPORT void* DVRManagement(void* parentWindow);
+/* Recording settings dialog: 1 after OK, 0 after Cancel (or without dialogs). */
+ORB_EXPORT int32_t DVRConfigure(void* parentWindow);
+/* Builds the recording catalogue again and returns its head sentinel. Node layout (184
+ * bytes): int32 drive entry at 0, char name[160] at 4, reserved int32 at 164, next node at
+ * 168 (null for the tail sentinel), previous node at 176. */
+ORB_EXPORT void* ImportDVRInfo(void);
+/* Root password dialogs: SetRootPassword gives 0; CheckPassword 1 when the password was
+ * given or none is stored, 0 when cancelled. */
+ORB_EXPORT int32_t SetRootPassword(void* ownerWindow);
+ORB_EXPORT int32_t CheckPassword(void* ownerWindow);
 
 /* ---- Windows and views ---- */
 

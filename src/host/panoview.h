@@ -6,6 +6,7 @@
 #include "analysis/motion_view.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
+#include "record/recorder.h"
 
 struct PanoView {
     CameraRecord record;
@@ -14,6 +15,7 @@ struct PanoView {
     int32_t captureStarted = 0;
     orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
     orb::DewarpState dewarp;
+    orb::ViewRecording recording;  // recording context and slot
 };
 
 namespace orb {

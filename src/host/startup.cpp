@@ -7,12 +7,14 @@
 #include "host/library_state.h"
 #include "host/texts.h"
 #include "orbiscope.h"
+#include "record/recorder.h"
 
 namespace orb {
 
 void Initialise() {
     g_lib.systemDriveRoot = SystemDriveText();
     BuildDefaultRecord();
+    StartRecorder();
     LoadLanguageResource();
     if (!LanguageLoaded()) return;
     ReadStartupOptions();

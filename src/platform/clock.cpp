@@ -1,0 +1,70 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+
+namespace orb {
+
+namespace {
+std::mutex g_clockLock;
+std::function<SystemTime()> g_clock;
+std::function<void(int)> g_sleeper;
+std::mutex g_sleepLock;
+std::condition_variable g_sleepWake;
+}  // namespace
+
+SystemTime LocalNow() {
+    {
+        std::lock_guard lock(g_clockLock);
+        if (g_clock) return g_clock();
+    }
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm t{};
+    localtime_r(&ts.tv_sec, &t);
+    SystemTime s{};
+    s.year = static_cast<uint16_t>(t.tm_year + 1900);
+    s.month = static_cast<uint16_t>(t.tm_mon + 1);
+    s.dayOfWeek = static_cast<uint16_t>(t.tm_wday);
+    s.day = static_cast<uint16_t>(t.tm_mday);
+    s.hour = static_cast<uint16_t>(t.tm_hour);
+    s.minute = static_cast<uint16_t>(t.tm_min);
+    s.second = static_cast<uint16_t>(t.tm_sec);
+    s.milliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
+    return s;
+}
+
+void SetLocalClock(std::function<SystemTime()> clock) {
+    std::lock_guard lock(g_clockLock);
+    g_clock = std::move(clock);
+}
+
+bool SleepFor(int ms, const std::atomic<int32_t>* stop) {
+    std::function<void(int)> sleeper;
+    {
+        std::lock_guard lock(g_clockLock);
+        sleeper = g_sleeper;
+    }
+    if (sleeper) {
+        sleeper(ms);
+        return !(stop && stop->load());
+    }
+    std::unique_lock lock(g_sleepLock);
+    const bool stopped = g_sleepWake.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms),
+                                              [stop] { return stop && stop->load() != 0; });
+    return !stopped;
+}
+
+void WakeSleepers() {
+    { std::lock_guard lock(g_sleepLock); }
+    g_sleepWake.notify_all();
+}
+
+void SetSleeper(std::function<void(int)> sleeper) {
+    std::lock_guard lock(g_clockLock);
+    g_sleeper = std::move(sleeper);
+}
+
+}  // namespace orb

@@ -1,0 +1,437 @@
+#include "record/player.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "config/root_password.h"
+#include "config/settings.h"
+#include "host/dialog_script.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "host/texts.h"
+#include "platform/clock.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
+#include "platform/msgbox.h"
+
+namespace orb {
+
+PlayerState g_player;
+
+namespace {
+
+constexpr unsigned kMbIconStop = kMbIconError;
+constexpr unsigned kMbTaskModal = 0x2000;
+constexpr int kSpeedWait[5] = {0, 100, 200, 400, 1000};
+// Speed menu items, speed 0 to 4.
+constexpr int kSpeedCommands[5] = {2750, 2751, 111, 2760, 2761};
+
+void Status(PlayerState& p, int line, const std::string& text) {
+    p.status.push_back({line, text});
+    if (p.status.size() > 200) p.status.erase(p.status.begin());
+    ShowViewStatus(p.view.get(), line, text);
+}
+
+void Wait(PlayerState& p, int ms) {
+    p.waits.push_back(ms);
+    if (p.waits.size() > 200) p.waits.erase(p.waits.begin());
+    if (ms > 0) SleepFor(ms);
+}
+
+void DropPicture(PlayerState& p) {
+    if (p.picture) DestroyDIB(p.picture);
+    p.picture = nullptr;
+    p.width = p.height = p.rowBytes = 0;
+}
+
+int32_t Clamp(int64_t v, int32_t count) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::max(count - 1, 0)));
+}
+
+void FormatTime(PlayerState& p, const SystemTime& t) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    p.timeText = text;
+}
+
+std::vector<DvrNode*> FreshCatalogue() {
+    BuildCatalogue();
+    return CatalogueNodes();
+}
+
+int IndexOfName(const std::vector<DvrNode*>& list, const char* fileName) {
+    if (!fileName) return -1;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (std::strcmp(list[i]->name, fileName) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+DvrContext* PlayerDvr(PlayerState& p) { return p.view ? p.view->recording.dvr.get() : nullptr; }
+
+bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
+    if (p.frameOpen) return false;  // only one player: the caller beeps
+    p.playlist = FreshCatalogue();
+    if (p.playlist.empty()) {
+        MessageBox(parent, "No DVR File Found !!!", "", kMbOk);
+        return false;
+    }
+    p.frame = p.createFrame ? p.createFrame(parent) : &p;
+    if (!p.frame) return false;
+    p.frameOpen = true;
+    p.rootConfirmed = false;
+    p.paused = false;
+    p.status.clear();
+    p.view = std::make_unique<PanoView>();
+    StartRecordingContext(p.view.get());
+    const int named = IndexOfName(p.playlist, fileName);
+    p.selected = named >= 0 ? named : 0;
+    return true;
+}
+
+void ClosePlayerFrame(PlayerState& p) {
+    if (!p.frameOpen) return;
+    CloseManagement(p);
+    if (p.destroyFrame) p.destroyFrame(p.frame);
+    p.frameOpen = false;
+    p.frame = nullptr;
+    p.backupPlay = false;
+    DropPicture(p);
+    p.view.reset();
+    p.playlist.clear();
+    p.selected = -1;
+}
+
+void SetBarPosition(PlayerState& p) {
+    const DvrContext* dvr = PlayerDvr(p);
+    if (!dvr) return;
+    const int32_t count = dvr->frameCount;
+    if (count > 32000) {
+        p.barMin = 0, p.barMax = (count >> 4) - 1, p.barPos = dvr->current >> 4;
+    } else {
+        p.barMin = 0, p.barMax = count - 1, p.barPos = dvr->current;
+    }
+}
+
+bool OpenPlayerRecording(PlayerState& p, const std::string& path, bool inPlace) {
+    DvrContext* dvr = PlayerDvr(p);
+    if (!dvr) return false;
+    // The record goes back through the read stream: recordings are never changed by the
+    // player, so this write does not land.
+    if (dvr->stream) WriteBackRecord(*dvr, p.view->record);
+    CloseRecording(*dvr);
+    dvr->current = 0;
+    dvr->shown = -1;
+    const OpenResult r = OpenRecordingForRead(*dvr, path, &p.view->record);
+    if (r != OpenResult::Ok) {
+        if (r == OpenResult::Missing) {
+            Status(p, -1, kOpenFailed);
+        } else if (r != OpenResult::OpenFailed) {
+            if (*OpenResultMessage(r)) Status(p, -2, OpenResultMessage(r));
+            Status(p, -2, kOpenFailedClosed);
+        }
+        return false;
+    }
+    p.paused = false;
+    dvr->step = 1;
+    if (inPlace) {
+        const int32_t count = ReadFrameCount(*dvr);
+        if (count > 0 && ReadFrame(*dvr, 0)) {
+            dvr->shown = 0;
+            dvr->current = dvr->step;
+            FormatTime(p, dvr->loadedTime);
+        }
+        p.barMin = 0, p.barMax = count - 1, p.barPos = 0;
+    }
+    DropPicture(p);
+    if (p.resetView) p.resetView(p.view.get(), p.view->record.sourceWidth, p.view->record.sourceHeight);
+    return true;
+}
+
+void OpenRecordingFromList(PlayerState& p, const std::string& path) {
+    if (p.loopRunning) {
+        OpenPlayerRecording(p, path, true);
+        return;
+    }
+    if (!OpenPlayerRecording(p, path, false)) {
+        Status(p, -2, path);
+        Status(p, -1, kOpenFailed);
+        return;
+    }
+    RunPlayLoop(p);
+}
+
+int RunPlayLoop(PlayerState& p) {
+    if (p.loopRunning) return 0;
+    p.loopRunning = true;
+    while (p.frameOpen) {
+        if (p.pumpMessages) p.pumpMessages();
+        if (!p.frameOpen) break;
+        if (!p.paused)
+            PlayStep(p);
+        else
+            Wait(p, 100);
+    }
+    p.loopRunning = false;
+    return 0;
+}
+
+int PlayStep(PlayerState& p) {
+    if (!p.frameOpen) return 0;
+    DvrContext* dvr = PlayerDvr(p);
+    auto fail = [&p](const char* text) {
+        Status(p, -1, text);
+        Wait(p, 1000);
+        return 0;
+    };
+    if (!dvr) return fail("LPDVR Not Create !");
+    if (!dvr->stream) return fail("DVR File Not Open Yet !!");
+    const int32_t count = ReadFrameCount(*dvr);
+    if (count <= 0) return fail("DVR file has no Image !");
+    dvr->loadedSize = -1;
+    bool loaded = false;
+    if (dvr->current != dvr->shown) {
+        if (dvr->current >= count) {
+            dvr->current = count - 1;
+            Status(p, -1, "Frame Image Read Failed !");
+            return 0;
+        }
+        dvr->shown = dvr->current;
+        dvr->current = Clamp(static_cast<int64_t>(dvr->current) + dvr->step, count);
+        if (!ReadFrame(*dvr, dvr->shown)) {
+            Status(p, -1, "Frame Image Read Failed !");
+            return 0;
+        }
+        FormatTime(p, dvr->loadedTime);
+        loaded = true;
+    }
+    SetBarPosition(p);
+    if (loaded) {
+        HDIB pic = JpegDecodeBuffer(dvr->picture.data(), static_cast<size_t>(dvr->loadedSize));
+        if (!pic) {
+            Status(p, 0, Text(1003));
+        } else {
+            DropPicture(p);
+            p.picture = pic;
+            DibLock lock(pic);
+            p.width = lock.width();
+            p.height = lock.height();
+            p.rowBytes = (p.width * 24 + 31) / 32 * 4;
+            if ((p.view->record.zoneStyle & 1) && p.applyZones) p.applyZones(p.view.get(), pic);
+            if (p.present) p.present(p.view.get(), pic);
+        }
+    }
+    Wait(p, loaded ? kSpeedWait[std::clamp(g_lib.speed, 0, 4)] : 300);
+    return 1;
+}
+
+void PlayerCommand(PlayerState& p, int command) {
+    DvrContext* dvr = PlayerDvr(p);
+    const int32_t count = dvr ? dvr->frameCount : 0;
+    switch (command) {
+        case 1701:
+            if (dvr) dvr->step = 1;
+            p.paused = false;
+            return;
+        case 1606: p.paused = true; return;
+        case 1601:
+            p.paused = true;
+            if (!dvr) return;
+            dvr->step = 1;
+            if (dvr->current >= count) dvr->current = count - 1;
+            PlayStep(p);
+            return;
+        case 1602:
+            p.paused = true;
+            if (!dvr) return;
+            dvr->step = -1;
+            if (dvr->current < 0) dvr->current = 0;
+            PlayStep(p);
+            return;
+        case 1604:
+            p.paused = false;
+            if (dvr) dvr->step = dvr->step <= 0 ? 1 : std::min(dvr->step + 1, 5);
+            return;
+        case 1605:
+            p.paused = false;
+            if (dvr) dvr->step = dvr->step > 0 ? -1 : std::max(dvr->step - 1, -5);
+            return;
+        case 1603:
+            if (p.managementOpen)
+                CloseManagement(p);
+            else
+                OpenManagement(p, nullptr, true);
+            return;
+        case 907: ClosePlayerFrame(p); return;
+        case 1080:
+            g_lib.mouseInvert = !g_lib.mouseInvert;
+            WriteMouseInvert(g_lib.mouseInvert);
+            return;
+        case 1900: g_lib.showTime = !g_lib.showTime; return;
+        case 1901: g_lib.showLocation = !g_lib.showLocation; return;
+        default: break;
+    }
+    for (int speed = 0; speed < 5; ++speed)
+        if (command == kSpeedCommands[speed]) {
+            g_lib.speed = speed;
+            WriteSettingInt("DVR", "Speed", speed);
+        }
+}
+
+void PlayerScroll(PlayerState& p, ScrollRequest request, int position) {
+    DvrContext* dvr = PlayerDvr(p);
+    if (!dvr) return;
+    const int32_t count = dvr->frameCount;
+    const int64_t step = std::abs(dvr->step);
+    int64_t c = dvr->current;
+    switch (request) {
+        case ScrollRequest::LineLeft: c -= 2 * step; break;
+        case ScrollRequest::LineRight: c += step; break;
+        case ScrollRequest::PageLeft: c -= 13; break;
+        case ScrollRequest::PageRight: c += 12; break;
+        case ScrollRequest::Thumb: c = count > 32000 ? static_cast<int64_t>(position) * 16 : position; break;
+        case ScrollRequest::Top: c = 0; break;
+        case ScrollRequest::Bottom: c = count - 1; break;
+    }
+    dvr->current = Clamp(c, count);
+    SetBarPosition(p);
+}
+
+bool OpenManagement(PlayerState& p, const char* fileName, bool openSelected) {
+    p.managementList = FreshCatalogue();
+    if (p.managementList.empty()) {
+        MessageBox(p.frame, Text(2311), "", kMbOk | kMbIconStop | kMbTaskModal);
+        ClosePlayerFrame(p);
+        return false;
+    }
+    p.managementOpen = true;
+    // The playlist shows the same nodes; the new catalogue replaced the old ones.
+    p.playlist = p.managementList;
+    const int named = IndexOfName(p.managementList, fileName);
+    p.selected = named >= 0 ? named : std::clamp(p.selected, 0, static_cast<int>(p.managementList.size()) - 1);
+    if (openSelected) ManagementChoose(p, p.selected);
+    return true;
+}
+
+void CloseManagement(PlayerState& p) {
+    p.managementOpen = false;
+    p.managementList.clear();
+}
+
+void ManagementChoose(PlayerState& p, int item) {
+    if (item < 0 || item >= static_cast<int>(p.managementList.size())) return;
+    p.selected = item;
+    OpenRecordingFromList(p, CataloguePath(p.managementList[item]));
+}
+
+int ManagementDelete(PlayerState& p, std::vector<int> selected) {
+    if (g_lib.callerId == 1 || g_lib.callerId == 2) return -1;
+    auto& list = p.managementList;
+    std::sort(selected.begin(), selected.end());
+    selected.erase(std::remove_if(selected.begin(), selected.end(),
+                                  [&list](int i) { return i < 0 || i >= static_cast<int>(list.size()); }),
+                   selected.end());
+    selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+    if (selected.empty()) return 0;
+    if (!p.rootConfirmed) {
+        if (RunCheckPasswordDialog(p.frame) != 1) return -1;
+        p.rootConfirmed = true;
+    }
+    const int first = selected.front(), last = selected.back();
+    if (first == 0) {
+        if (last + 1 < static_cast<int>(list.size())) ManagementChoose(p, last + 1);
+    } else {
+        ManagementChoose(p, first - 1);
+    }
+    int deleted = 0;
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+        DvrNode* node = list[*it];
+        const std::string path = CataloguePath(node);
+        struct stat st{};
+        if (stat(path.c_str(), &st) != 0) continue;
+        // A file the recorder is appending to stays.
+        if (IsRecordingOpen(path)) {
+            MessageBox(p.frame, Text(2591), "", kMbOk | kMbIconWarning);
+            continue;
+        }
+        if (unlink(path.c_str()) != 0) continue;
+        p.playlist.erase(std::remove(p.playlist.begin(), p.playlist.end(), node), p.playlist.end());
+        list.erase(list.begin() + *it);
+        UnlinkCatalogueNode(node);
+        ++deleted;
+    }
+    p.selected = first == 0 ? 0 : first - 1;
+    list = CatalogueNodes();
+    p.playlist = list;
+    if (!list.empty()) {
+        p.selected = std::min(p.selected, static_cast<int>(list.size()) - 1);
+        ManagementChoose(p, p.selected);
+    }
+    return deleted;
+}
+
+int RunRecordingSettingsDialog(void* owner) {
+    constexpr int kOff = 1801, kOn = 1803, kNas = 1804, kMotionBlock = 1805, kSkipSystem = 1806, kProtect = 363;
+    DialogValues v;
+    v.checked[kOn] = g_lib.recording ? 1 : 0;
+    v.checked[kOff] = g_lib.recording ? 0 : 1;
+    v.checked[kMotionBlock] = gfMotionBlock ? 1 : 0;
+    v.checked[kSkipSystem] = g_recorderSwitches.skipSystemDisk ? 1 : 0;
+    v.checked[kProtect] = g_lib.protect ? 1 : 0;
+    v.enabled[kMotionBlock] = v.enabled[kNas] = g_lib.recording ? 1 : 0;
+    if (AskDialog(owner, "DVR", v) != 1) return 0;
+    g_lib.recording = v.checked[kOff] ? 0 : 1;
+    gfMotionBlock = v.checked[kMotionBlock] ? 1 : 0;
+    g_recorderSwitches.skipSystemDisk = v.checked[kSkipSystem] ? 1 : 0;
+    g_lib.protect = v.checked[kProtect] ? 1 : 0;
+    WriteSettingInt(CurrentCallerSection(), "DVR", g_lib.recording);
+    WriteSettingInt(CurrentCallerSection(), "MotionBlock", gfMotionBlock);
+    WriteSettingInt("SCCTV", "SkipSystemDisk", g_recorderSwitches.skipSystemDisk);
+    WriteSettingFlag("DVR", "Protected", g_lib.protect != 0);
+    return 1;
+}
+
+}  // namespace orb
+
+extern "C" {
+
+void* PlayDVR(void* parentWindow, const char* fileName) {
+    using namespace orb;
+    if (!g_player.createFrame) {
+        // Without a window layer there is no frame to play in; the catalogue is still
+        // checked so the user hears about an empty one.
+        if (FreshCatalogue().empty()) MessageBox(parentWindow, "No DVR File Found !!!", "", kMbOk);
+        return nullptr;
+    }
+    if (!OpenPlayerFrame(g_player, parentWindow, fileName)) return nullptr;
+    void* frame = g_player.frame;
+    if (fileName && !OpenManagement(g_player, fileName, false)) return nullptr;
+    if (g_player.selected >= 0 && g_player.selected < static_cast<int>(g_player.playlist.size()))
+        OpenRecordingFromList(g_player, CataloguePath(g_player.playlist[g_player.selected]));
+    // Back after the player closed (0), or with the frame when the first open failed.
+    return g_player.frameOpen ? frame : nullptr;
+}
+
+void* DVRManagement(void* parentWindow) {
+    using namespace orb;
+    if (!g_player.createFrame) {
+        if (FreshCatalogue().empty()) MessageBox(parentWindow, "No DVR File Found !!!", "", kMbOk);
+        return nullptr;
+    }
+    if (!OpenPlayerFrame(g_player, parentWindow, nullptr)) return nullptr;
+    if (!OpenManagement(g_player, nullptr, false)) return nullptr;
+    OpenPlayerRecording(g_player, CataloguePath(g_player.managementList[g_player.selected]), true);
+    return g_player.frameOpen ? g_player.frame : nullptr;
+}
+
+int32_t DVRConfigure(void* parentWindow) { return orb::RunRecordingSettingsDialog(parentWindow); }
+
+void* ImportDVRInfo(void) { return orb::BuildCatalogue(); }
+
+}

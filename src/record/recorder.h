@@ -1,0 +1,127 @@
+// The recorder: storage drives, the per-picture decision, hourly files, the catalogue of
+// recordings and the recording switches.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "record/recording_file.h"
+
+struct PanoView;
+
+namespace orb {
+
+constexpr int kMaxDrives = 27;
+constexpr double kMinDriveBytes = 6000000000.0;
+constexpr const char* kRecordingFolder = "RECVAULT";
+
+struct DriveEntry {
+    std::string folder;  // recording folder, with a trailing "/"
+    std::string root;    // where free space is measured
+};
+
+struct DriveTable {
+    int32_t count = 0;
+    std::array<DriveEntry, kMaxDrives> entries;
+};
+extern DriveTable g_drives;
+
+// One mounted file system as the mount table lists it.
+struct MountEntry {
+    std::string device, mountPoint, type, options;
+};
+// Parses the text of /proc/self/mounts (octal escapes such as \040 decoded).
+std::vector<MountEntry> ParseMounts(const std::string& text);
+// Local, writable, real or network file systems.
+bool IsStorageMount(const MountEntry& m);
+
+// Where drives come from and how big they are; tests install a fake.
+struct DriveProbe {
+    std::function<std::vector<MountEntry>()> mounts;
+    // Free and total bytes of a root; false when it cannot be measured.
+    std::function<bool(const std::string& root, double& freeBytes, double& totalBytes)> space;
+};
+void SetDriveProbe(DriveProbe probe);  // empty members restore the real ones
+
+// Storage roots named in the settings ("StorageRoots" in section "DVR", separated by ";");
+// when empty the mount table decides.
+std::vector<std::string> ConfiguredStorageRoots();
+// The NAS folder in use (switch on and folder given), or "".
+std::string NasFolderInUse();
+
+void BuildDriveTable();
+double FreeBytes(int entry, double* total = nullptr);
+int ChooseDrive();
+
+// Process-wide switches read when the recorder starts.
+struct RecorderSwitches {
+    int32_t skipSystemDisk = 0;
+};
+extern RecorderSwitches g_recorderSwitches;
+// Reads the switches (and the recording flag) from the settings, then builds the drives.
+void StartRecorder();
+
+// The per-view recording part of a PanoView.
+struct ViewRecording {
+    std::unique_ptr<DvrContext> dvr;
+    int32_t slot = -1;  // recording slot, -1 for none
+};
+
+// Recording slots: one per view control identifier; of views showing cameras with the same
+// location text only the last one records.
+struct RecordingSlot {
+    PanoView* view = nullptr;
+    char location[80] = {};
+    int32_t duplicate = 0;
+};
+extern std::array<RecordingSlot, 32> g_recordingSlots;
+void ClearRecordingSlots();
+// Puts a camera's view into slot id and recomputes the duplicate flags; closing views
+// (closing(view) true) do not make earlier slots duplicates.
+void AssignRecordingSlot(PanoView* view, int id, int numViews, const std::function<bool(PanoView*)>& closing = {});
+
+// Capture start and stop: the view's context is (re)created and discarded.
+void StartRecordingContext(PanoView* view);
+void StopRecordingContext(PanoView* view);
+
+// Motion flag argument when the view has no motion detector running.
+constexpr int kNoMotionDetector = -1;
+// Called by the capture thread once per picture that passed its checks, with the JPEG
+// bytes as received. motion: the detector's flag, or kNoMotionDetector. 1 when the frame
+// was stored.
+int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion);
+// The path of an hour's file: folder + "YYYYMMDDHH00" + location + ".P360".
+std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix = 0);
+
+// Status lines of a view (drawn by the window layer; tests read them).
+using StatusSink = std::function<void(PanoView* view, int line, const std::string& text)>;
+void SetStatusSink(StatusSink sink);
+void ShowViewStatus(PanoView* view, int line, const std::string& text);
+
+// The catalogue node handed to the host: a fixed 64-bit layout.
+struct DvrNode {
+    int32_t entry;      // 0: drive table entry
+    char name[160];     // 4: file name without folder
+    uint32_t reserved;  // 164
+    DvrNode* next;      // 168: toward the tail sentinel; the tail's is null
+    DvrNode* prev;      // 176
+};
+static_assert(sizeof(DvrNode) == 184);
+static_assert(offsetof(DvrNode, next) == 168 && offsetof(DvrNode, prev) == 176);
+
+// Builds the catalogue again (newest hour first) and returns the head sentinel.
+DvrNode* BuildCatalogue();
+DvrNode* CatalogueHead();
+DvrNode* CatalogueTail();
+std::vector<DvrNode*> CatalogueNodes();
+void UnlinkCatalogueNode(DvrNode* node);  // frees it
+// "2011/05/14 13:00  -- Lobby"
+std::string CatalogueText(const char* name);
+// The drive entry folder + name.
+std::string CataloguePath(const DvrNode* node);
+
+}  // namespace orb

@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <map>
+
+#include "config/config_file.h"
+#include "config/root_password.h"
+#include "config/settings.h"
+#include "host/dialog_script.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "host/texts.h"
+#include "platform/clock.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "record/player.h"
+#include "record/recorder.h"
+#include "support/test_support.h"
+
+using namespace orb;
+
+namespace {
+
+std::vector<uint8_t> Jpeg(uint8_t shade) {
+    HDIB pic = CreateDIB(128, 112, 24);
+    {
+        DibLock lock(pic);
+        std::memset(lock.bits(), shade, static_cast<size_t>(lock.rowBytes()) * lock.height());
+    }
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(JpegEncodeMemory(pic, 80, out));
+    DestroyDIB(pic);
+    return out;
+}
+
+// A test world: storage roots inside the temp folder with scripted sizes, a scripted clock
+// and a sleeper that only counts.
+struct World {
+    orbtest::TempHome home;
+    std::map<std::string, std::pair<double, double>> sizes;  // root -> free, total
+    SystemTime now{2011, 5, 6, 14, 13, 59, 59, 900};
+    std::vector<int> sleeps;
+    std::vector<std::string> status;
+
+    World() {
+        SetDriveProbe({[] { return std::vector<MountEntry>{}; },
+                       [this](const std::string& root, double& f, double& t) {
+                           auto it = sizes.find(root);
+                           if (it == sizes.end()) return false;
+                           f = it->second.first, t = it->second.second;
+                           return true;
+                       }});
+        SetLocalClock([this] { return now; });
+        SetSleeper([this](int ms) { sleeps.push_back(ms); });
+        SetStatusSink([this](PanoView*, int, const std::string& t) { status.push_back(t); });
+        LoadLanguageResource();
+        g_lib.callerId = 0;
+        g_lib.recording = 1;
+        g_recorderSwitches.skipSystemDisk = 0;
+        ClearRecordingSlots();
+        TakeMessages();
+    }
+    ~World() {
+        SetDriveProbe({});
+        SetLocalClock({});
+        SetSleeper({});
+        SetStatusSink({});
+        SetDialogAnswerer({});
+        g_lib.callerId = 4;
+        g_drives = DriveTable{};
+        ClearRecordingSlots();
+    }
+    std::string AddRoot(const std::string& name, double freeBytes, double total = 1e12) {
+        const std::string root = home.path(name);
+        MakeDirs(root);
+        sizes[root] = {freeBytes, total};
+        return root;
+    }
+    void UseRoots(const std::vector<std::string>& roots) {
+        std::string v;
+        for (const auto& r : roots) v += r + ";";
+        WriteSetting("DVR", "StorageRoots", v);
+        BuildDriveTable();
+    }
+};
+
+struct Camera {
+    PanoView view;
+    Camera(const char* location, int slot) {
+        std::strcpy(view.record.location, location);
+        view.record.sourceWidth = 128;
+        view.record.sourceHeight = 112;
+        StartRecordingContext(&view);
+        AssignRecordingSlot(&view, slot, 4);
+    }
+};
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> out;
+    for (DvrNode* n : CatalogueNodes())
+        if (CataloguePath(n).rfind(folder, 0) == 0) out.push_back(n->name);
+    return out;
+}
+
+}  // namespace
+
+TEST(Drives, TableFromRootsAndMountsAndTheChoiceOfDrive) {
+    World w;
+    const auto a = w.AddRoot("a", 100), b = w.AddRoot("b", 300), c = w.AddRoot("c", 300),
+               small = w.AddRoot("small", 5e9, 4e9);
+    w.UseRoots({a, b, c, small, w.home.path("missing")});
+    ASSERT_EQ(g_drives.count, 3);
+    EXPECT_EQ(g_drives.entries[0].folder, a + "/RECVAULT/");
+    EXPECT_EQ(g_drives.entries[2].root, c);
+    struct stat st{};
+    EXPECT_NE(stat((small + "/RECVAULT").c_str(), &st), 0);  // too small: folder removed again
+    EXPECT_NE(stat((a + "/RECVAULT/Test").c_str(), &st), 0);
+    EXPECT_EQ(ChooseDrive(), 1);  // tie between b and c: the first wins
+    w.sizes[c].first = 301;
+    EXPECT_EQ(ChooseDrive(), 2);
+    for (auto& [root, s] : w.sizes) s.first = 0;
+    EXPECT_EQ(ChooseDrive(), 0);
+    double total = 0;
+    w.sizes[a] = {5, 7e9};
+    EXPECT_EQ(FreeBytes(0, &total), 5);
+    EXPECT_EQ(total, 7e9);
+    EXPECT_EQ(FreeBytes(-1), 0);
+
+    // An existing folder of another spelling is the one used.
+    const auto d = w.AddRoot("d", 1);
+    MakeDirs(d + "/RecVault");
+    w.UseRoots({d});
+    EXPECT_EQ(g_drives.entries[0].folder, d + "/RecVault/");
+
+    // The system disk is left out with skip system disk on (every root here shares it).
+    g_recorderSwitches.skipSystemDisk = 1;
+    w.UseRoots({a, b});
+    EXPECT_EQ(g_drives.count, 0);
+    g_recorderSwitches.skipSystemDisk = 0;
+
+    // The mount table: real local writable file systems only, escapes decoded.
+    const auto mounts = ParseMounts(
+        "/dev/sda1 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\ntmpfs /run tmpfs rw 0 0\n"
+        "/dev/sdb1 /media/usb\\040key vfat rw,nosuid 0 0\n/dev/sdc1 /mnt/ro ext4 ro,relatime 0 0\n"
+        "server:/x /mnt/nas nfs4 rw 0 0\nbad line\n");
+    ASSERT_EQ(mounts.size(), 6u);
+    EXPECT_EQ(mounts[3].mountPoint, "/media/usb key");
+    std::vector<std::string> kept;
+    for (const auto& m : mounts)
+        if (IsStorageMount(m)) kept.push_back(m.mountPoint);
+    EXPECT_EQ(kept, (std::vector<std::string>{"/", "/media/usb key", "/mnt/nas"}));
+
+    // Without configured roots the (fake) mount table decides.
+    WriteSetting("DVR", "StorageRoots", "");
+    SetDriveProbe({[b] { return std::vector<MountEntry>{{"/dev/x", b, "ext4", "rw"}, {"t", "/tmp", "tmpfs", "rw"}}; },
+                   [&w](const std::string& root, double& f, double& t) {
+                       f = 1, t = 1e12;
+                       return w.sizes.count(root) > 0;
+                   }});
+    BuildDriveTable();
+    ASSERT_EQ(g_drives.count, 1);
+    EXPECT_EQ(g_drives.entries[0].root, b);
+
+    // A NAS folder in use is entry 0 and always chosen.
+    WriteSetting("DVR", "NAS", "1");
+    WriteSetting("DVR", "NASDir", a + "/");
+    w.sizes[a + "/"] = {1, 1e12};
+    w.UseRoots({b, c});
+    EXPECT_EQ(g_drives.count, 3);
+    EXPECT_EQ(g_drives.entries[0].folder, a + "/");
+    EXPECT_EQ(ChooseDrive(), 0);
+    WriteSetting("DVR", "NAS", "0");
+}
+
+TEST(Recorder, HourlyFilesAcrossAnHourTurnOnTheRoomiestDrive) {
+    World w;
+    const auto a = w.AddRoot("a", 500), b = w.AddRoot("b", 100);
+    w.UseRoots({a, b});
+    Camera cam("Lobby", 0);
+    const auto j1 = Jpeg(30), j2 = Jpeg(200);
+    ASSERT_EQ(RecordFrame(&cam.view, j1.data(), j1.size(), kNoMotionDetector), 1);  // 13:59:59.9
+    w.sizes[b].first = 900;
+    w.now = {2011, 5, 6, 14, 14, 0, 0, 100};
+    ASSERT_EQ(RecordFrame(&cam.view, j2.data(), j2.size(), kNoMotionDetector), 1);
+    ASSERT_EQ(RecordFrame(&cam.view, j2.data(), j2.size(), kNoMotionDetector), 1);
+    const std::string first = a + "/RECVAULT/201105141300Lobby.P360", second = b + "/RECVAULT/201105141400Lobby.P360";
+    DvrContext r;
+    ASSERT_EQ(OpenRecordingForRead(r, first, nullptr), OpenResult::Ok);
+    EXPECT_EQ(ReadFrameCount(r), 1);
+    ASSERT_EQ(OpenRecordingForRead(r, second, nullptr), OpenResult::Ok);
+    EXPECT_EQ(ReadFrameCount(r), 2);
+    ASSERT_TRUE(ReadFrame(r, 1));
+    EXPECT_EQ(std::vector<uint8_t>(r.picture.begin(), r.picture.begin() + r.loadedSize), j2);
+    EXPECT_EQ(r.loadedTime.hour, 14);
+    EXPECT_TRUE(IsRecordingOpen(second));
+    EXPECT_FALSE(IsRecordingOpen(first));
+
+    // Daylight saving's repeated hour: the same hour fields go on in the same file.
+    w.now = {2011, 5, 6, 14, 14, 59, 0, 0};
+    ASSERT_EQ(RecordFrame(&cam.view, j1.data(), j1.size(), kNoMotionDetector), 1);
+    w.now = {2011, 5, 6, 14, 14, 1, 0, 0};
+    ASSERT_EQ(RecordFrame(&cam.view, j1.data(), j1.size(), kNoMotionDetector), 1);
+    EXPECT_EQ(ReadFrameCount(r), 4 );
+
+    // A restart within the hour continues the file when the same drive is chosen.
+    StopRecordingContext(&cam.view);
+    EXPECT_FALSE(IsRecordingOpen(second));
+    StartRecordingContext(&cam.view);
+    ASSERT_EQ(RecordFrame(&cam.view, j1.data(), j1.size(), kNoMotionDetector), 1);
+    EXPECT_EQ(ReadFrameCount(r), 5);
+    // ... and starts a second file of the hour when another drive is chosen.
+    StopRecordingContext(&cam.view);
+    StartRecordingContext(&cam.view);
+    w.sizes[a].first = 5000;
+    ASSERT_EQ(RecordFrame(&cam.view, j1.data(), j1.size(), kNoMotionDetector), 1);
+    BuildCatalogue();
+    const auto nodes = CatalogueNodes();
+    ASSERT_EQ(nodes.size(), 3u);
+    EXPECT_STREQ(nodes[0]->name, "201105141400Lobby.P360");
+    EXPECT_EQ(nodes[0]->entry, 1);  // equal names: the one added later goes in front
+    EXPECT_EQ(nodes[1]->entry, 0);
+    EXPECT_STREQ(nodes[2]->name, "201105141300Lobby.P360");
+    EXPECT_EQ(CatalogueText(nodes[2]->name), "2011/05/14 13:00  -- Lobby");
+    EXPECT_EQ(CatalogueHead()->next, nodes[0]);
+    EXPECT_EQ(CatalogueTail()->next, nullptr);
+    EXPECT_EQ(CatalogueTail()->prev, nodes[2]);
+}
+
+TEST(Recorder, WhatIsNotRecordedAndFailures) {
+    World w;
+    const auto a = w.AddRoot("a", 500);
+    w.UseRoots({a});
+    const auto j = Jpeg(90);
+    Camera cam("Gate", 0), twin("Gate", 1), other("Yard", 2);
+    // Of two views of one location only the later one records.
+    EXPECT_TRUE(g_recordingSlots[0].duplicate);
+    EXPECT_FALSE(g_recordingSlots[1].duplicate);
+    EXPECT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 0);
+    EXPECT_EQ(RecordFrame(&twin.view, j.data(), j.size(), kNoMotionDetector), 1);
+    // Motion-following: only frames with the motion flag set.
+    EXPECT_EQ(RecordFrame(&other.view, j.data(), j.size(), 0), 0);
+    EXPECT_EQ(RecordFrame(&other.view, j.data(), j.size(), 1), 1);
+    g_lib.callerId = 2;
+    EXPECT_EQ(RecordFrame(&other.view, j.data(), j.size(), 1), 0);
+    g_lib.callerId = 0;
+    g_lib.recording = 0;
+    EXPECT_EQ(RecordFrame(&other.view, j.data(), j.size(), 1), 0);
+    g_lib.recording = 1;
+    PanoView noSlot;
+    StartRecordingContext(&noSlot);
+    EXPECT_EQ(RecordFrame(&noSlot, j.data(), j.size(), kNoMotionDetector), 0);
+    StopRecordingContext(&other.view);
+    EXPECT_EQ(RecordFrame(&other.view, j.data(), j.size(), 1), 0);
+
+    // An hour's file that cannot be continued keeps its bytes; the hour goes on beside it.
+    w.now.hour = 15;
+    const std::string damaged = a + "/RECVAULT/201105141500Gate.P360";
+    orbtest::WriteFile(damaged, std::vector<uint8_t>(100, 7));
+    ASSERT_EQ(RecordFrame(&twin.view, j.data(), j.size(), kNoMotionDetector), 1);
+    EXPECT_EQ(orbtest::ReadFile(damaged), std::vector<uint8_t>(100, 7));
+    DvrContext r;
+    ASSERT_EQ(OpenRecordingForRead(r, a + "/RECVAULT/201105141500Gate~1.P360", nullptr), OpenResult::Ok);
+    EXPECT_EQ(ReadFrameCount(r), 1);
+
+    // A drive that disappears: the create fails, the user sees 2553, the retry waits 300 ms.
+    w.now.hour = 16;
+    orbtest::Run("rm -rf '" + a + "/RECVAULT'");
+    EXPECT_EQ(RecordFrame(&twin.view, j.data(), j.size(), kNoMotionDetector), 0);
+    ASSERT_FALSE(w.status.empty());
+    EXPECT_EQ(w.status.back(), Text(2553));
+    EXPECT_EQ(w.sleeps.back(), 300);
+    // With no usable drive at all nothing is written.
+    w.UseRoots({w.home.path("nowhere")});
+    EXPECT_EQ(RecordFrame(&twin.view, j.data(), j.size(), kNoMotionDetector), 0);
+    EXPECT_EQ(w.status.back(), Text(2553));
+}
+
+TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {
+    World w;
+    g_userBlock.fill(0);
+    std::vector<std::map<int, std::string>> script;
+    std::vector<int> protect;
+    std::vector<std::string> shown;
+    SetDialogAnswerer([&](void*, const std::string& name, DialogValues& v) {
+        shown.push_back(name);
+        if (script.empty()) return false;
+        for (auto& [id, t] : script.front()) v.text[id] = t;
+        if (!protect.empty()) v.checked[363] = protect.front(), protect.erase(protect.begin());
+        script.erase(script.begin());
+        return true;
+    });
+    EXPECT_EQ(CheckPassword(nullptr), 1);  // none stored: no dialog
+    EXPECT_TRUE(shown.empty());
+    // First password: old left empty; the new one cut to the 10-character field.
+    script = {{{3400, ""}, {3401, "Secret12345"}, {3402, "SECRET12345"}}};
+    protect = {1};
+    EXPECT_EQ(SetRootPassword(nullptr), 0);
+    EXPECT_EQ(StoredRootPassword(), "Secret1234");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(g_userBlock.data() + 68)), "Secret1234");
+    EXPECT_EQ(orbtest::ReadFile(UserFilePath()).size(), 180u);
+    EXPECT_EQ(g_lib.protect, 1);
+    EXPECT_EQ(ReadSetting("DVR", "Protected", ""), "1");
+    TakeMessages();
+    // Wrong old one, then differing new ones, then the old one in another letter case.
+    script = {{{3400, "nope"}, {3401, "a"}, {3402, "a"}},
+              {{3400, "secret1234"}, {3401, "abc"}, {3402, "abd"}},
+              {{3400, "SECRET1234"}, {3401, "Abc"}, {3402, "aBC"}}};
+    protect = {1, 1, 0};
+    EXPECT_EQ(SetRootPassword(nullptr), 0);
+    auto msgs = TakeMessages();
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[0].text, Text(2400));
+    EXPECT_EQ(msgs[1].text, Text(2401));
+    EXPECT_EQ(msgs[0].flags, kMbIconError);
+    EXPECT_EQ(msgs[0].caption, "");
+    EXPECT_EQ(StoredRootPassword(), "Abc");
+    EXPECT_EQ(g_lib.protect, 0);
+    // The check is exact about letter case; Cancel gives 0.
+    script = {{{3400, "abc"}}, {{3400, "Abc"}}};
+    EXPECT_EQ(CheckPassword(nullptr), 1);
+    EXPECT_EQ(TakeMessages().size(), 1u);
+    script = {};
+    EXPECT_EQ(CheckPassword(nullptr), 0);
+    // The guard asks only while protection is on.
+    shown.clear();
+    EXPECT_TRUE(ProtectedActionAllowed(nullptr));
+    EXPECT_TRUE(shown.empty());
+    g_lib.protect = 1;
+    EXPECT_FALSE(ProtectedActionAllowed(nullptr));
+    script = {{{3400, "Abc"}}};
+    EXPECT_TRUE(ProtectedActionAllowed(nullptr));
+    g_lib.protect = 0;
+    // The recording settings dialog writes its four switches.
+    SetDialogAnswerer([](void*, const std::string& name, DialogValues& v) {
+        EXPECT_EQ(name, "DVR");
+        EXPECT_EQ(v.enabled[1805], 1);
+        v.checked[1801] = 1, v.checked[1803] = 0, v.checked[1805] = 0, v.checked[1806] = 1, v.checked[363] = 1;
+        return true;
+    });
+    EXPECT_EQ(DVRConfigure(nullptr), 1);
+    EXPECT_EQ(g_lib.recording, 0);
+    EXPECT_EQ(ReadSetting("CCTV", "DVR", ""), "0");
+    EXPECT_EQ(ReadSetting("CCTV", "MotionBlock", ""), "0");
+    EXPECT_EQ(ReadSetting("SCCTV", "SkipSystemDisk", ""), "1");
+    EXPECT_EQ(ReadSetting("DVR", "Protected", ""), "1");
+    g_lib.protect = 0;
+    g_lib.recording = 1;
+    g_userBlock.fill(0);
+}
