@@ -4,12 +4,14 @@
 #include <cstdint>
 
 #include "config/camera_record.h"
+#include "ui/ui_state.h"
 
 struct PanoView {
     CameraRecord record;
     int32_t viewIndex = 0;  // position among the tiled views
     uint32_t id = 0;        // registry id, stored in the record's owner link
     int32_t captureStarted = 0;
+    orb::ViewUiState ui;
 };
 
 namespace orb {

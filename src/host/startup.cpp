@@ -4,6 +4,7 @@
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "host/library_state.h"
+#include "host/run_orbiscope.h"
 #include "host/texts.h"
 #include "orbiscope.h"
 
@@ -13,8 +14,11 @@ void Initialise() {
     g_lib.systemDriveRoot = SystemDriveText();
     BuildDefaultRecord();
     LoadLanguageResource();
+    // Without the language module no window class is registered and no window opens.
     if (!LanguageLoaded()) return;
     ReadStartupOptions();
+    g_lib.mouseInvert = ReadMouseInvert();
+    RegisterLibraryClasses();
 }
 
 void OnProcessAttach() {
