@@ -13,6 +13,8 @@ namespace orb {
 void Initialise() {
     g_lib.systemDriveRoot = SystemDriveText();
     BuildDefaultRecord();
+    // Run again, the start-up reloads the module (or finds it gone).
+    UnloadLanguage();
     LoadLanguageResource();
     // Without the language module no window class is registered and no window opens.
     if (!LanguageLoaded()) return;

@@ -224,12 +224,12 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
         if (g_lib.callerId != 0) return true;
         ShowWindow(g_ui.main, SW_HIDE);
         if (Hooks().command) Hooks().command(view, hwnd, cmd);  // the tray icon
-        WriteSetting(CurrentCallerSection(), "Background", "1");
+        WriteSetting("Panorama", "Background", "1");
         return true;
     case kCmdFromBackground:
         if (g_lib.callerId != 0 || !PasswordGiven(hwnd)) return true;
         ShowWindow(g_ui.main, SW_SHOW);
-        WriteSetting(CurrentCallerSection(), "Background", "0");
+        WriteSetting("Panorama", "Background", "0");
         return true;
     case kCmdFullScreenOn:
     case kCmdFullScreenOff:
