@@ -32,6 +32,7 @@ TEST(Desktop, MainWindowAppearsOnTheScreen) {
     orbtest::WriteFile(home.path(orb::kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
     const std::string shot = home.path("screen.ppm");
     const std::string cmd = "cd " + home.dir + " && ORBISCOPE_HOME=" + home.dir + " ORBISCOPE_SYSTEM_DIR=" + home.dir +
+                            " ASAN_OPTIONS=detect_leaks=0" +
                             " timeout 60 xvfb-run -a -s '-screen 0 640x480x24' " + ORB_BINARY_DIR + "/window-probe ppm:" + shot +
                             " >/dev/null 2>&1";
     const int status = orbtest::Run(cmd);

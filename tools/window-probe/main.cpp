@@ -67,5 +67,6 @@ int main(int argc, char** argv) {
     orb::HWND timer = orb::CreateWindow("Probe Timer", "", 0, 0, 0, 1, 1, nullptr, 0, nullptr);
     orb::SetTimer(timer, 1, 100);
     orb::RunMessageLoop();
+    orb::ResetWindowing();
     return g_status;
 }
