@@ -8,6 +8,7 @@
 #include <map>
 
 #include "platform/dib.h"
+#include "platform/msgbox.h"
 
 namespace orb {
 
@@ -194,6 +195,27 @@ DesktopBackend* StartDesktopBackend() {
     if (backend) return backend;
     if (!gtk_init_check(nullptr, nullptr)) return nullptr;
     backend = new GtkBackend;
+    // Message boxes become modal desktop dialogs.
+    SetMessagePresenter([](void*, const ShownMessage& m) {
+        const unsigned buttons = m.flags & 0xF;
+        const unsigned icon = m.flags & 0xF0;
+        GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
+                                              icon == kMbIconError     ? GTK_MESSAGE_ERROR
+                                              : icon == kMbIconWarning ? GTK_MESSAGE_WARNING
+                                              : icon == kMbIconQuestion ? GTK_MESSAGE_QUESTION
+                                                                        : GTK_MESSAGE_INFO,
+                                              buttons == kMbYesNo ? GTK_BUTTONS_YES_NO
+                                              : buttons == kMbOkCancel ? GTK_BUTTONS_OK_CANCEL
+                                                                       : GTK_BUTTONS_OK,
+                                              "%s", m.text.c_str());
+        gtk_window_set_title(GTK_WINDOW(d), m.caption.c_str());
+        const int r = gtk_dialog_run(GTK_DIALOG(d));
+        gtk_widget_destroy(d);
+        if (r == GTK_RESPONSE_YES) return kIdYes;
+        if (r == GTK_RESPONSE_NO) return kIdNo;
+        if (r == GTK_RESPONSE_OK) return kIdOk;
+        return buttons == kMbYesNo ? kIdNo : kIdCancel;
+    });
     return backend;
 }
 
