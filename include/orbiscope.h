@@ -39,6 +39,18 @@ ORB_EXPORT void UsingWinINet(void);
 /* Camera report: 0 once the report file is deleted again, else the message box result. */
 ORB_EXPORT int32_t BrowseConfigureInfo(void* ownerWindow, const CameraRecord* record);
 ORB_EXPORT void LogIntoNAS(void);
+/* Window handles are opaque words. screenRects: two rectangles (left, top, right, bottom). */
+ORB_EXPORT void* RunOrbiscope(void* hostWindow, int32_t reserved, int32_t numViews, void** mainWindow, int32_t callerId,
+                              const int32_t* hostOptions, int32_t reserved2, const int32_t* screenRects);
+ORB_EXPORT void* GetSnapshotWnd(void);
+ORB_EXPORT void* GetDVRWnd(void);
+ORB_EXPORT void* GetWndDVR(void);
+ORB_EXPORT int32_t UnloadLanguageResource(void);
+ORB_EXPORT int32_t OrbiscopeCheckNewwork(void);
+/* out: at least 18 bytes, "AA:BB:CC:DD:EE:FF". */
+ORB_EXPORT int32_t GetMacAddress(int32_t reserved, const char* cameraAddress, char* out);
+ORB_EXPORT CameraRecord* SelectCamera(void* ownerWindow);
+ORB_EXPORT int32_t ChangeCamera(PanoView* view, const CameraRecord* record);
 
 /* ---- Camera stream client ---- */
 ORB_EXPORT char* EncodeBase64(const char* source, char* destination);
@@ -70,6 +82,8 @@ ORB_EXPORT int32_t SetRootPassword(void* ownerWindow);
 ORB_EXPORT int32_t CheckPassword(void* ownerWindow);
 
 /* ---- Windows and views ---- */
+ORB_EXPORT intptr_t OrbiscopeWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+ORB_EXPORT intptr_t OrbiscopeNewWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 /* ---- Picture analysis ---- */
 ORB_EXPORT extern int32_t gfMotionBlock;

@@ -7,6 +7,7 @@
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
 #include "record/recorder.h"
+#include "ui/ui_state.h"
 
 struct PanoView {
     CameraRecord record;
@@ -16,6 +17,7 @@ struct PanoView {
     orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
     orb::DewarpState dewarp;
     orb::ViewRecording recording;  // recording context and slot
+    orb::ViewUiState ui;
 };
 
 namespace orb {

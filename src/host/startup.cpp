@@ -5,6 +5,7 @@
 #include "config/nas_settings.h"
 #include "config/settings.h"
 #include "host/library_state.h"
+#include "host/run_orbiscope.h"
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "record/recorder.h"
@@ -15,10 +16,15 @@ void Initialise() {
     g_lib.systemDriveRoot = SystemDriveText();
     BuildDefaultRecord();
     StartRecorder();
+    // Run again, the start-up reloads the module (or finds it gone).
+    UnloadLanguage();
     LoadLanguageResource();
+    // Without the language module no window class is registered and no window opens.
     if (!LanguageLoaded()) return;
     ReadStartupOptions();
     ReadNasSettings();
+    g_lib.mouseInvert = ReadMouseInvert();
+    RegisterLibraryClasses();
 }
 
 void OnProcessAttach() {

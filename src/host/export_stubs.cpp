@@ -1,0 +1,16 @@
+// Exports whose work belongs to parts of the library that are built elsewhere. They are weak,
+// so the real definitions replace them without any change here; until then each one gives
+// its failure value.
+#include <cstdint>
+
+#include "orbiscope.h"
+
+#define ORB_WEAK extern "C" ORB_EXPORT __attribute__((weak))
+
+ORB_WEAK void BrowseConfigureInfo(void*, CameraRecord*) {}
+ORB_WEAK void* CreatePackDlg(void*, int32_t) { return nullptr; }
+ORB_WEAK int32_t GenerateWebPage(void*) { return 0; }
+ORB_WEAK void LogIntoNAS(void) {}
+ORB_WEAK int32_t ProcessPanoramicImage(void*) { return 0; }
+ORB_WEAK int32_t AppendPanoramicImage(void*, void*, int32_t, int32_t) { return 0; }
+ORB_WEAK int32_t PictureAppendCCTVData(void*) { return 0; }

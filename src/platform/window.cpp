@@ -1,0 +1,1140 @@
+// The window layer's core: windows, messages, timers, painting, input and menus. Dialogs
+// are in window_dialogs.cpp, the desktop backend in window_gtk.cpp.
+#include "platform/window.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "platform/dib.h"
+#include "platform/window_backend.h"
+#include "platform/window_internal.h"
+
+namespace orb {
+
+namespace {
+
+const uint8_t kFont[95][12] = {
+#include "platform/font6x12.inc"
+};
+
+struct SteadyClock : TimerClock {
+    int64_t NowMs() override {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+};
+SteadyClock g_steadyClock;
+std::atomic<TimerClock*> g_clock{&g_steadyClock};
+
+struct Timer {
+    uint32_t window;
+    uintptr_t id;
+    int interval;
+    int64_t due;
+};
+
+struct Menu {
+    std::vector<MenuItem> items;
+};
+
+}  // namespace
+
+WindowTables& Tables() {
+    static WindowTables t;
+    return t;
+}
+
+std::shared_ptr<ThreadQueue> QueueOf(std::thread::id thread) {
+    auto& t = Tables();
+    std::lock_guard lock(t.queuesLock);
+    auto& q = t.queues[thread];
+    if (!q) q = std::make_shared<ThreadQueue>();
+    return q;
+}
+
+HWND ToHandle(uint32_t id) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(id)); }
+uint32_t ToId(HWND h) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)); }
+
+// Caller holds the lock.
+WindowData* Find(HWND h) {
+    auto& t = Tables();
+    const auto it = t.windows.find(ToId(h));
+    return it == t.windows.end() || it->second.destroyed ? nullptr : &it->second;
+}
+
+namespace {
+
+std::vector<Timer> g_timers;  // guarded by Tables().lock
+std::map<uint32_t, Menu> g_menus;
+uint32_t g_nextMenu = 1;
+std::deque<int> g_menuChoices;
+std::vector<std::vector<MenuItem>> g_shownMenus;
+Rect g_headlessScreen{0, 0, 1920, 1080};
+Backend g_backend = Backend::Headless;
+bool g_backendChosen = false;
+DesktopBackend* g_desktop = nullptr;
+HWND g_capture = nullptr, g_focus = nullptr;
+int g_cursor = IDC_ARROW;
+int g_cursorX = 0, g_cursorY = 0;
+
+HWND TopOf(HWND h) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    WindowData* w = Find(h);
+    while (w && w->parent) {
+        WindowData* p = Find(ToHandle(w->parent));
+        if (!p) break;
+        h = ToHandle(w->parent);
+        w = p;
+    }
+    return w ? h : nullptr;
+}
+
+void NotifyQueue(std::thread::id thread) {
+    auto q = QueueOf(thread);
+    std::lock_guard lock(q->m);
+    q->cv.notify_all();
+}
+
+Menu* FindMenu(HMENU m) {
+    const auto it = g_menus.find(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m)));
+    return it == g_menus.end() ? nullptr : &it->second;
+}
+
+MenuItem* FindItem(HMENU m, int id) {
+    Menu* menu = FindMenu(m);
+    if (!menu) return nullptr;
+    for (auto& item : menu->items) {
+        if (item.id == id && !(item.flags & (MF_POPUP | MF_SEPARATOR))) return &item;
+        if (item.submenu)
+            if (MenuItem* inner = FindItem(item.submenu, id)) return inner;
+    }
+    return nullptr;
+}
+
+void Flatten(HMENU m, std::vector<MenuItem>& out) {
+    Menu* menu = FindMenu(m);
+    if (!menu) return;
+    for (const auto& item : menu->items) {
+        out.push_back(item);
+        if (item.submenu) Flatten(item.submenu, out);
+    }
+}
+
+}  // namespace
+
+// ---- Backend ----
+
+Backend InitWindowing() {
+    if (g_backendChosen) return g_backend;
+    const char* forced = std::getenv("ORBISCOPE_HEADLESS");
+    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    return SetBackend(display && !(forced && *forced && *forced != '0') ? Backend::Desktop : Backend::Headless);
+}
+
+Backend SetBackend(Backend wanted) {
+    g_backendChosen = true;
+    if (wanted == Backend::Desktop) {
+        if (!g_desktop) g_desktop = StartDesktopBackend();
+        g_backend = g_desktop ? Backend::Desktop : Backend::Headless;
+    } else {
+        g_backend = Backend::Headless;
+    }
+    return g_backend;
+}
+
+Backend CurrentBackend() { return g_backend; }
+
+DesktopBackend* Desktop() { return g_backend == Backend::Desktop ? g_desktop : nullptr; }
+
+void SetTimerClock(TimerClock* clock) { g_clock = clock ? clock : &g_steadyClock; }
+int64_t TimerNowMs() { return g_clock.load()->NowMs(); }
+
+// ---- Classes ----
+
+bool RegisterWindowClass(const WindowClass& cls) {
+    if (cls.name.empty() || !cls.proc || cls.windowDataBytes < 0 || cls.windowDataBytes > kWindowDataBytes)
+        return false;
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    for (const auto& c : t.classes)
+        if (c.name == cls.name) return false;
+    t.classes.push_back(cls);
+    return true;
+}
+
+bool IsClassRegistered(const std::string& name) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    return std::any_of(t.classes.begin(), t.classes.end(), [&](const auto& c) { return c.name == name; });
+}
+
+std::vector<std::string> RegisteredClasses() {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    std::vector<std::string> out;
+    for (const auto& c : t.classes)
+        if (c.name.empty() || c.name[0] != '#') out.push_back(c.name);
+    return out;
+}
+
+void UnregisterAllClasses() {
+    std::lock_guard lock(Tables().lock);
+    UnregisterAllClassesLocked();
+}
+
+// ---- Windows ----
+
+HWND CreateWindow(const std::string& className, const std::string& title, uint32_t style, int x, int y, int width,
+                  int height, HWND parent, int id, void* createParam) {
+    auto& t = Tables();
+    uint32_t newId;
+    {
+        std::lock_guard lock(t.lock);
+        const auto cls = std::find_if(t.classes.begin(), t.classes.end(), [&](const auto& c) { return c.name == className; });
+        if (cls == t.classes.end()) return nullptr;
+        if (parent && !Find(parent)) return nullptr;
+        newId = t.nextId++;
+        WindowData w;
+        w.id = newId;
+        w.className = className;
+        w.title = title;
+        w.style = style;
+        w.classStyle = cls->style;
+        w.proc = cls->proc;
+        w.cursor = cls->cursor;
+        w.dataBytes = cls->windowDataBytes;
+        w.rect = {x, y, x + std::max(0, width), y + std::max(0, height)};
+        w.parent = parent ? ToId(parent) : 0;
+        w.ctrlId = id;
+        w.visible = (style & WS_VISIBLE) != 0;
+        w.maximised = (style & WS_MAXIMIZE) != 0;
+        w.thread = std::this_thread::get_id();
+        t.windows[newId] = std::move(w);
+        if (parent) Find(parent)->children.push_back(newId);
+        else t.topLevel.push_back(newId);
+    }
+    HWND h = ToHandle(newId);
+    if (!parent)
+        if (DesktopBackend* d = Desktop()) d->WindowCreated(h);
+    CreateStruct cs{createParam, x, y, width, height, style, id};
+    if (SendMessage(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        DestroyWindow(h);
+        return nullptr;
+    }
+    if (!IsWindow(h)) return nullptr;
+    SendMessage(h, WM_SIZE, SIZE_RESTORED, MakePoint(std::max(0, width), std::max(0, height)));
+    if (style & WS_VISIBLE) {
+        if (!parent)
+            if (DesktopBackend* d = Desktop()) d->WindowShown(h, true);
+        InvalidateRect(h);
+    }
+    return h;
+}
+
+bool DestroyWindow(HWND hwnd) {
+    auto& t = Tables();
+    std::vector<uint32_t> children;
+    uint32_t parent = 0;
+    {
+        std::lock_guard lock(t.lock);
+        WindowData* w = Find(hwnd);
+        if (!w || w->destroying) return false;
+        w->destroying = true;
+        children = w->children;
+        parent = w->parent;
+    }
+    SendMessage(hwnd, WM_DESTROY);
+    for (uint32_t c : children) DestroyWindow(ToHandle(c));
+    HDIB surface = nullptr;
+    HMENU menu = nullptr;
+    {
+        std::lock_guard lock(t.lock);
+        WindowData* w = Find(hwnd);
+        if (w) {
+            surface = w->surface;
+            menu = w->menu;
+            w->destroyed = true;
+        }
+        std::erase_if(g_timers, [&](const Timer& tm) { return tm.window == ToId(hwnd); });
+        if (parent)
+            if (WindowData* p = Find(ToHandle(parent))) std::erase(p->children, ToId(hwnd));
+        std::erase(t.topLevel, ToId(hwnd));
+        t.windows.erase(ToId(hwnd));
+        if (g_capture == hwnd) g_capture = nullptr;
+        if (g_focus == hwnd) g_focus = nullptr;
+    }
+    if (surface) DestroyDIB(surface);
+    if (menu) DestroyMenu(menu);
+    if (!parent)
+        if (DesktopBackend* d = Desktop()) d->WindowDestroyed(hwnd);
+    // Wake senders waiting on this window.
+    {
+        std::lock_guard lock(t.queuesLock);
+        for (auto& [id, q] : t.queues) {
+            std::lock_guard ql(q->m);
+            q->cv.notify_all();
+        }
+    }
+    return true;
+}
+
+bool IsWindow(HWND hwnd) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    return Find(hwnd) != nullptr;
+}
+
+#define WITH_WINDOW(h, def)            \
+    auto& t = Tables();                \
+    std::lock_guard lock(t.lock);      \
+    WindowData* w = Find(h);           \
+    if (!w) return def;
+
+std::string GetClassName(HWND hwnd) { WITH_WINDOW(hwnd, {}) return w->className; }
+std::string GetWindowText(HWND hwnd) { WITH_WINDOW(hwnd, {}) return w->title; }
+uint32_t GetWindowStyle(HWND hwnd) { WITH_WINDOW(hwnd, 0) return w->style; }
+HWND GetParent(HWND hwnd) { WITH_WINDOW(hwnd, nullptr) return w->parent ? ToHandle(w->parent) : nullptr; }
+int GetDlgCtrlID(HWND hwnd) { WITH_WINDOW(hwnd, 0) return w->ctrlId; }
+bool IsWindowVisible(HWND hwnd) { WITH_WINDOW(hwnd, false) return w->visible; }
+bool IsIconic(HWND hwnd) { WITH_WINDOW(hwnd, false) return w->minimised; }
+bool IsZoomed(HWND hwnd) { WITH_WINDOW(hwnd, false) return w->maximised; }
+bool IsWindowEnabled(HWND hwnd) { WITH_WINDOW(hwnd, false) return w->enabled; }
+Rect GetWindowRect(HWND hwnd) { WITH_WINDOW(hwnd, {}) return w->rect; }
+Rect GetClientRect(HWND hwnd) { WITH_WINDOW(hwnd, {}) return {0, 0, w->rect.width(), w->rect.height()}; }
+WndProc GetWindowProc(HWND hwnd) { WITH_WINDOW(hwnd, nullptr) return w->proc; }
+HMENU GetMenu(HWND hwnd) { WITH_WINDOW(hwnd, nullptr) return w->menu; }
+
+bool SetWindowText(HWND hwnd, const std::string& text) {
+    {
+        WITH_WINDOW(hwnd, false)
+        w->title = text;
+        if (w->parent) return true;
+    }
+    if (DesktopBackend* d = Desktop()) d->TitleChanged(hwnd, text);
+    return true;
+}
+
+std::vector<HWND> GetChildren(HWND hwnd) {
+    WITH_WINDOW(hwnd, {})
+    std::vector<HWND> out;
+    for (uint32_t c : w->children) out.push_back(ToHandle(c));
+    return out;
+}
+
+HWND GetDlgItem(HWND parent, int id) {
+    WITH_WINDOW(parent, nullptr)
+    for (uint32_t c : w->children)
+        if (WindowData* cw = Find(ToHandle(c)); cw && cw->ctrlId == id) return ToHandle(c);
+    return nullptr;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    std::vector<HWND> out;
+    for (uint32_t id : t.topLevel) out.push_back(ToHandle(id));
+    return out;
+}
+
+HWND ChildWindowFromPoint(HWND parent, int x, int y) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    HWND h = parent;
+    WindowData* w = Find(h);
+    if (!w) return nullptr;
+    for (;;) {
+        HWND next = nullptr;
+        // Later children lie on top.
+        for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) {
+            WindowData* c = Find(ToHandle(*it));
+            if (c && c->visible && c->rect.contains(x, y)) {
+                next = ToHandle(*it);
+                x -= c->rect.left;
+                y -= c->rect.top;
+                w = c;
+                break;
+            }
+        }
+        if (!next) return h;
+        h = next;
+    }
+}
+
+void ClientToTop(HWND hwnd, int& x, int& y) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    x = y = 0;
+    for (WindowData* w = Find(hwnd); w && w->parent; w = Find(ToHandle(w->parent))) {
+        x += w->rect.left;
+        y += w->rect.top;
+    }
+}
+
+bool ShowWindow(HWND hwnd, int command) {
+    bool wasVisible, top;
+    {
+        WITH_WINDOW(hwnd, false)
+        wasVisible = w->visible;
+        top = w->parent == 0;
+        w->visible = command != SW_HIDE;
+        if (command == SW_SHOWMINIMIZED || command == SW_MINIMIZE) w->minimised = true;
+        if (command == SW_SHOWMAXIMIZED) w->maximised = true, w->minimised = false;
+        if (command == SW_RESTORE || command == SW_SHOWNORMAL) w->maximised = w->minimised = false;
+    }
+    if (top)
+        if (DesktopBackend* d = Desktop()) d->WindowShown(hwnd, command != SW_HIDE);
+    if (command == SW_SHOWMAXIMIZED && top) {
+        const Rect s = ScreenRect();
+        MoveWindow(hwnd, s.left, s.top, s.width(), s.height(), true);
+        SendMessage(hwnd, WM_SIZE, SIZE_MAXIMIZED, MakePoint(s.width(), s.height()));
+    } else if (command == SW_MINIMIZE || command == SW_SHOWMINIMIZED) {
+        SendMessage(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    }
+    if (command != SW_HIDE) InvalidateRect(hwnd);
+    return wasVisible;
+}
+
+bool EnableWindow(HWND hwnd, bool enable) {
+    WITH_WINDOW(hwnd, false)
+    const bool was = !w->enabled;
+    w->enabled = enable;
+    return was;
+}
+
+bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) {
+    bool moved, sized, top;
+    Rect r{x, y, x + std::max(0, width), y + std::max(0, height)};
+    {
+        WITH_WINDOW(hwnd, false)
+        moved = w->rect.left != r.left || w->rect.top != r.top;
+        sized = w->rect.width() != r.width() || w->rect.height() != r.height();
+        w->rect = r;
+        top = w->parent == 0;
+    }
+    if (top)
+        if (DesktopBackend* d = Desktop()) d->WindowMoved(hwnd, r);
+    if (moved) SendMessage(hwnd, WM_MOVE, 0, MakePoint(x, y));
+    if (sized) SendMessage(hwnd, WM_SIZE, IsZoomed(hwnd) ? SIZE_MAXIMIZED : SIZE_RESTORED, MakePoint(r.width(), r.height()));
+    if (repaint) InvalidateRect(top ? hwnd : GetParent(hwnd) ? GetParent(hwnd) : hwnd), InvalidateRect(hwnd);
+    return true;
+}
+
+Rect ScreenRect() {
+    if (DesktopBackend* d = Desktop()) return d->Screen();
+    return g_headlessScreen;
+}
+
+void SetHeadlessScreen(int width, int height) { g_headlessScreen = {0, 0, width, height}; }
+
+int32_t GetWindowLong(HWND hwnd, int offset) {
+    WITH_WINDOW(hwnd, 0)
+    if (offset < 0 || offset % 4 || offset + 4 > w->dataBytes) return 0;
+    return w->data[offset / 4];
+}
+
+int32_t SetWindowLong(HWND hwnd, int offset, int32_t value) {
+    WITH_WINDOW(hwnd, 0)
+    if (offset < 0 || offset % 4 || offset + 4 > w->dataBytes) return 0;
+    const int32_t old = w->data[offset / 4];
+    w->data[offset / 4] = value;
+    return old;
+}
+
+WndProc SetWindowProc(HWND hwnd, WndProc proc) {
+    WITH_WINDOW(hwnd, nullptr)
+    if (!proc) return nullptr;
+    const WndProc old = w->proc;
+    w->proc = proc;
+    return old;
+}
+
+LRESULT CallWindowProc(WndProc proc, HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
+    return proc ? proc(hwnd, msg, wp, lp) : DefWindowProc(hwnd, msg, wp, lp);
+}
+
+LRESULT DefWindowProc(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_PAINT:
+        BeginPaint(hwnd);
+        EndPaint(hwnd);
+        return 0;
+    case WM_NCHITTEST:
+        return HTCLIENT;
+    case WM_MOUSEWHEEL:
+        // Unhandled wheels go up to the parent.
+        if (HWND p = GetParent(hwnd)) return SendMessage(p, msg, wp, lp);
+        return 0;
+    case WM_SETCURSOR: {
+        int cursor = IDC_ARROW;
+        {
+            WITH_WINDOW(hwnd, 0)
+            cursor = w->cursor;
+        }
+        SetCursor(cursor);
+        return 1;
+    }
+    case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// ---- Messages ----
+
+namespace {
+
+struct SentCall {
+    Message msg;
+    LRESULT result = 0;
+    bool done = false;
+};
+std::mutex g_sentLock;
+std::condition_variable g_sentDone;
+std::map<uint64_t, std::shared_ptr<SentCall>> g_sent;
+uint64_t g_nextSent = 1;
+constexpr uint32_t kSentMessage = 0x7FFF0001;
+
+LRESULT Invoke(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
+    WndProc proc;
+    {
+        auto& t = Tables();
+        std::lock_guard lock(t.lock);
+        WindowData* w = Find(hwnd);
+        if (!w) return 0;
+        proc = w->proc;
+    }
+    return proc(hwnd, msg, wp, lp);
+}
+
+void RunSent(uint64_t key) {
+    std::shared_ptr<SentCall> call;
+    {
+        std::lock_guard lock(g_sentLock);
+        const auto it = g_sent.find(key);
+        if (it == g_sent.end()) return;
+        call = it->second;
+    }
+    const LRESULT r = Invoke(call->msg.hwnd, call->msg.message, call->msg.wParam, call->msg.lParam);
+    std::lock_guard lock(g_sentLock);
+    call->result = r;
+    call->done = true;
+    g_sentDone.notify_all();
+}
+
+}  // namespace
+
+LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
+    std::thread::id owner;
+    {
+        auto& t = Tables();
+        std::lock_guard lock(t.lock);
+        WindowData* w = Find(hwnd);
+        if (!w) return 0;
+        owner = w->thread;
+    }
+    if (owner == std::this_thread::get_id()) return Invoke(hwnd, msg, wp, lp);
+    auto call = std::make_shared<SentCall>();
+    call->msg = {hwnd, msg, wp, lp};
+    uint64_t key;
+    {
+        std::lock_guard lock(g_sentLock);
+        key = g_nextSent++;
+        g_sent[key] = call;
+    }
+    {
+        auto q = QueueOf(owner);
+        std::lock_guard lock(q->m);
+        q->sent.push_back(key);
+        q->cv.notify_all();
+    }
+    LRESULT result = 0;
+    for (;;) {
+        {
+            std::unique_lock lock(g_sentLock);
+            if (g_sentDone.wait_for(lock, std::chrono::milliseconds(20), [&] { return call->done; })) {
+                result = call->result;
+                break;
+            }
+        }
+        if (!IsWindow(hwnd)) break;
+        PumpMessages();
+    }
+    std::lock_guard lock(g_sentLock);
+    g_sent.erase(key);
+    return result;
+}
+
+bool PostMessage(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
+    std::thread::id owner;
+    {
+        auto& t = Tables();
+        std::lock_guard lock(t.lock);
+        WindowData* w = Find(hwnd);
+        if (!w) return false;
+        owner = w->thread;
+    }
+    auto q = QueueOf(owner);
+    std::lock_guard lock(q->m);
+    q->posted.push_back({hwnd, msg, wp, lp});
+    q->cv.notify_all();
+    return true;
+}
+
+void PostQuitMessage(int exitCode) {
+    auto q = QueueOf(std::this_thread::get_id());
+    std::lock_guard lock(q->m);
+    q->quit = true;
+    q->exitCode = exitCode;
+    q->cv.notify_all();
+}
+
+namespace {
+
+// The next message for this thread: sent calls are run on the spot; then posted messages,
+// paints and due timers, in that order.
+bool NextMessage(Message& out, bool remove, bool& quit) {
+    const auto self = std::this_thread::get_id();
+    auto q = QueueOf(self);
+    for (;;) {
+        uint64_t sentKey = 0;
+        {
+            std::lock_guard lock(q->m);
+            if (!q->sent.empty()) {
+                sentKey = q->sent.front();
+                q->sent.pop_front();
+            }
+        }
+        if (!sentKey) break;
+        RunSent(sentKey);
+    }
+    {
+        std::lock_guard lock(q->m);
+        if (!q->posted.empty()) {
+            out = q->posted.front();
+            if (remove) q->posted.pop_front();
+            return true;
+        }
+        if (q->quit) {
+            out = {nullptr, WM_QUIT, static_cast<WPARAM>(q->exitCode), 0};
+            if (remove) q->quit = false;
+            quit = true;
+            return true;
+        }
+    }
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    for (auto& [id, w] : t.windows)
+        if (!w.destroyed && w.dirty && w.thread == self) {
+            out = {ToHandle(id), WM_PAINT, 0, 0};
+            return true;
+        }
+    const int64_t now = TimerNowMs();
+    for (auto& tm : g_timers) {
+        WindowData* w = Find(ToHandle(tm.window));
+        if (!w || w->thread != self || now < tm.due) continue;
+        out = {ToHandle(tm.window), WM_TIMER, tm.id, 0};
+        if (remove) tm.due = now + tm.interval;
+        return true;
+    }
+    return false;
+}
+
+int64_t NextTimerDue() {
+    const auto self = std::this_thread::get_id();
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    int64_t due = INT64_MAX;
+    for (auto& tm : g_timers) {
+        WindowData* w = Find(ToHandle(tm.window));
+        if (w && w->thread == self) due = std::min(due, tm.due);
+    }
+    return due;
+}
+
+bool IsDesktopThread() {
+    static const std::thread::id first = std::this_thread::get_id();
+    return Desktop() && std::this_thread::get_id() == first;
+}
+
+}  // namespace
+
+bool PeekMessage(Message& msg, bool remove) {
+    if (IsDesktopThread()) Desktop()->Pump();
+    bool quit = false;
+    return NextMessage(msg, remove, quit);
+}
+
+bool GetMessage(Message& msg) {
+    auto q = QueueOf(std::this_thread::get_id());
+    for (;;) {
+        if (IsDesktopThread()) Desktop()->Pump();
+        bool quit = false;
+        if (NextMessage(msg, true, quit)) return !quit;
+        const int64_t due = NextTimerDue();
+        const int64_t now = TimerNowMs();
+        int64_t waitMs = IsDesktopThread() ? 10 : 50;
+        if (due != INT64_MAX) waitMs = std::clamp<int64_t>(due - now, 0, waitMs);
+        std::unique_lock lock(q->m);
+        q->cv.wait_for(lock, std::chrono::milliseconds(waitMs),
+                       [&] { return !q->posted.empty() || !q->sent.empty() || q->quit; });
+    }
+}
+
+LRESULT DispatchMessage(const Message& msg) {
+    if (!msg.hwnd) return 0;
+    const LRESULT r = Invoke(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    if (msg.message == WM_PAINT) {
+        HWND top = nullptr;
+        {
+            auto& t = Tables();
+            std::lock_guard lock(t.lock);
+            // A procedure that ignored the paint must not be asked again and again.
+            if (WindowData* w = Find(msg.hwnd)) w->dirty = false;
+        }
+        top = TopOf(msg.hwnd);
+        if (top)
+            if (DesktopBackend* d = Desktop()) d->PictureChanged(top);
+    }
+    return r;
+}
+
+int PumpMessages() {
+    int count = 0;
+    Message m;
+    // Bounded, so that a procedure that keeps posting cannot hold the caller forever.
+    while (count < 100000 && PeekMessage(m, true)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            break;
+        }
+        DispatchMessage(m);
+        ++count;
+    }
+    return count;
+}
+
+int RunMessageLoop() {
+    Message m;
+    while (GetMessage(m)) DispatchMessage(m);
+    return static_cast<int>(m.wParam);
+}
+
+// ---- Timers ----
+
+bool SetTimer(HWND hwnd, uintptr_t id, int intervalMs) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    if (!Find(hwnd) || intervalMs <= 0) return false;
+    const int64_t due = TimerNowMs() + intervalMs;
+    for (auto& tm : g_timers)
+        if (tm.window == ToId(hwnd) && tm.id == id) {
+            tm.interval = intervalMs;
+            tm.due = due;
+            return true;
+        }
+    g_timers.push_back({ToId(hwnd), id, intervalMs, due});
+    return true;
+}
+
+bool KillTimer(HWND hwnd, uintptr_t id) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    return std::erase_if(g_timers, [&](const Timer& tm) { return tm.window == ToId(hwnd) && tm.id == id; }) > 0;
+}
+
+bool HasTimer(HWND hwnd, uintptr_t id) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    return std::any_of(g_timers.begin(), g_timers.end(),
+                       [&](const Timer& tm) { return tm.window == ToId(hwnd) && tm.id == id; });
+}
+
+// ---- Painting ----
+
+bool InvalidateRect(HWND hwnd) {
+    std::thread::id owner;
+    {
+        WITH_WINDOW(hwnd, false)
+        w->dirty = true;
+        owner = w->thread;
+    }
+    NotifyQueue(owner);
+    return true;
+}
+
+bool UpdateWindow(HWND hwnd) {
+    bool dirty;
+    {
+        WITH_WINDOW(hwnd, false)
+        dirty = w->dirty;
+    }
+    if (dirty) DispatchMessage({hwnd, WM_PAINT, 0, 0});
+    return true;
+}
+
+Canvas BeginPaint(HWND hwnd) {
+    WITH_WINDOW(hwnd, {})
+    w->dirty = false;
+    const int cw = std::max(1, w->rect.width()), ch = std::max(1, w->rect.height());
+    if (w->surface) {
+        bool same;
+        {
+            DibLock l(w->surface);
+            same = l.width() == cw && l.height() == ch;
+        }
+        if (!same) {
+            DestroyDIB(w->surface);
+            w->surface = nullptr;
+        }
+    }
+    if (!w->surface) w->surface = CreateDIB(cw, ch, 24);
+    return {w->surface, cw, ch};
+}
+
+void EndPaint(HWND) {}
+
+void FillRect(const Canvas& c, const Rect& r, uint32_t colour) {
+    DibLock l(c.picture);
+    if (!l || l.bitCount() != 24) return;
+    const int x0 = std::max(0, r.left), x1 = std::min(l.width(), r.right);
+    const int y0 = std::max(0, r.top), y1 = std::min(l.height(), r.bottom);
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* p = l.rowFromTop(y) + x0 * 3;
+        for (int x = x0; x < x1; ++x, p += 3) {
+            p[0] = (colour >> 16) & 0xFF;
+            p[1] = (colour >> 8) & 0xFF;
+            p[2] = colour & 0xFF;
+        }
+    }
+}
+
+void FrameRect(const Canvas& c, const Rect& r, uint32_t colour, int k) {
+    FillRect(c, {r.left, r.top, r.right, r.top + k}, colour);
+    FillRect(c, {r.left, r.bottom - k, r.right, r.bottom}, colour);
+    FillRect(c, {r.left, r.top, r.left + k, r.bottom}, colour);
+    FillRect(c, {r.right - k, r.top, r.right, r.bottom}, colour);
+}
+
+int DrawText(const Canvas& c, int x, int y, const std::string& text, uint32_t colour) {
+    DibLock l(c.picture);
+    if (!l || l.bitCount() != 24) return 0;
+    int cx = x, cy = y, widest = 0;
+    for (const char ch : text) {
+        if (ch == '\n') {
+            cx = x;
+            cy += kFontHeight;
+            continue;
+        }
+        const unsigned code = static_cast<unsigned char>(ch);
+        const uint8_t* glyph = kFont[(code >= 32 && code < 127 ? code : '?') - 32];
+        for (int gy = 0; gy < kFontHeight; ++gy) {
+            const int py = cy + gy;
+            if (py < 0 || py >= l.height()) continue;
+            for (int gx = 0; gx < kFontWidth; ++gx) {
+                const int px = cx + gx;
+                if (px < 0 || px >= l.width() || !(glyph[gy] & (1 << (kFontWidth - 1 - gx)))) continue;
+                uint8_t* p = l.rowFromTop(py) + px * 3;
+                p[0] = (colour >> 16) & 0xFF;
+                p[1] = (colour >> 8) & 0xFF;
+                p[2] = colour & 0xFF;
+            }
+        }
+        cx += kFontWidth;
+        widest = std::max(widest, cx - x);
+    }
+    return widest;
+}
+
+bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source) {
+    DibLock d(c.picture), s(source);
+    if (!d || !s || d.bitCount() != 24 || (s.bitCount() != 24 && s.bitCount() != 32)) return false;
+    const int sw = s.width(), sh = std::abs(s.height()), bpp = s.bitCount() / 8;
+    if (sw <= 0 || sh <= 0 || dst.width() <= 0 || dst.height() <= 0) return false;
+    const int x0 = std::max(0, dst.left), x1 = std::min(d.width(), dst.right);
+    const int y0 = std::max(0, dst.top), y1 = std::min(d.height(), dst.bottom);
+    for (int y = y0; y < y1; ++y) {
+        const int sy = static_cast<int>(static_cast<int64_t>(y - dst.top) * sh / dst.height());
+        const uint8_t* srow = s.rowFromTop(sy);
+        uint8_t* p = d.rowFromTop(y) + x0 * 3;
+        for (int x = x0; x < x1; ++x, p += 3) {
+            const int sx = static_cast<int>(static_cast<int64_t>(x - dst.left) * sw / dst.width());
+            std::memcpy(p, srow + sx * bpp, 3);
+        }
+    }
+    return true;
+}
+
+namespace {
+
+void Compose(const DibLock& out, uint32_t id, int ox, int oy) {
+    auto& t = Tables();
+    WindowData* w = Find(ToHandle(id));
+    if (!w) return;
+    const int cw = w->rect.width(), ch = w->rect.height();
+    if (w->surface) {
+        DibLock s(w->surface);
+        const int n = std::min(cw, s.width());
+        for (int y = 0; y < std::min(ch, s.height()); ++y) {
+            const int py = oy + y;
+            if (py < 0 || py >= out.height()) continue;
+            const int x0 = std::max(0, -ox), x1 = std::min(n, out.width() - ox);
+            if (x1 > x0) std::memcpy(out.rowFromTop(py) + (ox + x0) * 3, s.rowFromTop(y) + x0 * 3, (x1 - x0) * 3);
+        }
+    }
+    (void)t;
+    for (uint32_t c : w->children) {
+        WindowData* cwd = Find(ToHandle(c));
+        if (cwd && cwd->visible) Compose(out, c, ox + cwd->rect.left, oy + cwd->rect.top);
+    }
+}
+
+}  // namespace
+
+HDIB CaptureWindowPicture(HWND hwnd) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    WindowData* w = Find(hwnd);
+    if (!w) return nullptr;
+    HDIB out = CreateDIB(std::max(1, w->rect.width()), std::max(1, w->rect.height()), 24);
+    {
+        DibLock l(out);
+        Compose(l, ToId(hwnd), 0, 0);
+    }
+    return out;
+}
+
+// ---- Mouse, keyboard, cursors ----
+
+HWND SetCapture(HWND hwnd) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    HWND old = g_capture;
+    g_capture = Find(hwnd) ? hwnd : nullptr;
+    return old;
+}
+
+bool ReleaseCapture() {
+    HWND old;
+    {
+        auto& t = Tables();
+        std::lock_guard lock(t.lock);
+        old = g_capture;
+        g_capture = nullptr;
+    }
+    if (old) SendMessage(old, WM_CAPTURECHANGED);
+    return true;
+}
+
+HWND GetCapture() {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    return Find(g_capture) ? g_capture : nullptr;
+}
+
+int SetCursor(int cursor) {
+    const int old = g_cursor;
+    g_cursor = cursor;
+    return old;
+}
+int GetCursor() { return g_cursor; }
+
+HWND SetFocus(HWND hwnd) {
+    HWND old = g_focus;
+    g_focus = IsWindow(hwnd) ? hwnd : nullptr;
+    if (g_focus) SendMessage(g_focus, WM_SETFOCUS, reinterpret_cast<WPARAM>(old));
+    return old;
+}
+
+HWND GetFocus() { return IsWindow(g_focus) ? g_focus : nullptr; }
+
+void GetCursorPos(int& x, int& y) {
+    x = g_cursorX;
+    y = g_cursorY;
+}
+
+LRESULT InjectMouse(HWND topLevel, uint32_t msg, int x, int y, WPARAM keys, int wheelDelta) {
+    const Rect wr = GetWindowRect(topLevel);
+    g_cursorX = wr.left + x;
+    g_cursorY = wr.top + y;
+    if (msg == WM_MOUSEWHEEL) {
+        HWND target = GetFocus() ? GetFocus() : ChildWindowFromPoint(topLevel, x, y);
+        return SendMessage(target ? target : topLevel, msg, MakeWParam(static_cast<uint32_t>(keys), static_cast<uint16_t>(wheelDelta)),
+                           MakePoint(g_cursorX, g_cursorY));
+    }
+    HWND target = GetCapture();
+    if (!target) {
+        target = ChildWindowFromPoint(topLevel, x, y);
+        // A window that reports itself transparent lets the one below take the mouse:
+        // here the parent beneath is what is left.
+        while (target && target != topLevel && SendMessage(target, WM_NCHITTEST, 0, MakePoint(g_cursorX, g_cursorY)) == HTTRANSPARENT)
+            target = GetParent(target);
+    }
+    if (!target) return 0;
+    int ox, oy;
+    ClientToTop(target, ox, oy);
+    if (msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) SendMessage(target, WM_SETCURSOR, 0, 0);
+    return SendMessage(target, msg, keys, MakePoint(x - ox, y - oy));
+}
+
+LRESULT InjectKey(uint32_t msg, uint32_t keyCode) {
+    HWND target = GetFocus();
+    return target ? SendMessage(target, msg, keyCode, 0) : 0;
+}
+
+// ---- Menus ----
+
+HMENU CreatePopupMenu() {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    const uint32_t id = g_nextMenu++;
+    g_menus[id] = {};
+    return reinterpret_cast<HMENU>(static_cast<uintptr_t>(id));
+}
+
+bool DestroyMenu(HMENU menu) {
+    std::vector<HMENU> subs;
+    {
+        auto& t = Tables();
+        std::lock_guard lock(t.lock);
+        Menu* m = FindMenu(menu);
+        if (!m) return false;
+        for (auto& item : m->items)
+            if (item.submenu) subs.push_back(item.submenu);
+        g_menus.erase(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(menu)));
+    }
+    for (HMENU s : subs) DestroyMenu(s);
+    return true;
+}
+
+bool AppendMenu(HMENU menu, uint32_t flags, int id, const std::string& text, HMENU submenu) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    Menu* m = FindMenu(menu);
+    if (!m) return false;
+    m->items.push_back({(flags & (MF_POPUP | MF_SEPARATOR)) ? 0 : id, text, flags, submenu});
+    return true;
+}
+
+int CheckMenuItem(HMENU menu, int id, bool checked) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    MenuItem* item = FindItem(menu, id);
+    if (!item) return -1;
+    const int old = static_cast<int>(item->flags & MF_CHECKED);
+    item->flags = checked ? item->flags | MF_CHECKED : item->flags & ~MF_CHECKED;
+    return old;
+}
+
+int EnableMenuItem(HMENU menu, int id, bool enabled) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    MenuItem* item = FindItem(menu, id);
+    if (!item) return -1;
+    const int old = static_cast<int>(item->flags & MF_GRAYED);
+    item->flags = enabled ? item->flags & ~MF_GRAYED : item->flags | MF_GRAYED;
+    return old;
+}
+
+int GetMenuState(HMENU menu, int id) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    MenuItem* item = FindItem(menu, id);
+    return item ? static_cast<int>(item->flags) : -1;
+}
+
+std::vector<MenuItem> GetMenuItems(HMENU menu) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    Menu* m = FindMenu(menu);
+    return m ? m->items : std::vector<MenuItem>{};
+}
+
+bool SetMenu(HWND hwnd, HMENU menu) {
+    WITH_WINDOW(hwnd, false)
+    w->menu = menu;
+    return true;
+}
+
+int TrackPopupMenu(HMENU menu, HWND owner, int x, int y) {
+    SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+    std::vector<MenuItem> flat;
+    int choice = 0;
+    {
+        auto& t = Tables();
+        std::lock_guard lock(t.lock);
+        if (!FindMenu(menu)) return 0;
+        Flatten(menu, flat);
+        g_shownMenus.push_back(flat);
+        if (!g_menuChoices.empty()) {
+            choice = g_menuChoices.front();
+            g_menuChoices.pop_front();
+        }
+    }
+    // A greyed or absent item cannot be chosen.
+    const bool valid = std::any_of(flat.begin(), flat.end(), [&](const MenuItem& i) {
+        return i.id == choice && choice != 0 && !(i.flags & (MF_GRAYED | MF_SEPARATOR | MF_POPUP));
+    });
+    return valid ? choice : 0;
+}
+
+void ScriptMenuChoices(std::vector<int> choices) {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    g_menuChoices.assign(choices.begin(), choices.end());
+}
+
+std::vector<std::vector<MenuItem>> TakeShownMenus() {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    return std::exchange(g_shownMenus, {});
+}
+
+void ResetWindowing() {
+    for (HWND h : TopLevelWindows()) DestroyWindow(h);
+    auto& t = Tables();
+    {
+        std::lock_guard lock(t.lock);
+        g_timers.clear();
+        g_menus.clear();
+        g_menuChoices.clear();
+        g_shownMenus.clear();
+        g_capture = g_focus = nullptr;
+        g_cursor = IDC_ARROW;
+        UnregisterAllClassesLocked();
+    }
+    {
+        std::lock_guard lock(t.queuesLock);
+        for (auto& [id, q] : t.queues) {
+            std::lock_guard ql(q->m);
+            q->posted.clear();
+            q->quit = false;
+        }
+    }
+    ClearDialogScripts();
+    TakeShownDialogs();
+    SetTimerClock(nullptr);
+}
+
+void UnregisterAllClassesLocked() {
+    std::erase_if(Tables().classes, [](const auto& c) { return c.name.empty() || c.name[0] != '#'; });
+}
+
+}  // namespace orb

@@ -1,0 +1,387 @@
+// Dialogs and menus described in the text resource file, and the scripted user that
+// answers dialogs headless.
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <sstream>
+#include <utility>
+
+#include "host/texts.h"
+#include "platform/window.h"
+#include "platform/window_internal.h"
+
+namespace orb {
+
+namespace {
+
+constexpr const char* kDialogClass = "#dialog";
+constexpr const char* kControlClass = "#control";
+
+std::mutex g_scriptLock;
+std::map<std::string, std::deque<std::vector<DialogStep>>> g_scripts;
+std::vector<std::string> g_shownDialogs;
+
+std::string Trim(const std::string& s) {
+    const auto a = s.find_first_not_of(" \t");
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+// Words of a line; "double quoted" words may hold spaces.
+std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i >= line.size()) break;
+        std::string w;
+        if (line[i] == '"') {
+            ++i;
+            while (i < line.size() && line[i] != '"') w += line[i++];
+            ++i;
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t') w += line[i++];
+        }
+        out.push_back(w);
+    }
+    return out;
+}
+
+// "#N" names numbered text N.
+std::string ResolveText(const std::string& s) {
+    if (s.size() > 1 && s[0] == '#' && std::all_of(s.begin() + 1, s.end(), ::isdigit)) return Text(std::atoi(s.c_str() + 1));
+    return s;
+}
+
+bool KindOf(const std::string& word, ControlKind& kind) {
+    static const std::map<std::string, ControlKind> kinds = {
+        {"static", ControlKind::Static}, {"button", ControlKind::Button}, {"defbutton", ControlKind::DefButton},
+        {"edit", ControlKind::Edit},     {"check", ControlKind::Check},   {"radio", ControlKind::Radio},
+        {"list", ControlKind::List},     {"combo", ControlKind::Combo},   {"spin", ControlKind::Spin},
+        {"group", ControlKind::Group},   {"picture", ControlKind::Picture}};
+    const auto it = kinds.find(word);
+    if (it == kinds.end()) return false;
+    kind = it->second;
+    return true;
+}
+
+LRESULT ControlProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
+    if (msg == WM_PAINT) {
+        Canvas c = BeginPaint(h);
+        FillRect(c, GetClientRect(h), Rgb(236, 236, 236));
+        DrawText(c, 2, 1, GetWindowText(h), Rgb(0, 0, 0));
+        EndPaint(h);
+        return 0;
+    }
+    return DefWindowProc(h, msg, w, l);
+}
+
+LRESULT DialogWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
+    DialogProc proc = nullptr;
+    {
+        std::lock_guard lock(Tables().lock);
+        if (WindowData* d = Find(h)) proc = d->dialogProc;
+    }
+    const LRESULT handled = proc ? proc(h, msg, w, l) : 0;
+    if (!handled && msg == WM_COMMAND && (LoWord(w) == IDOK || LoWord(w) == IDCANCEL) && HiWord(w) == 0)
+        EndDialog(h, LoWord(w));
+    if (!handled && msg == WM_CLOSE) EndDialog(h, IDCANCEL);
+    if (msg == WM_PAINT) {
+        Canvas c = BeginPaint(h);
+        FillRect(c, GetClientRect(h), Rgb(236, 236, 236));
+        EndPaint(h);
+    }
+    return handled;
+}
+
+void EnsureClasses() {
+    if (!IsClassRegistered(kDialogClass)) RegisterWindowClass({kDialogClass, DialogWindowProc, 0, kWindowDataBytes});
+    if (!IsClassRegistered(kControlClass)) RegisterWindowClass({kControlClass, ControlProc, 0, kWindowDataBytes});
+}
+
+// Caller holds no lock. Runs f on the control's state under the lock.
+template <class F>
+auto WithControl(HWND dialog, int id, F f, decltype(f(std::declval<WindowData&>())) def) {
+    HWND c = GetDlgItem(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    return w ? f(*w) : def;
+}
+
+HWND BuildDialog(const DialogTemplate& t, HWND owner, DialogProc proc, LPARAM param) {
+    EnsureClasses();
+    const Rect s = ScreenRect();
+    HWND dlg = CreateWindow(kDialogClass, ResolveText(t.caption), WS_POPUP | WS_BORDER | WS_SYSMENU,
+                            (s.width() - t.width) / 2, (s.height() - t.height) / 2, t.width, t.height, nullptr, 0, nullptr);
+    if (!dlg) return nullptr;
+    {
+        std::lock_guard lock(Tables().lock);
+        WindowData* d = Find(dlg);
+        d->isDialog = true;
+        d->dialogProc = proc;
+        d->dialogParam = param;
+    }
+    for (const auto& c : t.controls) {
+        const bool picture = c.kind == ControlKind::Picture && IsClassRegistered(c.className);
+        HWND ch = CreateWindow(picture ? c.className : kControlClass, ResolveText(c.text), WS_CHILD | WS_VISIBLE, c.x, c.y,
+                               c.width, c.height, dlg, c.id, nullptr);
+        if (!ch) continue;
+        std::lock_guard lock(Tables().lock);
+        WindowData* w = Find(ch);
+        w->control.kind = c.kind;
+        w->control.value = std::atoi(w->title.c_str());
+    }
+    return dlg;
+}
+
+bool Ended(HWND dlg, intptr_t& result) {
+    std::lock_guard lock(Tables().lock);
+    WindowData* d = Find(dlg);
+    if (!d) return true;
+    result = d->result;
+    return d->ended;
+}
+
+void Notify(HWND dlg, int id, int code) {
+    SendMessage(dlg, WM_COMMAND, MakeWParam(id, code), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+
+void PlayStep(HWND dlg, const DialogStep& s) {
+    switch (s.kind) {
+    case DialogStep::SetText:
+        SetDlgItemText(dlg, s.id, s.text);
+        Notify(dlg, s.id, kNotifyChanged);
+        break;
+    case DialogStep::SetValue:
+        if (WithControl(dlg, s.id, [](WindowData& w) { return w.control.kind == ControlKind::Spin; }, false))
+            SpinSetPos(dlg, s.id, s.value);
+        else
+            SetDlgItemInt(dlg, s.id, s.value);
+        Notify(dlg, s.id, kNotifyChanged);
+        break;
+    case DialogStep::SetCheck:
+        CheckDlgButton(dlg, s.id, s.value != 0);
+        Notify(dlg, s.id, 0);
+        break;
+    case DialogStep::Select:
+        ListSetSelection(dlg, s.id, s.value);
+        Notify(dlg, s.id, kNotifyChanged);
+        break;
+    case DialogStep::Press:
+        Notify(dlg, s.id, 0);
+        break;
+    }
+}
+
+}  // namespace
+
+bool ParseDialogTemplate(const std::string& name, const std::vector<std::string>& lines, DialogTemplate& out) {
+    DialogTemplate t;
+    t.name = name;
+    for (const auto& raw : lines) {
+        const auto w = Words(Trim(raw));
+        if (w.empty()) continue;
+        if (w[0] == "CAPTION" && w.size() >= 2) {
+            t.caption = w[1];
+        } else if (w[0] == "SIZE" && w.size() >= 3) {
+            t.width = std::atoi(w[1].c_str());
+            t.height = std::atoi(w[2].c_str());
+        } else if (w[0] == "CONTROL" && w.size() >= 8) {
+            ControlTemplate c;
+            c.id = std::atoi(w[1].c_str());
+            if (!KindOf(w[2], c.kind)) return false;
+            c.text = w[3];
+            c.x = std::atoi(w[4].c_str());
+            c.y = std::atoi(w[5].c_str());
+            c.width = std::atoi(w[6].c_str());
+            c.height = std::atoi(w[7].c_str());
+            if (w.size() >= 9) c.className = w[8];
+            t.controls.push_back(c);
+        } else {
+            return false;
+        }
+    }
+    if (t.width <= 0 || t.height <= 0) return false;
+    out = std::move(t);
+    return true;
+}
+
+bool LoadDialogTemplate(const std::string& name, DialogTemplate& out) {
+    const auto lines = ResourceSection("Dialog " + name);
+    return !lines.empty() && ParseDialogTemplate(name, lines, out);
+}
+
+bool ParseMenuLines(const std::vector<std::string>& lines, HMENU menu) {
+    std::vector<HMENU> stack{menu};
+    for (const auto& raw : lines) {
+        const auto w = Words(Trim(raw));
+        if (w.empty()) continue;
+        if (w[0] == "ITEM" && w.size() >= 2) {
+            const int id = std::atoi(w[1].c_str());
+            AppendMenu(stack.back(), MF_ENABLED, id, w.size() >= 3 ? ResolveText(w[2]) : Text(id));
+        } else if (w[0] == "SEPARATOR") {
+            AppendMenu(stack.back(), MF_SEPARATOR, 0, {});
+        } else if (w[0] == "POPUP" && w.size() >= 2) {
+            HMENU sub = CreatePopupMenu();
+            AppendMenu(stack.back(), MF_POPUP, 0, ResolveText(w[1]), sub);
+            stack.push_back(sub);
+        } else if (w[0] == "END" && stack.size() > 1) {
+            stack.pop_back();
+        } else {
+            return false;
+        }
+    }
+    return stack.size() == 1;
+}
+
+HMENU LoadMenu(const std::string& name) {
+    const auto lines = ResourceSection("Menu " + name);
+    if (lines.empty()) return nullptr;
+    HMENU m = CreatePopupMenu();
+    if (!ParseMenuLines(lines, m)) {
+        DestroyMenu(m);
+        return nullptr;
+    }
+    return m;
+}
+
+intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param) {
+    DialogTemplate t;
+    if (!LoadDialogTemplate(templateName, t)) return -1;
+    HWND dlg = BuildDialog(t, owner, proc, param);
+    if (!dlg) return -1;
+    std::vector<DialogStep> steps;
+    {
+        std::lock_guard lock(g_scriptLock);
+        g_shownDialogs.push_back(templateName);
+        auto& q = g_scripts[templateName];
+        if (!q.empty()) {
+            steps = std::move(q.front());
+            q.pop_front();
+        }
+    }
+    const bool wasEnabled = owner && IsWindowEnabled(owner);
+    if (owner) EnableWindow(owner, false);
+    SendMessage(dlg, WM_INITDIALOG, 0, param);
+    intptr_t result = IDCANCEL;
+    for (const auto& s : steps) {
+        if (Ended(dlg, result)) break;
+        PlayStep(dlg, s);
+        PumpMessages();
+    }
+    // A user who walks away cancels.
+    if (!Ended(dlg, result)) Notify(dlg, IDCANCEL, 0);
+    if (!Ended(dlg, result)) EndDialog(dlg, IDCANCEL);
+    Ended(dlg, result);
+    DestroyWindow(dlg);
+    if (owner && wasEnabled) EnableWindow(owner, true);
+    return result;
+}
+
+HWND CreateDialog(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param) {
+    DialogTemplate t;
+    if (!LoadDialogTemplate(templateName, t)) return nullptr;
+    HWND dlg = BuildDialog(t, owner, proc, param);
+    if (!dlg) return nullptr;
+    {
+        std::lock_guard lock(g_scriptLock);
+        g_shownDialogs.push_back(templateName);
+    }
+    SendMessage(dlg, WM_INITDIALOG, 0, param);
+    ShowWindow(dlg, SW_SHOW);
+    return dlg;
+}
+
+bool EndDialog(HWND dialog, intptr_t result) {
+    std::lock_guard lock(Tables().lock);
+    WindowData* d = Find(dialog);
+    if (!d || !d->isDialog) return false;
+    d->ended = true;
+    d->result = result;
+    return true;
+}
+
+void ScriptDialog(const std::string& templateName, std::vector<DialogStep> steps) {
+    std::lock_guard lock(g_scriptLock);
+    g_scripts[templateName].push_back(std::move(steps));
+}
+
+void ClearDialogScripts() {
+    std::lock_guard lock(g_scriptLock);
+    g_scripts.clear();
+}
+
+std::vector<std::string> TakeShownDialogs() {
+    std::lock_guard lock(g_scriptLock);
+    return std::exchange(g_shownDialogs, {});
+}
+
+std::string GetDlgItemText(HWND dialog, int id) { return GetWindowText(GetDlgItem(dialog, id)); }
+
+bool SetDlgItemText(HWND dialog, int id, const std::string& text) {
+    HWND c = GetDlgItem(dialog, id);
+    if (!c) return false;
+    SetWindowText(c, text);
+    WithControl(dialog, id, [&](WindowData& w) { return w.control.value = std::atoi(text.c_str()); }, 0);
+    InvalidateRect(c);
+    return true;
+}
+
+int GetDlgItemInt(HWND dialog, int id) {
+    return WithControl(dialog, id, [](WindowData& w) { return w.control.value; }, 0);
+}
+
+bool SetDlgItemInt(HWND dialog, int id, int value) { return SetDlgItemText(dialog, id, std::to_string(value)); }
+
+bool CheckDlgButton(HWND dialog, int id, bool checked) {
+    return WithControl(dialog, id, [&](WindowData& w) { return w.control.checked = checked, true; }, false);
+}
+
+bool IsDlgButtonChecked(HWND dialog, int id) {
+    return WithControl(dialog, id, [](WindowData& w) { return w.control.checked; }, false);
+}
+
+int ListAddString(HWND dialog, int id, const std::string& text) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        w.control.items.push_back(text);
+        return static_cast<int>(w.control.items.size()) - 1;
+    }, -1);
+}
+
+int ListGetSelection(HWND dialog, int id) {
+    return WithControl(dialog, id, [](WindowData& w) { return w.control.selection; }, -1);
+}
+
+bool ListSetSelection(HWND dialog, int id, int index) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        if (index < -1 || index >= static_cast<int>(w.control.items.size())) return false;
+        w.control.selection = index;
+        return true;
+    }, false);
+}
+
+int ListCount(HWND dialog, int id) {
+    return WithControl(dialog, id, [](WindowData& w) { return static_cast<int>(w.control.items.size()); }, 0);
+}
+
+bool SpinSetRange(HWND dialog, int id, int low, int high) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        w.control.low = std::min(low, high);
+        w.control.high = std::max(low, high);
+        w.control.value = std::clamp(w.control.value, w.control.low, w.control.high);
+        return true;
+    }, false);
+}
+
+int SpinGetPos(HWND dialog, int id) { return GetDlgItemInt(dialog, id); }
+
+bool SpinSetPos(HWND dialog, int id, int pos) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        w.control.value = std::clamp(pos, w.control.low, w.control.high);
+        w.title = std::to_string(w.control.value);
+        return true;
+    }, false);
+}
+
+}  // namespace orb

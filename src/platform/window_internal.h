@@ -1,0 +1,81 @@
+// Shared state of the window layer's source files (not for other modules).
+#pragma once
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace orb {
+
+struct DesktopBackend;
+
+// What a dialog control holds.
+struct ControlState {
+    ControlKind kind = ControlKind::Static;
+    int value = 0;
+    bool checked = false;
+    std::vector<std::string> items;
+    int selection = -1;
+    int low = 0, high = 100;
+};
+
+struct WindowData {
+    uint32_t id = 0;
+    std::string className, title;
+    uint32_t style = 0, classStyle = 0;
+    WndProc proc = nullptr;
+    int cursor = IDC_ARROW;
+    int dataBytes = kWindowDataBytes;
+    std::array<int32_t, 3> data{};
+    Rect rect;
+    uint32_t parent = 0;
+    std::vector<uint32_t> children;
+    int ctrlId = 0;
+    bool visible = false, enabled = true, minimised = false, maximised = false;
+    bool destroying = false, destroyed = false, dirty = false;
+    std::thread::id thread;
+    HDIB surface = nullptr;
+    HMENU menu = nullptr;
+    // Dialogs and their controls.
+    bool isDialog = false, ended = false;
+    intptr_t result = 0;
+    DialogProc dialogProc = nullptr;
+    LPARAM dialogParam = 0;
+    ControlState control;
+};
+
+struct ThreadQueue {
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<Message> posted;
+    std::deque<uint64_t> sent;
+    bool quit = false;
+    int exitCode = 0;
+};
+
+struct WindowTables {
+    std::mutex lock;  // windows, classes, timers, menus
+    std::map<uint32_t, WindowData> windows;
+    std::vector<uint32_t> topLevel;
+    std::vector<WindowClass> classes;
+    uint32_t nextId = 0x100;
+    std::mutex queuesLock;
+    std::map<std::thread::id, std::shared_ptr<ThreadQueue>> queues;
+};
+
+WindowTables& Tables();
+std::shared_ptr<ThreadQueue> QueueOf(std::thread::id thread);
+HWND ToHandle(uint32_t id);
+uint32_t ToId(HWND h);
+// Caller holds Tables().lock.
+WindowData* Find(HWND h);
+void UnregisterAllClassesLocked();
+DesktopBackend* Desktop();
+
+}  // namespace orb

@@ -1,0 +1,60 @@
+// The desktop backend under a virtual X server: the main window shows its views on the
+// screen, as a screenshot proves. Skipped where Xvfb or ImageMagick is missing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "host/texts.h"
+#include "support/test_support.h"
+
+namespace {
+
+bool Have(const char* program) { return orbtest::Run(std::string("command -v ") + program + " >/dev/null 2>&1") == 0; }
+
+// A binary PPM (P6, maxval 255).
+bool ReadPpm(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxval;
+    if (!(in >> magic >> w >> h >> maxval) || magic != "P6" || maxval != 255 || w <= 0 || h <= 0) return false;
+    in.get();
+    rgb.resize(static_cast<size_t>(w) * h * 3);
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(rgb.data()), rgb.size()));
+}
+
+}  // namespace
+
+TEST(Desktop, MainWindowAppearsOnTheScreen) {
+    if (!Have("xvfb-run") || !Have("import")) GTEST_SKIP() << "no Xvfb or ImageMagick here";
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(orb::kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    const std::string shot = home.path("screen.ppm");
+    const std::string cmd = "cd " + home.dir + " && ORBISCOPE_HOME=" + home.dir + " ORBISCOPE_SYSTEM_DIR=" + home.dir +
+                            " ASAN_OPTIONS=detect_leaks=0" +
+                            " timeout 60 xvfb-run -a -s '-screen 0 640x480x24' " + ORB_BINARY_DIR + "/window-probe ppm:" + shot +
+                            " >/dev/null 2>&1";
+    const int status = orbtest::Run(cmd);
+    if (status == 77) GTEST_SKIP() << "the desktop backend did not start";
+    ASSERT_EQ(status, 0) << cmd;
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(ReadPpm(shot, w, h, rgb));
+    ASSERT_EQ(w, 640);
+    ASSERT_EQ(h, 480);
+    const auto at = [&](int x, int y) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    // Four views of 320 x 240 in their colours (red, green, blue, yellow).
+    EXPECT_EQ(at(160, 180), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(at(480, 180), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(at(160, 420), (std::vector<int>{0, 0, 255}));
+    EXPECT_EQ(at(480, 420), (std::vector<int>{255, 255, 0}));
+    // The view's label is drawn in black over its colour.
+    int ink = 0;
+    for (int y = 8; y < 20; ++y)
+        for (int x = 8; x < 50; ++x) ink += at(x, y) == std::vector<int>{0, 0, 0};
+    EXPECT_GT(ink, 10);
+}
