@@ -7,10 +7,6 @@
 
 #define ORB_WEAK extern "C" ORB_EXPORT __attribute__((weak))
 
-ORB_WEAK void BrowseConfigureInfo(void*, CameraRecord*) {}
-ORB_WEAK void* CreatePackDlg(void*, int32_t) { return nullptr; }
-ORB_WEAK int32_t GenerateWebPage(void*) { return 0; }
-ORB_WEAK void LogIntoNAS(void) {}
 ORB_WEAK int32_t ProcessPanoramicImage(void*) { return 0; }
 ORB_WEAK int32_t AppendPanoramicImage(void*, void*, int32_t, int32_t) { return 0; }
 ORB_WEAK int32_t PictureAppendCCTVData(void*) { return 0; }

@@ -36,7 +36,7 @@ DriveProbe g_probe;
 std::mutex g_buildLock;
 bool g_drivesBuilt = false;
 std::mutex g_statusLock;
-StatusSink g_statusSink;
+RecorderStatusSink g_statusSink;
 
 std::vector<MountEntry> RealMounts() {
     std::ifstream in("/proc/self/mounts");
@@ -334,13 +334,13 @@ void StopRecordingContext(PanoView* view) {
     if (view) view->recording.dvr.reset();
 }
 
-void SetStatusSink(StatusSink sink) {
+void SetStatusSink(RecorderStatusSink sink) {
     std::lock_guard lock(g_statusLock);
     g_statusSink = std::move(sink);
 }
 
 void ShowViewStatus(PanoView* view, int line, const std::string& text) {
-    StatusSink sink;
+    RecorderStatusSink sink;
     {
         std::lock_guard lock(g_statusLock);
         sink = g_statusSink;

@@ -98,8 +98,8 @@ int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion);
 std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix = 0);
 
 // Status lines of a view (drawn by the window layer; tests read them).
-using StatusSink = std::function<void(PanoView* view, int line, const std::string& text)>;
-void SetStatusSink(StatusSink sink);
+using RecorderStatusSink = std::function<void(PanoView* view, int line, const std::string& text)>;
+void SetStatusSink(RecorderStatusSink sink);
 void ShowViewStatus(PanoView* view, int line, const std::string& text);
 
 // The catalogue node handed to the host: a fixed 64-bit layout.
