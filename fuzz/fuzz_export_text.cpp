@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)orb::FillText(text, {"a", "b"});
     CameraRecord record;
     std::memset(&record, 0, sizeof record);
-    std::memcpy(&record, data, size < sizeof record ? size : sizeof record);
+    if (size) std::memcpy(&record, data, size < sizeof record ? size : sizeof record);
     const std::string report = orb::CameraReportFileBytes(record);
     if (report.empty()) __builtin_trap();
     return 0;
