@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "analysis/motion_view.h"
+#include "camera/frame_pipeline.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
 #include "record/recorder.h"
@@ -14,6 +15,7 @@ struct PanoView {
     int32_t viewIndex = 0;  // position among the tiled views
     uint32_t id = 0;        // registry id, stored in the record's owner link
     int32_t captureStarted = 0;
+    orb::FrameState frames;  // current, previous and dewarped pictures
     orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
     orb::DewarpState dewarp;
     orb::ViewRecording recording;  // recording context and slot

@@ -1,0 +1,143 @@
+#include "camera/frame_pipeline.h"
+
+#include <algorithm>
+
+#include "analysis/motion_view.h"
+#include "dewarp/dewarp.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
+#include "platform/window.h"
+#include "record/recorder.h"
+
+namespace orb {
+
+FrameState::~FrameState() {
+    DestroyDIB(current);
+    DestroyDIB(previous);
+    DestroyDIB(output);
+}
+
+void ReleaseFrames(PanoView& view) {
+    std::lock_guard lock(view.ui.viewMutex);
+    FrameState& f = view.frames;
+    AttachPictures(view, nullptr, nullptr);
+    DestroyDIB(f.current);
+    DestroyDIB(f.previous);
+    DestroyDIB(f.output);
+    f.current = f.previous = f.output = nullptr;
+    f.currentW = f.currentH = f.previousW = f.previousH = 0;
+}
+
+namespace {
+
+// The view picture follows the window's client size; a view without a window (tests, the
+// tools) keeps the size its maps were built for, or the picture's own.
+void ViewSize(PanoView& view, HDIB picture, int& w, int& h) {
+    w = view.ui.clientWidth;
+    h = view.ui.clientHeight;
+    if (w <= 0 || h <= 0) {
+        w = view.dewarp.W;
+        h = view.dewarp.H;
+    }
+    if (w <= 0 || h <= 0) {
+        DibLock l(picture);
+        w = l.width();
+        h = l.height();
+    }
+    w = std::max(w, 16);
+    h = std::max(h, 16);
+}
+
+}  // namespace
+
+int ShowPicture(PanoView& view, HDIB picture) {
+    if (!picture) return 0;
+    FrameState& f = view.frames;
+    int w = 0, h = 0;
+    ViewSize(view, picture, w, h);
+    bool resized = false;
+    if (!f.output || view.dewarp.W != w || view.dewarp.H != h) {
+        DestroyDIB(f.output);
+        f.output = CreateDIB(w, h, 24);
+        if (!f.output) return 0;
+        SetViewSize(view, w, h);
+        resized = true;
+    }
+    AttachPictures(view, picture, f.output);
+    if (resized) RebuildPanorama(view);
+    const int ok = UpdatePanorama(view);
+    if (view.ui.window) InvalidateRect(view.ui.window);
+    return ok;
+}
+
+FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop) {
+    if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
+    // The recorder honours the recording switch for every picture, the tray's included: a
+    // user who switched recording off expects nothing recorded.
+    auto record = [&](int motion) {
+        if (motion == 0) return;  // a detector runs and saw nothing
+        if (RecordFrame(&view, jpeg, length, motion) == 1) ++view.frames.recorded;
+    };
+
+    // In the background nothing is shown: a picture is only checked and recorded.
+    if (g_lib.callerId == 0 && g_lib.background && !view.motionZones.detector) {
+        if (!JpegProbe(jpeg, length)) return FrameResult::Dropped;
+        record(kNoMotionDetector);
+        return FrameResult::Recorded;
+    }
+
+    HDIB fresh = JpegDecodeBuffer(jpeg, length);
+    if (stop && stop->load()) {
+        DestroyDIB(fresh);
+        return FrameResult::Stopped;
+    }
+    if (!fresh) return FrameResult::Dropped;
+
+    int motion = kNoMotionDetector;
+    {
+        std::lock_guard lock(view.ui.viewMutex);
+        FrameState& f = view.frames;
+        int w, h;
+        {
+            DibLock l(fresh);
+            w = l.width();
+            h = l.height();
+        }
+        DestroyDIB(f.previous);
+        f.previous = f.current;
+        f.previousW = f.currentW;
+        f.previousH = f.currentH;
+        f.current = fresh;
+        f.currentW = w;
+        f.currentH = h;
+        if (f.previous && (w != f.previousW || h != f.previousH)) f.sizeChanged = 1;
+
+        if (g_lib.callerId == 0 && g_lib.background) {
+            motion = RunMotionDetector(view, f.current);  // the tray: detect, show nothing
+        } else {
+            if (g_lib.callerId != 2 && view.motionZones.detector) motion = RunMotionDetector(view, f.current);
+            if (g_lib.callerId == 0 || g_lib.callerId == 1 || g_lib.callerId == 2) ApplyViewZones(view, f.current);
+            ShowPicture(view, f.current);
+            ++f.pictures;
+            view.ui.hasPicture = 1;
+        }
+    }
+    if (g_lib.callerId == 2) return FrameResult::Shown;
+    CallMotionHook(view, jpeg, static_cast<int32_t>(length));
+    record(view.motionZones.detector ? motion : kNoMotionDetector);
+    return FrameResult::Shown;
+}
+
+void PaintView(PanoView* view, const Canvas& canvas) {
+    if (!view) return;
+    std::lock_guard lock(view->ui.viewMutex);
+    if (view->frames.output)
+        StretchPicture(canvas, Rect{0, 0, canvas.width, canvas.height}, view->frames.output);
+    else
+        FillRect(canvas, Rect{0, 0, canvas.width, canvas.height}, Rgb(0, 0, 0));
+    if (!view->ui.status.empty()) DrawText(canvas, 10, 32, view->ui.status, Rgb(255, 255, 0));
+}
+
+}  // namespace orb

@@ -1,0 +1,54 @@
+// One received picture's road through a view: decode, keep as the current picture, motion,
+// privacy zones, dewarping into the view's picture, repaint, the user's motion library, and
+// the hand-over of the bytes as received to the recorder. Run by the capture threads; the
+// player and the viewers feed their pictures through the same decode and dewarp.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "orbiscope.h"
+#include "platform/window.h"
+
+struct PanoView;
+
+namespace orb {
+
+// The pictures a view holds. current/previous are the last two decoded pictures; output is
+// the dewarped view picture that painting shows. Guarded by the view's picture mutex.
+struct FrameState {
+    HDIB current = nullptr, previous = nullptr, output = nullptr;
+    int32_t currentW = 0, currentH = 0, previousW = 0, previousH = 0;
+    std::atomic<int32_t> sizeChanged{0};  // read and cleared by the view
+    std::atomic<int32_t> pictures{0};     // pictures shown since the view started
+    std::atomic<int32_t> recorded{0};     // pictures handed to the recorder
+    FrameState() = default;
+    FrameState(const FrameState&) = delete;
+    FrameState& operator=(const FrameState&) = delete;
+    ~FrameState();
+};
+
+// What became of one picture.
+enum class FrameResult {
+    Shown,     // decoded, dewarped and shown (and recorded when due)
+    Recorded,  // background mode without display: only probed and recorded
+    Dropped,   // not a usable picture
+    Stopped,   // the view asked the capture to end meanwhile
+};
+
+// Runs the pipeline on one cut picture. stop may be null.
+FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop);
+
+// Dewarps a decoded picture into the view's output picture (sized to the view's client
+// area, at least 16 x 16) and marks the window for repaint. Used by the pipeline and the
+// player. 1 on success.
+int ShowPicture(PanoView& view, HDIB picture);
+
+// Paints the view's output picture over the whole canvas, then its status line; installed
+// as the view window's paint hook.
+void PaintView(PanoView* view, const Canvas& canvas);
+
+// Frees every picture the view holds.
+void ReleaseFrames(PanoView& view);
+
+}  // namespace orb
