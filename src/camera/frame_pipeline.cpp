@@ -137,7 +137,6 @@ void PaintView(PanoView* view, const Canvas& canvas) {
         StretchPicture(canvas, Rect{0, 0, canvas.width, canvas.height}, view->frames.output);
     else
         FillRect(canvas, Rect{0, 0, canvas.width, canvas.height}, Rgb(0, 0, 0));
-    if (!view->ui.status.empty()) DrawText(canvas, 10, 32, view->ui.status, Rgb(255, 255, 0));
 }
 
 }  // namespace orb

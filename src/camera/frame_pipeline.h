@@ -44,8 +44,8 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
 // player. 1 on success.
 int ShowPicture(PanoView& view, HDIB picture);
 
-// Paints the view's output picture over the whole canvas, then its status line; installed
-// as the view window's paint hook.
+// Paints the view's output picture over the whole canvas (the window draws the status line
+// over it); installed as the view window's paint hook.
 void PaintView(PanoView* view, const Canvas& canvas);
 
 // Frees every picture the view holds.

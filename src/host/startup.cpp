@@ -7,6 +7,7 @@
 #include "host/library_state.h"
 #include "host/run_orbiscope.h"
 #include "host/texts.h"
+#include "host/wiring.h"
 #include "orbiscope.h"
 #include "record/recorder.h"
 
@@ -16,6 +17,7 @@ void Initialise() {
     g_lib.systemDriveRoot = SystemDriveText();
     BuildDefaultRecord();
     StartRecorder();
+    InstallSubsystemHooks();
     // Run again, the start-up reloads the module (or finds it gone).
     UnloadLanguage();
     LoadLanguageResource();

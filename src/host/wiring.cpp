@@ -1,0 +1,54 @@
+#include "host/wiring.h"
+
+#include <mutex>
+#include <string>
+
+#include "analysis/motion.h"
+#include "analysis/motion_view.h"
+#include "camera/frame_pipeline.h"
+#include "config/root_password.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "platform/window.h"
+#include "record/recorder.h"
+#include "ui/ui_state.h"
+
+namespace orb {
+
+void SetViewStatus(PanoView* view, int /*line*/, const char* text) {
+    if (!view) return;
+    {
+        std::lock_guard lock(view->ui.viewMutex);
+        view->ui.status = text ? text : "";
+    }
+    if (view->ui.window) InvalidateRect(view->ui.window);
+}
+
+namespace {
+
+void RecordTaken(PanoView* view) {
+    StartRecordingContext(view);
+    AssignRecordingSlot(view, view->viewIndex, g_lib.numViews);
+}
+
+void ReleaseView(PanoView* view) {
+    StopMotionDetector(*view);
+    StopRecordingContext(view);
+    ReleaseFrames(*view);
+}
+
+bool CheckPassword(HWND owner) { return ProtectedActionAllowed(owner); }
+
+}  // namespace
+
+void InstallSubsystemHooks() {
+    ViewHooks& h = Hooks();
+    h.paint = PaintView;
+    h.recordTaken = RecordTaken;
+    h.releaseView = ReleaseView;
+    h.checkPassword = CheckPassword;
+    SetStatusSink([](PanoView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
+    SetMotionStatusSink([](PanoView* view, int line, const char* text) { SetViewStatus(view, line, text); });
+}
+
+}  // namespace orb
