@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "config/camera_record.h"
@@ -70,6 +71,15 @@ const std::vector<std::string>& LibraryClassNames() {
     return names;
 }
 
+namespace {
+std::map<std::string, WndProc>& ClassProcs() {
+    static std::map<std::string, WndProc> procs;
+    return procs;
+}
+}  // namespace
+
+void SetLibraryClassProc(const std::string& className, WndProc proc) { ClassProcs()[className] = proc; }
+
 int RegisterLibraryClasses() {
     int count = 0;
     for (const auto& name : LibraryClassNames()) {
@@ -80,6 +90,7 @@ int RegisterLibraryClasses() {
         WindowClass c;
         c.name = name;
         c.proc = PlainProc;
+        if (auto it = ClassProcs().find(name); it != ClassProcs().end() && it->second) c.proc = it->second;
         c.windowDataBytes = name == "Quill ToolTip Class" ? 0 : kWindowDataBytes;
         if (name == kViewClass) {
             c.proc = ViewWndProc;

@@ -12,6 +12,9 @@ namespace orb {
 const std::vector<std::string>& LibraryClassNames();
 // Registers them (stopping at a class that cannot be registered); the number registered.
 int RegisterLibraryClasses();
+// The window procedure a subsystem serves one of the library's classes with; set before
+// the classes are registered (a plain procedure serves the others).
+void SetLibraryClassProc(const std::string& className, WndProc proc);
 // RunOrbiscope's work; the main window (the host window for the packaged viewer) or null.
 HWND OpenMainWindow(HWND host, int32_t numViews, int32_t callerId, const int32_t* options, const int32_t* rects);
 // The camera chooser "Source": the chosen-camera record, or null.

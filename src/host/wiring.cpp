@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "analysis/motion.h"
 #include "analysis/motion_view.h"
@@ -11,6 +12,7 @@
 #include "host/panoview.h"
 #include "platform/window.h"
 #include "record/recorder.h"
+#include "ui/mask_window.h"
 #include "ui/ui_state.h"
 
 namespace orb {
@@ -25,6 +27,17 @@ void SetViewStatus(PanoView* view, int /*line*/, const char* text) {
 }
 
 namespace {
+
+std::vector<ViewCommandHandler>& CommandHandlers() {
+    static std::vector<ViewCommandHandler> handlers;
+    return handlers;
+}
+
+bool DispatchCommand(PanoView* view, HWND window, int command) {
+    for (ViewCommandHandler h : CommandHandlers())
+        if (h(view, window, command)) return true;
+    return false;
+}
 
 void RecordTaken(PanoView* view) {
     StartRecordingContext(view);
@@ -41,8 +54,16 @@ bool CheckPassword(HWND owner) { return ProtectedActionAllowed(owner); }
 
 }  // namespace
 
+void AddViewCommandHandler(ViewCommandHandler handler) {
+    for (ViewCommandHandler h : CommandHandlers())
+        if (h == handler) return;
+    CommandHandlers().push_back(handler);
+}
+
 void InstallSubsystemHooks() {
     ViewHooks& h = Hooks();
+    h.command = DispatchCommand;
+    InstallMaskEditorWindow();
     h.paint = PaintView;
     h.recordTaken = RecordTaken;
     h.releaseView = ReleaseView;

@@ -2,9 +2,16 @@
 // and the motion detector. Run once at start-up.
 #pragma once
 
+#include "platform/window.h"
+
 struct PanoView;
 
 namespace orb {
+
+// View commands that other subsystems serve (snapshot, player, editors...). Handlers are
+// asked in the order they were added until one returns true.
+using ViewCommandHandler = bool (*)(PanoView* view, HWND window, int command);
+void AddViewCommandHandler(ViewCommandHandler handler);
 
 void InstallSubsystemHooks();
 // Writes a status line of a view (any thread) and asks for a repaint.

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "analysis/motion.h"
+#include "analysis/motion_view.h"
+#include "camera/base64.h"
+#include "camera/frame_pipeline.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "host/run_orbiscope.h"
+#include "host/wiring.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
+#include "support/test_support.h"
+#include "ui/main_window.h"
+#include "ui/mask_window.h"
+#include "ui/ui_state.h"
+
+using namespace orb;
+
+// The motion commands from the view's menu, and the mask painted with the mouse in the
+// editor window, headless.
+TEST(MaskEditorWindow, CommandsAndMousePaintTheCamerasMask) {
+    orbtest::TempHome home;
+    UnregisterAllClasses();
+    InstallSubsystemHooks();
+    ASSERT_GT(RegisterLibraryClasses(), 0);
+    SetHeadlessScreen(640, 480);
+    g_lib.recording = 1;
+
+    auto view = std::make_unique<PanoView>();
+    RegisterView(view.get());
+    SetText(view->record.macText, Base64Encode("00:11:22:33:44:55").c_str());
+    view->record.motionSensitivity = 15;
+    HDIB grey = CreateDIB(320, 240, 24);
+    {
+        DibLock l(grey);
+        std::memset(l.bits(), 90, size_t(l.rowBytes()) * 240);
+    }
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(JpegEncodeMemory(grey, 80, jpeg));
+    DestroyDIB(grey);
+
+    // Without a detector the editor does not open.
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionMask));
+    EXPECT_EQ(MaskEditorWindow(), nullptr);
+    // Detection on, a picture in, then the editor opens over the screen.
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionOn));
+    EXPECT_EQ(view->record.motionOn, 1);
+    ASSERT_NE(view->motionZones.detector, nullptr);
+    RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr);
+    RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr);
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionMask));
+    HWND w = MaskEditorWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(view->ui.paused, 1);  // capture waits while the mask is edited
+    // Mark the top-left quarter of the screen, then keep the mask.
+    SendMessage(w, WM_LBUTTONDOWN, MK_LBUTTON, MakePoint(0, 0));
+    SendMessage(w, WM_MOUSEMOVE, MK_LBUTTON, MakePoint(319, 239));
+    SendMessage(w, WM_LBUTTONUP, 0, MakePoint(319, 239));
+    SendMessage(w, WM_KEYDOWN, 0x0D, 0);
+    EXPECT_EQ(MaskEditorWindow(), nullptr);
+    EXPECT_EQ(view->ui.paused, 0);
+    const std::vector<uint8_t> file = orbtest::ReadFile(MaskFilePath(view->record));
+    ASSERT_FALSE(file.empty());
+    auto mask = CurrentMotionMask(*view->motionZones.detector);
+    ASSERT_NE(mask, nullptr);
+
+    // Escape leaves the mask as it was.
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionMask));
+    w = MaskEditorWindow();
+    ASSERT_NE(w, nullptr);
+    SendMessage(w, WM_KEYDOWN, 'C', 0);
+    SendMessage(w, WM_KEYDOWN, 0x1B, 0);
+    EXPECT_EQ(orbtest::ReadFile(MaskFilePath(view->record)), file);
+
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionOff));
+    EXPECT_EQ(view->motionZones.detector, nullptr);
+    EXPECT_EQ(view->record.motionOn, 0);
+    ReleaseFrames(*view);
+    UnregisterView(view.get());
+    g_lib = LibraryState{};
+}
