@@ -61,13 +61,14 @@ void AddViewCommandHandler(ViewCommandHandler handler) {
 }
 
 void InstallSubsystemHooks() {
+    // A host (or a test) that put its own hooks in keeps them.
     ViewHooks& h = Hooks();
-    h.command = DispatchCommand;
+    if (!h.command) h.command = DispatchCommand;
     InstallMaskEditorWindow();
-    h.paint = PaintView;
-    h.recordTaken = RecordTaken;
-    h.releaseView = ReleaseView;
-    h.checkPassword = CheckPassword;
+    if (!h.paint) h.paint = PaintView;
+    if (!h.recordTaken) h.recordTaken = RecordTaken;
+    if (!h.releaseView) h.releaseView = ReleaseView;
+    if (!h.checkPassword) h.checkPassword = CheckPassword;
     SetStatusSink([](PanoView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
     SetMotionStatusSink([](PanoView* view, int line, const char* text) { SetViewStatus(view, line, text); });
 }

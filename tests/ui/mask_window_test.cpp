@@ -24,7 +24,9 @@ using namespace orb;
 // editor window, headless.
 TEST(MaskEditorWindow, CommandsAndMousePaintTheCamerasMask) {
     orbtest::TempHome home;
+    const ViewHooks saved = Hooks();
     UnregisterAllClasses();
+    Hooks() = {};
     InstallSubsystemHooks();
     ASSERT_GT(RegisterLibraryClasses(), 0);
     SetHeadlessScreen(640, 480);
@@ -82,4 +84,6 @@ TEST(MaskEditorWindow, CommandsAndMousePaintTheCamerasMask) {
     ReleaseFrames(*view);
     UnregisterView(view.get());
     g_lib = LibraryState{};
+    Hooks() = saved;
+    UnregisterAllClasses();
 }
