@@ -1,6 +1,8 @@
 // Map building: the engine tables, the panorama strips, the virtual windows and the resize
 // map. Floating point only builds the tables; every map entry comes from fixed point.
 #include <algorithm>
+#include <system_error>
+#include <thread>
 #include <cmath>
 #include <new>
 #include <numbers>
@@ -278,34 +280,48 @@ void RebuildWindow(PanoView& view, int k) {
     const int64_t curveN = int64_t(e->curve1.size()) - 1;
 
     const int32_t j0 = -(cell.h / 2), u0 = -((cell.w - 1) / 2);
-    for (int32_t jj = 0; jj < cell.h; ++jj) {
-        const int64_t j = j0 + jj;
-        int64_t X = m00 * u0 + m10 * j + m20;
-        int64_t Zp = m02 * u0 + m12 * j + m22;
-        const int64_t Y = m11 * j + m21;
-        const int32_t outRow = cell.y + (effV ? cell.h - 1 - jj : jj);
-        const size_t row = size_t(d.H - 1 - outRow) * size_t(d.W) + size_t(cell.x);
-        for (int32_t uu = 0; uu < cell.w; ++uu, X += m00, Zp += m02) {
-            int64_t phi;
-            if (Zp > 0) phi = X >= 1 ? ratio(X, Zp) : -ratio(-X, Zp);
-            else if (Zp == 0) phi = X < 1 ? -quarter : quarter;
-            else phi = X >= 0 ? half - ratio(X, -Zp) : ratio(-X, -Zp) - half;
-            const int64_t index = ((phi * 16384) / per360) & 4095;
-            const int64_t ax = X < 0 ? -X : X, az = Zp < 0 ? -Zp : Zp;
-            const int64_t big = std::max(ax, az), small = std::min(ax, az);
-            const int64_t rho = big == 0 ? 0 : (hyp[(small * 4096) / big] * big) >> 12;
-            int64_t el;
-            if (rho > 0) el = Y >= 1 ? ratio(Y, rho) : -ratio(-Y, rho);
-            else el = Y < 1 ? -quarter : quarter;
-            int64_t rad = r0 - el;
-            if (curve) {
-                const int64_t ci = rad >> 6;
-                if (ci >= 0 && ci <= curveN) rad = e->curve1[ci].value + (((rad & 63) * e->curve1[ci].step) >> 6);
+    auto rows = [&](int32_t jBegin, int32_t jEnd) {
+        for (int32_t jj = jBegin; jj < jEnd; ++jj) {
+            const int64_t j = j0 + jj;
+            int64_t X = m00 * u0 + m10 * j + m20;
+            int64_t Zp = m02 * u0 + m12 * j + m22;
+            const int64_t Y = m11 * j + m21;
+            const int32_t outRow = cell.y + (effV ? cell.h - 1 - jj : jj);
+            const size_t row = size_t(d.H - 1 - outRow) * size_t(d.W) + size_t(cell.x);
+            for (int32_t uu = 0; uu < cell.w; ++uu, X += m00, Zp += m02) {
+                int64_t phi;
+                if (Zp > 0) phi = X >= 1 ? ratio(X, Zp) : -ratio(-X, Zp);
+                else if (Zp == 0) phi = X < 1 ? -quarter : quarter;
+                else phi = X >= 0 ? half - ratio(X, -Zp) : ratio(-X, -Zp) - half;
+                const int64_t index = ((phi * 16384) / per360) & 4095;
+                const int64_t ax = X < 0 ? -X : X, az = Zp < 0 ? -Zp : Zp;
+                const int64_t big = std::max(ax, az), small = std::min(ax, az);
+                const int64_t rho = big == 0 ? 0 : (hyp[(small * 4096) / big] * big) >> 12;
+                int64_t el;
+                if (rho > 0) el = Y >= 1 ? ratio(Y, rho) : -ratio(-Y, rho);
+                else el = Y < 1 ? -quarter : quarter;
+                int64_t rad = r0 - el;
+                if (curve) {
+                    const int64_t ci = rad >> 6;
+                    if (ci >= 0 && ci <= curveN) rad = e->curve1[ci].value + (((rad & 63) * e->curve1[ci].step) >> 6);
+                }
+                const int64_t dx = e->cosineTable[index] * rad, dy = e->sineTable[index] * rad;
+                Store(d, row + size_t(effH ? cell.w - 1 - uu : uu), (dx >> 17) + cx, (dy >> 17) + cy, dx >> 9, dy >> 9);
             }
-            const int64_t dx = e->cosineTable[index] * rad, dy = e->sineTable[index] * rad;
-            Store(d, row + size_t(effH ? cell.w - 1 - uu : uu), (dx >> 17) + cx, (dy >> 17) + cy, dx >> 9, dy >> 9);
+        }
+    };
+    // A large window is built by two threads, each on its own rows, so a drag stays smooth.
+    bool split = false;
+    if (int64_t(cell.w) * cell.h >= 200000) {
+        try {
+            std::thread lower(rows, cell.h / 2, cell.h);
+            rows(0, cell.h / 2);
+            lower.join();
+            split = true;
+        } catch (const std::system_error&) {
         }
     }
+    if (!split) rows(0, cell.h);
     d.rebuildGuard = 0;
 }
 
