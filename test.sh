@@ -21,3 +21,13 @@ build asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBISCOPE_SANITIZE=ON -DORBISCOPE
 echo "== sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900
+
+# The threaded parts (codec lock, capture pipeline, recorder, window layer) once more under
+# the thread sanitizer.
+tsan_targets=(test_platform test_camera test_record test_ui)
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBISCOPE_TSAN=ON -DORBISCOPE_BENCH=OFF >build-tsan.log 2>&1 || { cat build-tsan.log; exit 1; }
+cmake --build build/tsan -j"$jobs" --target "${tsan_targets[@]}" >>build-tsan.log 2>&1 || { grep -E 'error' -A3 build-tsan.log | head -60; exit 1; }
+echo "== thread sanitizer tests"
+for t in "${tsan_targets[@]}"; do
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "build/tsan/$t" --gtest_brief=1 || { echo "$t failed under the thread sanitizer"; exit 1; }
+done

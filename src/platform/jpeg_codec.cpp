@@ -16,7 +16,16 @@ namespace orb {
 
 namespace {
 
-std::timed_mutex g_codecLock;
+std::mutex g_codecLock;
+
+// Polls the codec lock: `polls` tries, `pauseMs` apart. True when it was taken.
+bool TakeCodecLock(int polls, int pauseMs) {
+    for (int i = 0; i < polls; ++i) {
+        if (g_codecLock.try_lock()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+    return g_codecLock.try_lock();
+}
 std::mutex g_pathLock;
 std::string g_lastSnapshotPath;
 std::atomic<int64_t> g_operations{0};
@@ -166,8 +175,8 @@ bool EncodeLocked(HDIB picture, int quality, FILE* file, unsigned char** mem, un
 
 HDIB JpegDecodeBuffer(const uint8_t* data, size_t size) {
     if (!data || size == 0) return nullptr;
-    std::unique_lock lock(g_codecLock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::milliseconds(50))) return nullptr;
+    if (!TakeCodecLock(50, 1)) return nullptr;
+    std::lock_guard lock(g_codecLock, std::adopt_lock);
     ++g_operations;
     DecodeRequest req;
     req.data = data;
@@ -177,8 +186,8 @@ HDIB JpegDecodeBuffer(const uint8_t* data, size_t size) {
 
 int JpegProbe(const uint8_t* data, size_t size) {
     if (!data || size == 0) return 0;
-    std::unique_lock lock(g_codecLock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::milliseconds(200))) return 0;
+    if (!TakeCodecLock(20, 10)) return 0;
+    std::lock_guard lock(g_codecLock, std::adopt_lock);
     ++g_operations;
     DecodeRequest req;
     req.data = data;
