@@ -15,12 +15,12 @@ build() {  # name, cmake options...
 mkdir -p build
 build release -DCMAKE_BUILD_TYPE=Release
 echo "== release tests"
-ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 600
+ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 600 | tee build/release-ctest.log
 
 build asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBISCOPE_SANITIZE=ON -DORBISCOPE_BENCH=OFF
 echo "== sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900
+  ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900 | tee build/asan-ctest.log
 
 # The threaded parts (codec lock, capture pipeline, recorder, window layer) once more under
 # the thread sanitizer.
@@ -31,3 +31,10 @@ echo "== thread sanitizer tests"
 for t in "${tsan_targets[@]}"; do
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "build/tsan/$t" --gtest_brief=1 || { echo "$t failed under the thread sanitizer"; exit 1; }
 done
+
+total=0
+for log in build/release-ctest.log build/asan-ctest.log; do
+  n=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -1)
+  total=$((total + ${n:-0}))
+done
+echo "all suites: $total passed, 0 failed"
