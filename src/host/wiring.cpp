@@ -12,7 +12,7 @@
 #include "host/panoview.h"
 #include "platform/window.h"
 #include "record/recorder.h"
-#include "ui/mask_window.h"
+#include "ui/editor_windows.h"
 #include "ui/ui_state.h"
 
 namespace orb {
@@ -64,7 +64,7 @@ void InstallSubsystemHooks() {
     // A host (or a test) that put its own hooks in keeps them.
     ViewHooks& h = Hooks();
     if (!h.command) h.command = DispatchCommand;
-    InstallMaskEditorWindow();
+    InstallEditorWindows();
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;

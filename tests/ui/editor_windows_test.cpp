@@ -15,7 +15,7 @@
 #include "platform/jpeg_codec.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
-#include "ui/mask_window.h"
+#include "ui/editor_windows.h"
 #include "ui/ui_state.h"
 
 using namespace orb;
@@ -81,6 +81,65 @@ TEST(MaskEditorWindow, CommandsAndMousePaintTheCamerasMask) {
     EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionOff));
     EXPECT_EQ(view->motionZones.detector, nullptr);
     EXPECT_EQ(view->record.motionOn, 0);
+    ReleaseFrames(*view);
+    UnregisterView(view.get());
+    g_lib = LibraryState{};
+    Hooks() = saved;
+    UnregisterAllClasses();
+}
+
+// The zone editor: cells marked with the mouse and the style picked with keys land in the
+// record when the editor closes, and the zones then blank the camera's pictures.
+TEST(ZoneEditorWindow, MouseAndKeysSetCellsAndStyleOfTheRecord) {
+    orbtest::TempHome home;
+    const ViewHooks saved = Hooks();
+    UnregisterAllClasses();
+    Hooks() = {};
+    InstallSubsystemHooks();
+    ASSERT_GT(RegisterLibraryClasses(), 0);
+    SetHeadlessScreen(640, 480);
+    g_lib.callerId = 0;
+
+    auto view = std::make_unique<PanoView>();
+    RegisterView(view.get());
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdZoneEditor));
+    EXPECT_EQ(ZoneEditorWindow(), nullptr);  // no picture yet
+
+    HDIB grey = CreateDIB(320, 240, 24);
+    {
+        DibLock l(grey);
+        std::memset(l.bits(), 200, size_t(l.rowBytes()) * 240);
+    }
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(JpegEncodeMemory(grey, 90, jpeg));
+    DestroyDIB(grey);
+    RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr);
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdZoneEditor));
+    HWND w = ZoneEditorWindow();
+    ASSERT_NE(w, nullptr);
+    // The left half of the top row of cells (screen 640 wide: 20 pixels a cell).
+    SendMessage(w, WM_LBUTTONDOWN, MK_LBUTTON, MakePoint(0, 0));
+    SendMessage(w, WM_MOUSEMOVE, MK_LBUTTON, MakePoint(310, 5));
+    SendMessage(w, WM_LBUTTONUP, 0, MakePoint(310, 5));
+    SendMessage(w, WM_KEYDOWN, '4', 0);  // full strength
+    SendMessage(w, WM_KEYDOWN, 'D', 0);  // darken
+    SendMessage(w, WM_KEYDOWN, 'O', 0);  // on
+    SendMessage(w, WM_KEYDOWN, 0x1B, 0);  // closing keeps the edits
+    EXPECT_EQ(ZoneEditorWindow(), nullptr);
+    EXPECT_EQ(view->record.zoneStyle & 1u, 1u);
+    EXPECT_EQ(view->record.zoneCells[0], 0xFF);  // cells 0..7 of row 0
+    EXPECT_EQ(view->record.zoneCells[1], 0xFF);
+    EXPECT_EQ(view->record.zoneCells[4], 0x00);  // row 1 untouched
+
+    // The next picture is blanked in the marked cells only.
+    PrepareViewZones(*view);
+    RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr);
+    {
+        std::lock_guard lock(view->ui.viewMutex);
+        DibLock l(view->frames.current);
+        EXPECT_LT(l.rowFromTop(2)[3 * 5], 60);     // inside a marked cell
+        EXPECT_GT(l.rowFromTop(100)[3 * 5], 150);  // outside
+    }
     ReleaseFrames(*view);
     UnregisterView(view.get());
     g_lib = LibraryState{};
