@@ -69,6 +69,8 @@ struct DewarpState {
     int32_t busy = 0;
     int32_t rebuildGuard = 0;
     int32_t renderNow = 0;
+    // Mouse positions in client coordinates, kept by the window code for dragging.
+    int32_t mouseX = 0, mouseY = 0, prevMouseX = 0, prevMouseY = 0;
     ColourTables colour;
 };
 

@@ -4,6 +4,7 @@
 #include "config/config_file.h"
 #include "config/nas_settings.h"
 #include "config/settings.h"
+#include "dewarp/navigation.h"
 #include "host/library_state.h"
 #include "host/run_orbiscope.h"
 #include "host/texts.h"
@@ -16,6 +17,7 @@ void Initialise() {
     g_lib.systemDriveRoot = SystemDriveText();
     BuildDefaultRecord();
     StartRecorder();
+    InstallNavigationHooks();
     // Run again, the start-up reloads the module (or finds it gone).
     UnloadLanguage();
     LoadLanguageResource();
