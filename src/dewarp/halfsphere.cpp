@@ -54,33 +54,83 @@ bool Radius(const HalfSphereModel& m, double theta, double& rad) {
     }
 }
 
-}  // namespace
+// theta / sin(theta) as a function of c = cos(theta), 8192 steps over [-1, 1], built once:
+// linear interpolation stays within 1e-7 of the exact value for c > -0.9.
+constexpr int kArcSteps = 8192;
+const std::vector<double>& ArcTable() {
+    static const std::vector<double> table = [] {
+        std::vector<double> t(kArcSteps + 2);
+        for (int i = 0; i <= kArcSteps + 1; ++i) {
+            const double c = std::min(1.0, -1.0 + 2.0 * i / kArcSteps), s = std::sqrt(std::max(0.0, 1 - c * c));
+            t[i] = s > 1e-12 ? std::acos(c) / s : (c > 0 ? 1.0 : 0.0);
+        }
+        t[kArcSteps] = 1.0;  // theta = 0
+        return t;
+    }();
+    return table;
+}
 
-bool LensModelForward(const HalfSphereModel& m, double lam, double phi, double& x, double& y) {
-    if (!Finite(lam) || !Finite(phi)) return false;
-    const double cl = std::cos(lam), sl = std::sin(lam), cp = std::cos(phi), sp = std::sin(phi);
+inline double ThetaOverSine(double c) {
+    if (c > -0.9 && c <= 1.0) {
+        const double pos = (c + 1) * (kArcSteps / 2);
+        const int i = std::min(static_cast<int>(pos), kArcSteps - 1);
+        const double f = pos - i;
+        const auto& t = ArcTable();
+        return t[i] + (t[i + 1] - t[i]) * f;
+    }
+    const double s = std::sqrt(std::max(0.0, 1 - c * c));
+    return s > 1e-12 ? std::acos(std::clamp(c, -1.0, 1.0)) / s : 1.0;
+}
+
+// The factor k of the radial models (K included) from cos(theta): the lens-plane point is
+// k times the transverse part (sin lam cos phi, sin phi) of the direction.
+inline bool RadialFactor(const HalfSphereModel& m, double c, double& k) {
+    switch (m.model) {
+        case kModelOrthographic:
+            if (c < 0) return false;
+            k = 1;
+            return true;
+        case kModelEquisolid:
+            if (1 + c <= 1e-12) return false;
+            k = m.K * std::sqrt(1 / (1 + c));
+            return true;
+        case kModelEquidistant: k = m.K * ThetaOverSine(c) * (2 / kPi); return true;
+        case kModelStereographic:
+            if (1 + c <= 1e-12) return false;
+            k = m.K / (1 + c);
+            return true;
+        case kModelPerspective:
+            if (c < 1 / m.d) return false;
+            k = m.K * (m.d - 1) / (m.d - c);
+            return true;
+        default: return false;
+    }
+}
+
+// The lens model from the sines and cosines of the direction (and lam itself for the
+// longitude-proportional model), so that the kernels can take them from tables.
+inline bool ForwardTrig(const HalfSphereModel& m, double lam, double sl, double cl, double sp, double cp, double& x,
+                        double& y) {
     if (m.model == kModelLongitudeProportional) {
         if (!(m.halfFovRad > 0)) return false;
         x = m.K * cp * (lam / m.halfFovRad), y = m.K * sp;
     } else if (m.model == kModelRectilinear) {
         // Straight lines stay straight: the plane through the axis at unit distance.
         if (cl <= 1e-9 || cp <= 1e-9) return false;
-        x = m.K * std::tan(lam), y = m.K * std::tan(phi) / cl;
+        x = m.K * sl / cl, y = m.K * (sp / cp) / cl;
     } else {
-        const double theta = std::acos(std::clamp(cl * cp, -1.0, 1.0));
-        const double s = std::sin(theta);
-        double rad = 0;
-        if (!Radius(m, theta, rad)) return false;
-        // (sin lam cos phi, sin phi) is the transverse part of the direction, of length sin theta.
-        const double k = s > 1e-12 ? rad / s : (m.model == kModelOrthographic ? 1.0 : 0.0);
-        if (s > 1e-12) x = sl * cp * k, y = sp * k;
-        else {
-            double r1 = 0;  // slope at the axis
-            Radius(m, 1e-6, r1);
-            x = sl * cp * r1 / 1e-6, y = sp * r1 / 1e-6;
-        }
+        double k = 0;
+        if (!RadialFactor(m, cl * cp, k)) return false;
+        x = sl * cp * k, y = sp * k;
     }
     return Finite(x) && Finite(y);
+}
+
+}  // namespace
+
+bool LensModelForward(const HalfSphereModel& m, double lam, double phi, double& x, double& y) {
+    if (!Finite(lam) || !Finite(phi)) return false;
+    return ForwardTrig(m, lam, std::sin(lam), std::cos(lam), std::sin(phi), std::cos(phi), x, y);
 }
 
 bool LensModelInverse(const HalfSphereModel& m, double x, double y, double& lam, double& phi) {
@@ -309,24 +359,24 @@ void CropKernel(PanoView& view, const Cell& cell, const HalfSphereModel& m, doub
         return;
     }
     const double du = cell.w > 1 ? (uE - uS) / (cell.w - 1) : 0, dv = cell.h > 1 ? (vE - vS) / (cell.h - 1) : 0;
-    std::vector<double> lam(size_t(cell.w)), phi(size_t(cell.h));
+    std::vector<double> lam(size_t(cell.w)), sl(size_t(cell.w)), cl(size_t(cell.w)), sp(size_t(cell.h)), cp(size_t(cell.h));
     std::vector<uint8_t> okCol(size_t(cell.w)), okRow(size_t(cell.h));
     for (int32_t c = 0; c < cell.w; ++c) {
-        double l, p;
-        okCol[c] = ProjectionInverse(m.projection, uS + c * du, vS, l, p);
-        lam[c] = l;
+        double l = 0, p = 0;
+        okCol[c] = ProjectionInverse(m.projection, uS + c * du, vS, l, p) && Finite(l);
+        lam[c] = l, sl[c] = std::sin(l), cl[c] = std::cos(l);
     }
     for (int32_t j = 0; j < cell.h; ++j) {
-        double l, p;
-        okRow[j] = ProjectionInverse(m.projection, uS, vS + j * dv, l, p);
-        phi[j] = p;
+        double l = 0, p = 0;
+        okRow[j] = ProjectionInverse(m.projection, uS, vS + j * dv, l, p) && Finite(p);
+        sp[j] = std::sin(p), cp[j] = std::cos(p);
     }
     for (int32_t j = 0; j < cell.h; ++j) {
         const int32_t row = r.flipVertical ? cell.h - 1 - j : j;
         for (int32_t c = 0; c < cell.w; ++c) {
             const int32_t col = r.flipHorizontal ? cell.w - 1 - c : c;
             double x = 0, y = 0;
-            const bool ok = okCol[c] && okRow[j] && LensModelForward(m, lam[c], phi[j], x, y);
+            const bool ok = okCol[c] && okRow[j] && ForwardTrig(m, lam[c], sl[c], cl[c], sp[j], cp[j], x, y);
             StoreEntry(d, Index(d, cell, row, col), s, ok, x, y);
         }
     }
@@ -352,15 +402,30 @@ void PerspectiveKernel(PanoView& view, int k, const Cell& cell, const HalfSphere
     const double m00 = cp / f, m02 = -sp / f, m10 = st * sp / f, m11 = ct / f, m12 = st * cp / f;
     const double m20 = ct * sp, m21 = -st, m22 = ct * cp;
     const int32_t u0 = -((cell.w - 1) / 2);
+    const bool radial = m.model != kModelLongitudeProportional && m.model != kModelRectilinear;
     for (int32_t jj = 0; jj < cell.h; ++jj) {
         const double j = cell.h / 2 - jj;
         const int32_t row = r.flipVertical ? cell.h - 1 - jj : jj;
         for (int32_t uu = 0; uu < cell.w; ++uu) {
             const double u = u0 + uu;
             const double X = m00 * u + m10 * j + m20, Y = m11 * j + m21, Zp = m02 * u + m12 * j + m22;
-            const double lam = std::atan2(X, Zp), phi = -std::atan2(Y, std::hypot(Zp, X));
+            // lam = atan2(X, Z'), phi = -atan2(Y, rho): their sines and cosines straight from
+            // the direction, without the angles themselves.
+            const double rr = X * X + Zp * Zp, n2 = rr + Y * Y;
             double x = 0, y = 0;
-            const bool ok = LensModelForward(m, lam, phi, x, y);
+            bool ok = rr > 0;
+            if (ok && radial) {
+                // The transverse part (sin lam cos phi, sin phi) is (X, -Y) / n, cos theta Z' / n.
+                const double inv = 1 / std::sqrt(n2);
+                double k = 0;
+                ok = RadialFactor(m, Zp * inv, k);
+                x = k * X * inv, y = -k * Y * inv;
+                ok = ok && Finite(x) && Finite(y);
+            } else if (ok) {
+                const double rho = std::sqrt(rr), n = std::sqrt(n2);
+                const double lam = m.model == kModelLongitudeProportional ? std::atan2(X, Zp) : 0.0;
+                ok = ForwardTrig(m, lam, X / rho, Zp / rho, -Y / n, rho / n, x, y);
+            }
             const int32_t col = r.flipHorizontal ? cell.w - 1 - uu : uu;
             StoreEntry(d, Index(d, cell, row, col), s, ok, x, y);
         }

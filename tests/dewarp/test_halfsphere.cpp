@@ -153,7 +153,9 @@ TEST(HalfSphere, ProjectionsRoundTrip) {
                 ASSERT_TRUE(orb::ProjectionInverse(p, x, y, lam, phi)) << p;
                 EXPECT_NEAR(lam / kDeg, l, 1e-9) << p;
                 EXPECT_NEAR(phi / kDeg, f, 1e-9) << p;
-                if (f > 0) EXPECT_GT(y, 0) << p;  // latitude keeps its sign
+                if (f > 0) {
+                    EXPECT_GT(y, 0) << p;  // latitude keeps its sign
+                }
             }
     }
     double x, y;
