@@ -331,14 +331,18 @@ bool MakeScale(const PanoView& view, SourceScale& s) {
     return true;
 }
 
-void StoreEntry(DewarpState& d, size_t index, const SourceScale& s, bool ok, double x, double y) {
+inline int64_t Scaled(int64_t scale, double v) {
+    const double t = double(scale) * v;
+    return std::fabs(t) < 1e15 ? static_cast<int64_t>(t) : (t < 0 ? int64_t(-1e15) : int64_t(1e15));
+}
+
+inline void StoreEntry(DewarpState& d, size_t index, const SourceScale& s, bool ok, double x, double y) {
     if (!ok) {
         d.coordMap[index] = {0, 0};
         d.fracMap[index] = {0, 0};
         return;
     }
-    const int64_t sx = static_cast<int64_t>(std::clamp(std::trunc(s.Rx * x), -1e12, 1e12)) + s.cx;
-    const int64_t sy = static_cast<int64_t>(std::clamp(std::trunc(s.Ry * y), -1e12, 1e12)) + s.cy;
+    const int64_t sx = Scaled(s.Rx, x) + s.cx, sy = Scaled(s.Ry, y) + s.cy;
     d.coordMap[index] = {static_cast<int16_t>(std::clamp<int64_t>(sx >> 8, -32768, 32767)),
                          static_cast<int16_t>(std::clamp<int64_t>(sy >> 8, -32768, 32767))};
     d.fracMap[index] = {static_cast<uint8_t>(sx & 255), static_cast<uint8_t>(sy & 255)};
