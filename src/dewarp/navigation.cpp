@@ -312,14 +312,17 @@ int32_t PaneAt(const PanoView& view, int32_t x, int32_t y) {
 }
 
 void InstallNavigationHooks() {
+    // A hook the host or a test has plugged in already stays.
     ViewHooks& h = Hooks();
-    h.zoom = [](PanoView* v, int pane, bool in) {
-        if (v) ZoomView(*v, in ? 1 : 2, pane);
-    };
-    h.move = [](PanoView* v, int pane, int command) {
-        if (v) MoveViewPosition(*v, command, pane, 0.0);
-    };
-    h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
+    if (!h.zoom)
+        h.zoom = [](PanoView* v, int pane, bool in) {
+            if (v) ZoomView(*v, in ? 1 : 2, pane);
+        };
+    if (!h.move)
+        h.move = [](PanoView* v, int pane, int command) {
+            if (v) MoveViewPosition(*v, command, pane, 0.0);
+        };
+    if (!h.paneAt) h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
 }
 
 }  // namespace orb

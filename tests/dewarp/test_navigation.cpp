@@ -338,8 +338,10 @@ TEST(Navigation, RenderNowAndHooks) {
     ORBPANOMoveViewPosition(v.view.get(), 1112, 0, 10.0);
     EXPECT_EQ(v.d().dirty[0], 0);  // rebuilt and rendered at once
     EXPECT_NEAR(v.d().pan[0], 10.0, 1e-9);
-    orb::InstallNavigationHooks();
     auto& hooks = orb::Hooks();
+    const orb::ViewHooks saved = hooks;
+    hooks.zoom = nullptr, hooks.move = nullptr, hooks.paneAt = nullptr;
+    orb::InstallNavigationHooks();
     ASSERT_TRUE(hooks.zoom && hooks.move && hooks.paneAt);
     const orb::Cell c2 = orb::WindowCell(*v.view, 2);
     EXPECT_EQ(hooks.paneAt(v.view.get(), c2.x + 1, c2.y + 1), 2);
@@ -349,6 +351,12 @@ TEST(Navigation, RenderNowAndHooks) {
     hooks.move(v.view.get(), 2, 1110);
     EXPECT_EQ(hooks.paneAt(nullptr, 0, 0), 0);
     hooks.zoom(nullptr, 0, true);
+    // Hooks plugged in before stay.
+    auto mine = [](PanoView*, int, int) { return 7; };
+    hooks.paneAt = mine;
+    orb::InstallNavigationHooks();
+    EXPECT_EQ(hooks.paneAt(nullptr, 0, 0), 7);
+    hooks = saved;
 }
 
 TEST(Navigation, BadInput) {
