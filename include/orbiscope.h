@@ -64,6 +64,11 @@ ORB_EXPORT HDIB LoadJpeg(const char* path);
 ORB_EXPORT void RebuildPanorama(PanoView* view);
 ORB_EXPORT int32_t UpdatePanorama(PanoView* view);
 ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType);
+/* Moves window 0..5 (pan codes 1110, 1112, 2024, 2025; tilt codes 1111, 1113, 2022,
+ * 2023); step in degrees, 0 for the default step. */
+ORB_EXPORT void ORBPANOMoveViewPosition(PanoView* view, int32_t code, int32_t window, double step);
+/* Direction 2 zooms out, any other value in; the third argument is not used. */
+ORB_EXPORT void ORBPANOZoom(PanoView* view, int32_t direction, int32_t unused, int32_t window);
 
 /* ---- Recording, playback and snapshots ---- */
 /* The player: runs until the player closes (0) or returns its frame when the first

@@ -8,6 +8,7 @@
 
 #include "analysis/colour_balance.h"
 #include "config/camera_record.h"
+#include "dewarp/halfsphere.h"
 
 struct PanoView;
 
@@ -42,6 +43,7 @@ struct DewarpEngine {
     std::vector<int32_t> cos1, sin1, cos2, sin2;  // panorama tables
     int32_t pixelsPer180 = 0, pixelsPer360 = 0;
     int32_t constantsStale = 1;
+    HalfSphereModel half;  // 180/90 lenses
 };
 
 // A rectangle of the view, rows counted from the top.
@@ -69,6 +71,8 @@ struct DewarpState {
     int32_t busy = 0;
     int32_t rebuildGuard = 0;
     int32_t renderNow = 0;
+    // Mouse positions in client coordinates, kept by the window code for dragging.
+    int32_t mouseX = 0, mouseY = 0, prevMouseX = 0, prevMouseY = 0;
     ColourTables colour;
 };
 
@@ -106,8 +110,7 @@ void BuildHalfStrips(PanoView& view, int32_t effH, int32_t effV);
 void BuildResizeMap(PanoView& view, const Cell& cell);
 // Fills a rectangle of the maps with black entries.
 void ClearCell(PanoView& view, const Cell& cell);
-// 180/90 lens family: builds window k of the current mode. Until that family's own
-// projections are present, the cell is left black.
+// 180/90 lens family: builds window k of the current mode (crop, band or perspective).
 void BuildHalfSphereWindow(PanoView& view, int k, const Cell& cell);
 
 // Builds the engine tables and marks every map for rebuilding (RebuildPanorama).

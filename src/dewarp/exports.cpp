@@ -1,5 +1,6 @@
 // The dewarping exports.
 #include "dewarp/dewarp.h"
+#include "dewarp/navigation.h"
 #include "host/panoview.h"
 
 extern "C" {
@@ -34,6 +35,28 @@ ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType) {
     } catch (...) {
     }
     return 1;
+}
+
+}
+
+extern "C" {
+
+// Five stack words on the 32-bit host: the view, the code, the window and the double step.
+ORB_EXPORT void ORBPANOMoveViewPosition(PanoView* view, int32_t code, int32_t window, double step) {
+    if (!view) return;
+    try {
+        orb::MoveViewPosition(*view, code, window, step);
+    } catch (...) {
+    }
+}
+
+ORB_EXPORT void ORBPANOZoom(PanoView* view, int32_t direction, int32_t unused, int32_t window) {
+    (void)unused;
+    if (!view) return;
+    try {
+        orb::ZoomView(*view, direction, window);
+    } catch (...) {
+    }
 }
 
 }

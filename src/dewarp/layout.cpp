@@ -136,6 +136,4 @@ void ClearCell(PanoView& view, const Cell& c) {
     }
 }
 
-void BuildHalfSphereWindow(PanoView& view, int k, const Cell& cell) { ClearCell(view, cell); }
-
 }  // namespace orb

@@ -344,6 +344,9 @@ void RebuildPanorama(PanoView& view) {
     const int32_t type = EffectiveLensType(r.lensType);
     if (type == kLensNormal || type == kLensMotoPtz) return;
     if (HalfSphere(type)) {
+        LoadHalfSphereSelectors(r, d.engine->half);
+        BuildHalfSphereProjection(view, d.engine->half);
+        CheckPerspectivePresets(view);
         for (int k : WindowsOfMode(view)) d.dirty[k] = 1;
         return;
     }

@@ -4,6 +4,7 @@
 #include "config/config_file.h"
 #include "config/nas_settings.h"
 #include "config/settings.h"
+#include "dewarp/navigation.h"
 #include "host/library_state.h"
 #include "host/run_orbiscope.h"
 #include "host/texts.h"
@@ -18,6 +19,7 @@ void Initialise() {
     BuildDefaultRecord();
     StartRecorder();
     InstallSubsystemHooks();
+    InstallNavigationHooks();
     // Run again, the start-up reloads the module (or finds it gone).
     UnloadLanguage();
     LoadLanguageResource();

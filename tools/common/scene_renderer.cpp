@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "common/scene_renderer.h"
 
 #include <cmath>
@@ -45,6 +46,12 @@ Bgr SceneColour(double a, double e) {
     return BandColour(BandAt(a));
 }
 
+Bgr HalfSphereColour(double lam, double phi) {
+    if (phi < -30.0) return {255, 255, 255};
+    if (phi > 30.0) return {190, 190, 190};
+    return BandColour(BandAt(lam + 90.0));
+}
+
 void FillLensRecord(const SceneLens& l, CameraRecord& r) {
     r.lensType = l.lensType;
     r.ovalH = r.sourceWidth = l.width;
@@ -79,6 +86,17 @@ HDIB RenderScene(const SceneLens& l, CameraRecord* record) {
             if (l.lensType == orb::kLensNormal || l.lensType == orb::kLensMotoPtz) {
                 // A plain camera looking at the wall: 90 degrees across the picture.
                 const Bgr c = SceneColour(90.0 * x / l.width, 30.0 * y / l.height);
+                row[3 * x] = c.b, row[3 * x + 1] = c.g, row[3 * x + 2] = c.r;
+                continue;
+            }
+            if (l.lensType == orb::kLens180 || l.lensType == orb::kLens90) {
+                if (rad > r1 || r1 <= 0) continue;
+                // Equidistant: the angle from the axis grows with the radius.
+                const double th = rad * l.halfFov / r1 * std::numbers::pi / 180.0;
+                const double X = rad > 0 ? std::sin(th) * dx / rad : 0, Y = rad > 0 ? std::sin(th) * dy / rad : 0;
+                const double lam = std::atan2(X, std::cos(th)) * 180.0 / std::numbers::pi;
+                const double phi = std::asin(std::clamp(Y, -1.0, 1.0)) * 180.0 / std::numbers::pi;
+                const Bgr c = HalfSphereColour(lam, phi);
                 row[3 * x] = c.b, row[3 * x + 1] = c.g, row[3 * x + 2] = c.r;
                 continue;
             }

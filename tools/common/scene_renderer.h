@@ -8,6 +8,9 @@
 // The scene: twelve vertical wall bands of 30 degrees each, band b covering azimuths
 // [30b, 30b + 30), for elevations below 60; a grey floor grid from 60 to 84 degrees; a white
 // mark around the axis.
+// The 180/90-degree lenses (types 8, 9) face the scene instead: an equidistant half sphere
+// where longitude L (degrees, right positive) and latitude F (degrees, down positive) show
+// the wall band of azimuth L + 90 between F = -30 and 30, white sky above and grey floor below.
 #pragma once
 #include <cstdint>
 
@@ -22,7 +25,7 @@ struct Bgr {
 };
 
 struct SceneLens {
-    int32_t lensType = orb::kLensFisheye;  // 2 fisheye, 3..6 ring lenses, 7 annular fisheye
+    int32_t lensType = orb::kLensFisheye;  // 2 fisheye, 3..6 ring lenses, 7 annular fisheye, 8/9 half sphere
     int32_t width = 640, height = 480;     // picture size
     int32_t centerX = 320, centerY = 240;  // lens centre, picture pixels
     int32_t firstRadius = 230;             // outer radius, picture pixels
@@ -40,6 +43,8 @@ int BandAt(double azimuthDegrees);
 int BandOfColour(Bgr colour, int tolerance = 40);
 // The scene colour in a direction.
 Bgr SceneColour(double azimuthDegrees, double elevationDegrees);
+// The scene colour of the half-sphere lenses at longitude and latitude (degrees).
+Bgr HalfSphereColour(double longitudeDegrees, double latitudeDegrees);
 
 // Fills the lens and alignment fields of a record for the lens (reference frame = picture).
 void FillLensRecord(const SceneLens& lens, CameraRecord& record);

@@ -21,7 +21,11 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-dewarp [INPUT.jpg] [--config Config.ure --slot N] [--lens TYPE] [--center X,Y]\n"
                  "         [--radius OUTER[,INNER]] [--fov DEGREES] [--mode M] [--size WxH] [--out BASE]\n"
-                 "  Without INPUT the built-in test scene is dewarped. Writes BASE.jpg and BASE.bmp.\n");
+                 "         [--window K] [--pan P] [--tilt T] [--zoom Z]\n"
+                 "         [--model M] [--projection J] [--span DEGREES] [--perspective]\n"
+                 "  Without INPUT the built-in test scene is dewarped (lens 8 and 9: the half-sphere\n"
+                 "  scene). Pan/tilt/zoom set window K's preset: degrees for the 360 lenses and the\n"
+                 "  perspective windows, 0..1 for the 180/90 crops. Writes BASE.jpg and BASE.bmp.\n");
 }
 
 bool ReadSlot(const char* path, int slot, CameraRecord& record) {
@@ -38,7 +42,10 @@ bool ReadSlot(const char* path, int slot, CameraRecord& record) {
 int main(int argc, char** argv) {
     std::string input, config, out = "dewarped";
     int slot = 0, mode = 0, w = 1280, h = 720, lensType = -1, cx = -1, cy = -1, r1 = -1, r2 = -1;
-    double fov = -1;
+    double fov = -1, span = -1;
+    int window = 0, model = -1, projection = -1, perspective = 0;
+    bool hasPan = false, hasTilt = false, hasZoom = false;
+    double pan = 0, tilt = 0, zoom = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -57,6 +64,14 @@ int main(int argc, char** argv) {
         else if (a == "--radius") std::sscanf(need(), "%d,%d", &r1, &r2);
         else if (a == "--fov") fov = std::atof(need());
         else if (a == "--mode") mode = std::atoi(need());
+        else if (a == "--window") window = std::atoi(need());
+        else if (a == "--pan") pan = std::atof(need()), hasPan = true;
+        else if (a == "--tilt") tilt = std::atof(need()), hasTilt = true;
+        else if (a == "--zoom") zoom = std::atof(need()), hasZoom = true;
+        else if (a == "--model") model = std::atoi(need());
+        else if (a == "--projection") projection = std::atoi(need());
+        else if (a == "--span") span = std::atof(need());
+        else if (a == "--perspective") perspective = 1;
         else if (a == "--size") {
             if (std::sscanf(need(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0 || w > 8192 || h > 8192) {
                 Usage();
@@ -80,8 +95,10 @@ int main(int argc, char** argv) {
     r.tiltMin = -90.0;
     r.perspectiveDistance = 10.0;
     HDIB source = nullptr;
+    const bool half = lensType == orb::kLens180 || lensType == orb::kLens90;
     if (input.empty()) {
         orbtools::SceneLens lens;
+        if (half) lens.lensType = lensType;
         source = orbtools::RenderScene(lens, &r);
     } else {
         source = LoadJpeg(input.c_str());
@@ -112,6 +129,27 @@ int main(int argc, char** argv) {
     if (fov > 0) r.halfFov = fov / 2;
     r.showMode360 = mode;
     r.showMode180 = mode;
+    if (half) {
+        // Defaults of a new record for the half-sphere lenses, unless the record set them.
+        if (config.empty()) r.lensModel = 2, r.panoramaProjection = 1;
+        if (model >= 0) r.lensModel = model;
+        if (projection >= 0) r.panoramaProjection = projection;
+        if (perspective) r.perspective180 = 1;
+        if (span > 0) (lensType == orb::kLens90 ? r.lensSpan90 : r.lensSpan180) = span;
+        orb::ValidateLensFields(r);
+    }
+    if (window < 0 || window > 5 || (half && window > 4)) {
+        Usage();
+        orb::DestroyDIB(source);
+        return 2;
+    }
+    ViewPreset& preset = !half ? r.presets360[window]
+                         : r.perspective180 ? r.presetsDegrees[window]
+                         : r.lensType == orb::kLens90 ? r.presets90[window]
+                                                      : r.presets180[window];
+    if (hasPan) preset.pan = pan;
+    if (hasTilt) preset.tilt = tilt;
+    if (hasZoom) preset.zoom = zoom;
 
     HDIB dest = orb::CreateDIB(w, h, 24);
     orb::SetViewSize(*view, w, h);
