@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -93,6 +94,9 @@ void ViewFlips(int32_t lensType, int32_t& effH, int32_t& effV);
 int32_t EffectiveLensType(int32_t lensType);
 
 // ---- Layout and maps ----
+// Runs body(first, end) over the rows 0..rows of a map build; a large build (pixels) is
+// split between two threads, each on its own rows, so a drag stays smooth.
+void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body);
 // Sets the layout sizes of a view of w x h and allocates its maps (all entries black).
 void SetViewSize(PanoView& view, int32_t w, int32_t h);
 // Attaches the source picture and the destination picture of the next update.

@@ -375,15 +375,17 @@ void CropKernel(PanoView& view, const Cell& cell, const HalfSphereModel& m, doub
         okRow[j] = ProjectionInverse(m.projection, uS, vS + j * dv, l, p) && Finite(p);
         sp[j] = std::sin(p), cp[j] = std::cos(p);
     }
-    for (int32_t j = 0; j < cell.h; ++j) {
-        const int32_t row = r.flipVertical ? cell.h - 1 - j : j;
-        for (int32_t c = 0; c < cell.w; ++c) {
-            const int32_t col = r.flipHorizontal ? cell.w - 1 - c : c;
-            double x = 0, y = 0;
-            const bool ok = okCol[c] && okRow[j] && ForwardTrig(m, lam[c], sl[c], cl[c], sp[j], cp[j], x, y);
-            StoreEntry(d, Index(d, cell, row, col), s, ok, x, y);
+    BuildRows(cell.h, int64_t(cell.w) * cell.h, [&](int32_t first, int32_t end) {
+        for (int32_t j = first; j < end; ++j) {
+            const int32_t row = r.flipVertical ? cell.h - 1 - j : j;
+            for (int32_t c = 0; c < cell.w; ++c) {
+                const int32_t col = r.flipHorizontal ? cell.w - 1 - c : c;
+                double x = 0, y = 0;
+                const bool ok = okCol[c] && okRow[j] && ForwardTrig(m, lam[c], sl[c], cl[c], sp[j], cp[j], x, y);
+                StoreEntry(d, Index(d, cell, row, col), s, ok, x, y);
+            }
         }
-    }
+    });
 }
 
 // Perspective kernel: the pan/tilt rotation of the virtual windows, then the lens model.
@@ -407,33 +409,35 @@ void PerspectiveKernel(PanoView& view, int k, const Cell& cell, const HalfSphere
     const double m20 = ct * sp, m21 = -st, m22 = ct * cp;
     const int32_t u0 = -((cell.w - 1) / 2);
     const bool radial = m.model != kModelLongitudeProportional && m.model != kModelRectilinear;
-    for (int32_t jj = 0; jj < cell.h; ++jj) {
-        const double j = cell.h / 2 - jj;
-        const int32_t row = r.flipVertical ? cell.h - 1 - jj : jj;
-        for (int32_t uu = 0; uu < cell.w; ++uu) {
-            const double u = u0 + uu;
-            const double X = m00 * u + m10 * j + m20, Y = m11 * j + m21, Zp = m02 * u + m12 * j + m22;
-            // lam = atan2(X, Z'), phi = -atan2(Y, rho): their sines and cosines straight from
-            // the direction, without the angles themselves.
-            const double rr = X * X + Zp * Zp, n2 = rr + Y * Y;
-            double x = 0, y = 0;
-            bool ok = rr > 0;
-            if (ok && radial) {
-                // The transverse part (sin lam cos phi, sin phi) is (X, -Y) / n, cos theta Z' / n.
-                const double inv = 1 / std::sqrt(n2);
-                double k = 0;
-                ok = RadialFactor(m, Zp * inv, k);
-                x = k * X * inv, y = -k * Y * inv;
-                ok = ok && Finite(x) && Finite(y);
-            } else if (ok) {
-                const double rho = std::sqrt(rr), n = std::sqrt(n2);
-                const double lam = m.model == kModelLongitudeProportional ? std::atan2(X, Zp) : 0.0;
-                ok = ForwardTrig(m, lam, X / rho, Zp / rho, -Y / n, rho / n, x, y);
+    BuildRows(cell.h, int64_t(cell.w) * cell.h, [&](int32_t first, int32_t end) {
+        for (int32_t jj = first; jj < end; ++jj) {
+            const double j = cell.h / 2 - jj;
+            const int32_t row = r.flipVertical ? cell.h - 1 - jj : jj;
+            for (int32_t uu = 0; uu < cell.w; ++uu) {
+                const double u = u0 + uu;
+                const double X = m00 * u + m10 * j + m20, Y = m11 * j + m21, Zp = m02 * u + m12 * j + m22;
+                // lam = atan2(X, Z'), phi = -atan2(Y, rho): their sines and cosines straight from
+                // the direction, without the angles themselves.
+                const double rr = X * X + Zp * Zp, n2 = rr + Y * Y;
+                double x = 0, y = 0;
+                bool ok = rr > 0;
+                if (ok && radial) {
+                    // The transverse part (sin lam cos phi, sin phi) is (X, -Y) / n, cos theta Z' / n.
+                    const double inv = 1 / std::sqrt(n2);
+                    double k = 0;
+                    ok = RadialFactor(m, Zp * inv, k);
+                    x = k * X * inv, y = -k * Y * inv;
+                    ok = ok && Finite(x) && Finite(y);
+                } else if (ok) {
+                    const double rho = std::sqrt(rr), n = std::sqrt(n2);
+                    const double lam = m.model == kModelLongitudeProportional ? std::atan2(X, Zp) : 0.0;
+                    ok = ForwardTrig(m, lam, X / rho, Zp / rho, -Y / n, rho / n, x, y);
+                }
+                const int32_t col = r.flipHorizontal ? cell.w - 1 - uu : uu;
+                StoreEntry(d, Index(d, cell, row, col), s, ok, x, y);
             }
-            const int32_t col = r.flipHorizontal ? cell.w - 1 - uu : uu;
-            StoreEntry(d, Index(d, cell, row, col), s, ok, x, y);
         }
-    }
+    });
 }
 
 }  // namespace

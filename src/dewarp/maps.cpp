@@ -204,6 +204,20 @@ void BuildResizeMap(PanoView& view, const Cell& cell) {
     }
 }
 
+void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body) {
+    if (rows >= 2 && pixels >= 200000) {
+        try {
+            std::thread lower(body, rows / 2, rows);
+            body(0, rows / 2);
+            lower.join();
+            return;
+        } catch (const std::system_error&) {
+            // No second thread to be had: build on this one.
+        }
+    }
+    body(0, rows);
+}
+
 void RebuildWindow(PanoView& view, int k) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
@@ -310,18 +324,7 @@ void RebuildWindow(PanoView& view, int k) {
             }
         }
     };
-    // A large window is built by two threads, each on its own rows, so a drag stays smooth.
-    bool split = false;
-    if (int64_t(cell.w) * cell.h >= 200000) {
-        try {
-            std::thread lower(rows, cell.h / 2, cell.h);
-            rows(0, cell.h / 2);
-            lower.join();
-            split = true;
-        } catch (const std::system_error&) {
-        }
-    }
-    if (!split) rows(0, cell.h);
+    BuildRows(cell.h, int64_t(cell.w) * cell.h, rows);
     d.rebuildGuard = 0;
 }
 
