@@ -64,6 +64,9 @@ ORB_EXPORT HDIB LoadJpeg(const char* path);
 ORB_EXPORT void RebuildPanorama(PanoView* view);
 ORB_EXPORT int32_t UpdatePanorama(PanoView* view);
 ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType);
+/* The modal alignment dialog over the view's live picture: 1 after OK (the record and
+ * settings are saved), 0 after Cancel or without a picture (a beep), -1 when it cannot open. */
+ORB_EXPORT int32_t DoAlignment(PanoView* view);
 
 /* ---- Recording, playback and snapshots ---- */
 /* The player: runs until the player closes (0) or returns its frame when the first
