@@ -18,7 +18,8 @@ HDIB MakeCurveBackground() {
     for (int y = 0; y < kCurveSize; ++y) {
         uint8_t* row = l.rowFromTop(y);
         for (int x = 0; x < kCurveSize; ++x) {
-            const uint8_t v = (x % 32 == 0 || y % 32 == 0) ? 200 : 255;
+            // Dark, so that the curve's blue marks stand out.
+            const uint8_t v = (x % 32 == 0 || y % 32 == 0) ? 64 : 0;
             row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = v;
         }
     }

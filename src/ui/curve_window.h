@@ -20,7 +20,7 @@ extern CurveWindowState g_curve;
 LRESULT CurveWndProc(HWND, uint32_t, WPARAM, LPARAM);
 // Draws the view's curve (fisheye only, while an alignment runs) and repaints.
 void RedrawCurve(PanoView* view);
-// The graph's background: a white field with a grey grid (the "Curve" picture).
+// The graph's background: a black field with a grey grid (the "Curve" picture).
 HDIB MakeCurveBackground();
 
 }  // namespace orb
