@@ -14,6 +14,7 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/dib.h"
+#include "ui/accessories.h"
 #include "ui/curve_window.h"
 #include "ui/main_window.h"
 
@@ -331,8 +332,11 @@ int32_t RunAlignment(PanoView* view) {
     g_align = {};
     g_align.view = view;
     g_align.before = view->record;
+    const bool wasFrozen = g_toolBar.frozen;
+    g_toolBar.frozen = true;  // the tool bar stays away while the dialog is open
     const intptr_t result = DialogBox("Blank", g_ui.main ? g_ui.main : view->ui.window, AlignDialogProc,
                                       reinterpret_cast<LPARAM>(view));
+    g_toolBar.frozen = wasFrozen;
     for (HWND v : hidden) ShowWindow(v, SW_SHOW);
     if (result == -1) RestoreStart();
     DestroyDIB(g_align.zoomed);

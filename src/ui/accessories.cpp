@@ -339,12 +339,7 @@ WndProc AccessoryProc(const std::string& name) {
 
 bool AccessoryCommand(PanoView* view, HWND, int command) {
     if (command == kCmdToBackground) return CreateTrayIcon(), true;
-    if (command == kCmdAlign && view) {
-        g_toolBar.frozen = true;
-        RunAlignment(view);
-        g_toolBar.frozen = false;
-        return true;
-    }
+    if (command == kCmdAlign && view) return RunAlignment(view), true;
     return false;
 }
 
