@@ -69,6 +69,9 @@ ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType);
 ORB_EXPORT void ORBPANOMoveViewPosition(PanoView* view, int32_t code, int32_t window, double step);
 /* Direction 2 zooms out, any other value in; the third argument is not used. */
 ORB_EXPORT void ORBPANOZoom(PanoView* view, int32_t direction, int32_t unused, int32_t window);
+/* The modal alignment dialog over the view's live picture: 1 after OK (the record and
+ * settings are saved), 0 after Cancel or without a picture (a beep), -1 when it cannot open. */
+ORB_EXPORT int32_t DoAlignment(PanoView* view);
 
 /* ---- Recording, playback and snapshots ---- */
 /* The player: runs until the player closes (0) or returns its frame when the first

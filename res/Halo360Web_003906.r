@@ -16,6 +16,7 @@
 # Kinds: static, button, defbutton, edit, check, radio, list, combo, spin, group, picture
 # (a picture control is a window of the named class). Buttons 1 and 2 are OK and Cancel.
 [Texts]
+1=Done
 900=Pause
 901=Pause all cameras
 903=Choose camera...
@@ -131,3 +132,84 @@ CONTROL 1221 static "0" 80 20 40 16
 CONTROL 1220 spin "" 130 18 20 20
 CONTROL 1 defbutton "OK" 30 64 80 24
 CONTROL 2 button "Cancel" 120 64 80 24
+
+[Dialog Blank]
+CAPTION "Lens alignment"
+SIZE 900 480
+
+[Dialog hOrz]
+SIZE 250 480
+CONTROL 1300 static "Centre X" 0 10 90 16
+CONTROL 1301 edit "" 100 8 60 20
+CONTROL 1302 static "Centre Y" 0 36 90 16
+CONTROL 1303 edit "" 100 34 60 20
+CONTROL 1304 static "Outer radius" 0 62 90 16
+CONTROL 1305 edit "" 100 60 60 20
+CONTROL 1306 static "Inner radius" 0 88 90 16
+CONTROL 1307 edit "" 100 86 60 20
+CONTROL 1308 static "Field of view" 0 114 90 16
+CONTROL 1309 spin "" 100 112 20 20
+CONTROL 1310 static "" 130 114 60 16
+CONTROL 1311 static "Effective angle" 0 140 90 16
+CONTROL 1312 spin "" 100 138 20 20
+CONTROL 1313 static "" 130 140 60 16
+CONTROL 1314 check "Flip horizontally" 0 166 160 18
+CONTROL 1315 check "Flip vertically" 0 190 160 18
+CONTROL 1 defbutton "OK" 0 440 80 24
+CONTROL 2 button "Cancel" 90 440 80 24
+
+[Dialog hOrz3]
+SIZE 330 480
+CONTROL 1300 static "Centre X" 0 10 90 16
+CONTROL 1301 edit "" 100 8 60 20
+CONTROL 1302 static "Centre Y" 0 36 90 16
+CONTROL 1303 edit "" 100 34 60 20
+CONTROL 1304 static "Outer radius" 0 62 90 16
+CONTROL 1305 edit "" 100 60 60 20
+CONTROL 1308 static "Field of view" 0 88 90 16
+CONTROL 1309 spin "" 100 86 20 20
+CONTROL 1310 static "" 130 88 60 16
+CONTROL 1314 check "Flip horizontally" 170 8 150 18
+CONTROL 1315 check "Flip vertically" 170 32 150 18
+CONTROL 1320 check "Ray curve" 170 56 150 18
+CONTROL 1321 edit "" 0 114 50 20
+CONTROL 1322 edit "" 60 114 50 20
+CONTROL 1323 edit "" 120 114 50 20
+CONTROL 1324 edit "" 180 114 50 20
+CONTROL 1330 picture "" 0 140 320 320 "Quill Ray Curve"
+CONTROL 1 defbutton "OK" 240 114 40 22
+CONTROL 2 button "Cancel" 284 114 44 22
+
+[Dialog hOrz2]
+SIZE 250 480
+CONTROL 1300 static "Centre X" 0 10 90 16
+CONTROL 1301 edit "" 100 8 60 20
+CONTROL 1302 static "Centre Y" 0 36 90 16
+CONTROL 1303 edit "" 100 34 60 20
+CONTROL 1304 static "Radius" 0 62 90 16
+CONTROL 1305 edit "" 100 60 60 20
+CONTROL 1308 static "Field of view" 0 88 90 16
+CONTROL 1309 spin "" 100 86 20 20
+CONTROL 1310 static "" 130 88 60 16
+CONTROL 1314 check "Flip horizontally" 0 114 160 18
+CONTROL 1315 check "Flip vertically" 0 138 160 18
+CONTROL 1316 check "Perspective views" 0 162 160 18
+CONTROL 1 defbutton "OK" 0 440 80 24
+CONTROL 2 button "Cancel" 90 440 80 24
+
+[Dialog hOrz21]
+SIZE 250 480
+CONTROL 1300 static "Centre X" 0 10 90 16
+CONTROL 1301 edit "" 100 8 60 20
+CONTROL 1302 static "Centre Y" 0 36 90 16
+CONTROL 1303 edit "" 100 34 60 20
+CONTROL 1304 static "Radius" 0 62 90 16
+CONTROL 1305 edit "" 100 60 60 20
+CONTROL 1308 static "Field of view" 0 88 90 16
+CONTROL 1309 spin "" 100 86 20 20
+CONTROL 1310 static "" 130 88 60 16
+CONTROL 1314 check "Flip horizontally" 0 114 160 18
+CONTROL 1315 check "Flip vertically" 0 138 160 18
+CONTROL 1316 check "Perspective views" 0 162 160 18
+CONTROL 1 defbutton "OK" 0 440 80 24
+CONTROL 2 button "Cancel" 90 440 80 24

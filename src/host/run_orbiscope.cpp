@@ -20,6 +20,7 @@
 #include "host/panoview.h"
 #include "host/texts.h"
 #include "orbiscope.h"
+#include "ui/accessories.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 
@@ -97,6 +98,8 @@ int RegisterLibraryClasses() {
             c.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
         } else if (name == kMainClass) {
             c.proc = MainWndProc;
+        } else if (WndProc own = AccessoryProc(name)) {
+            c.proc = own;
         }
         if (name == "Orbiscope Motion Mask" || name == "Orbiscope MaskZome") c.cursor = IDC_HAND;
         // A class that cannot be registered stops the registration there.

@@ -309,6 +309,9 @@ intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc,
 // Modeless: the dialog window, or null.
 HWND CreateDialog(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param);
 bool EndDialog(HWND dialog, intptr_t result);
+// Adds the controls of a further template (a page) to a dialog, shifted by (dx, dy); the
+// number made. Scripts of the dialog reach them like its own controls.
+int AddDialogControls(HWND dialog, const DialogTemplate& page, int dx, int dy);
 
 // One step of a scripted user: set a control's text or value (the dialog hears a change
 // notification), tick a box, choose a list entry, or press a button.

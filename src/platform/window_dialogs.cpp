@@ -122,16 +122,7 @@ HWND BuildDialog(const DialogTemplate& t, HWND owner, DialogProc proc, LPARAM pa
         d->dialogProc = proc;
         d->dialogParam = param;
     }
-    for (const auto& c : t.controls) {
-        const bool picture = c.kind == ControlKind::Picture && IsClassRegistered(c.className);
-        HWND ch = CreateWindow(picture ? c.className : kControlClass, ResolveText(c.text), WS_CHILD | WS_VISIBLE, c.x, c.y,
-                               c.width, c.height, dlg, c.id, nullptr);
-        if (!ch) continue;
-        std::lock_guard lock(Tables().lock);
-        WindowData* w = Find(ch);
-        w->control.kind = c.kind;
-        w->control.value = std::atoi(w->title.c_str());
-    }
+    AddDialogControls(dlg, t, 0, 0);
     return dlg;
 }
 
@@ -175,6 +166,23 @@ void PlayStep(HWND dlg, const DialogStep& s) {
 }
 
 }  // namespace
+
+int AddDialogControls(HWND dlg, const DialogTemplate& t, int dx, int dy) {
+    EnsureClasses();
+    int made = 0;
+    for (const auto& c : t.controls) {
+        const bool picture = c.kind == ControlKind::Picture && IsClassRegistered(c.className);
+        HWND ch = CreateWindow(picture ? c.className : kControlClass, ResolveText(c.text), WS_CHILD | WS_VISIBLE, c.x + dx,
+                               c.y + dy, c.width, c.height, dlg, c.id, nullptr);
+        if (!ch) continue;
+        ++made;
+        std::lock_guard lock(Tables().lock);
+        WindowData* w = Find(ch);
+        w->control.kind = c.kind;
+        w->control.value = std::atoi(w->title.c_str());
+    }
+    return made;
+}
 
 bool ParseDialogTemplate(const std::string& name, const std::vector<std::string>& lines, DialogTemplate& out) {
     DialogTemplate t;

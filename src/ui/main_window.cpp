@@ -15,6 +15,7 @@
 #include "host/panoview.h"
 #include "host/texts.h"
 #include "orbiscope.h"
+#include "ui/accessories.h"
 #include "ui/layout.h"
 
 namespace orb {
@@ -522,6 +523,9 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         if (view) g_ui.current = view;
         return 0;
     }
+    case WM_MOUSEMOVE:
+        if (IsWindow(g_toolBar.window)) SendMessage(g_toolBar.window, kMsgMouseOverView, 0, reinterpret_cast<LPARAM>(hwnd));
+        return 0;
     case WM_RBUTTONUP: {
         HMENU menu = BuildContextMenu(hwnd);
         const int chosen = TrackPopupMenu(menu, hwnd, PointX(l), PointY(l));
@@ -564,6 +568,7 @@ LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
             g_ui.views[i] = v;
             if (PanoView* view = ViewOf(v)) view->ui.placement = t;
         }
+        CreateToolBar(hwnd);  // the views work without it
         return 0;
     }
     case WM_GETMINMAXINFO: {
@@ -622,6 +627,7 @@ LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         }
         return DefWindowProc(hwnd, msg, w, l);
     case WM_DESTROY:
+        if (IsWindow(g_toolBar.window)) DestroyWindow(g_toolBar.window);
         g_ui.current = nullptr;
         if (IsWindow(g_ui.recordingWindow)) DestroyWindow(g_ui.recordingWindow);
         g_ui.recordingWindow = nullptr;

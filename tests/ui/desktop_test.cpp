@@ -58,3 +58,35 @@ TEST(Desktop, MainWindowAppearsOnTheScreen) {
         for (int x = 8; x < 50; ++x) ink += at(x, y) == std::vector<int>{0, 0, 0};
     EXPECT_GT(ink, 10);
 }
+
+TEST(Desktop, AlignmentWindowAndToolBarOnTheScreen) {
+    if (!Have("xvfb-run") || !Have("import")) GTEST_SKIP() << "no Xvfb or ImageMagick here";
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(orb::kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    const std::string shot = home.path("align.ppm");
+    const std::string cmd = "cd " + home.dir + " && ORBISCOPE_HOME=" + home.dir + " ORBISCOPE_SYSTEM_DIR=" + home.dir +
+                            " ASAN_OPTIONS=detect_leaks=0" +
+                            " timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' " + ORB_BINARY_DIR + "/align-probe ppm:" + shot +
+                            " >/dev/null 2>&1";
+    const int status = orbtest::Run(cmd);
+    if (status == 77) GTEST_SKIP() << "the desktop backend did not start";
+    ASSERT_EQ(status, 0) << cmd;
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(ReadPpm(shot, w, h, rgb));
+    ASSERT_EQ(w, 1024);
+    const auto at = [&](int x, int y) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    // The picture in grey with the outer circle in red through its rim.
+    EXPECT_EQ(at(320, 240), (std::vector<int>{128, 128, 128}));
+    EXPECT_EQ(at(520, 240), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(at(320, 40), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(at(120, 240), (std::vector<int>{255, 0, 0}));
+    // The view, and the tool bar (97 wide: view menu, player, snapshot) at its bottom-right.
+    EXPECT_EQ(at(750, 50), (std::vector<int>{0, 0, 160}));
+    EXPECT_EQ(at(1000 - 97 + 16, 167 + 16), (std::vector<int>{200, 120, 20}));
+    EXPECT_EQ(at(1000 - 97 + 32 + 16, 167 + 16), (std::vector<int>{160, 40, 160}));
+    EXPECT_EQ(at(1000 - 97 + 64 + 16, 167 + 16), (std::vector<int>{40, 120, 200}));
+}

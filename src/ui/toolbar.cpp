@@ -1,0 +1,258 @@
+// The floating tool bar over the view under the mouse.
+#include <algorithm>
+#include <cstring>
+
+#include "config/camera_record.h"
+#include "config/config_file.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "host/texts.h"
+#include "platform/dib.h"
+#include "ui/accessories.h"
+#include "ui/main_window.h"
+
+namespace orb {
+
+ToolBarState g_toolBar;
+
+namespace {
+
+bool g_pictureMissing = false;
+constexpr int kButton = 32;
+
+int OpenViews() {
+    int n = 0;
+    for (HWND v : g_ui.views) n += v != nullptr;
+    return n;
+}
+
+// A view's rectangle on the screen.
+Rect ScreenRectOf(HWND view) {
+    const Rect r = GetWindowRect(view);
+    HWND parent = GetParent(view);
+    if (!parent) return r;
+    int x = 0, y = 0;
+    ClientToTop(view, x, y);
+    HWND top = parent;
+    while (GetParent(top)) top = GetParent(top);
+    const Rect t = GetWindowRect(top);
+    return {t.left + x, t.top + y, t.left + x + r.width(), t.top + y + r.height()};
+}
+
+void FocusFirstView() {
+    if (g_ui.views[0]) SetFocus(g_ui.views[0]);
+}
+
+int Track(HMENU menu, HWND owner) {
+    int x = 0, y = 0;
+    GetCursorPos(x, y);
+    g_toolBar.menuOpen = true;
+    const int chosen = TrackPopupMenu(menu, owner, x + 5, y + 5);
+    g_toolBar.menuOpen = false;
+    return chosen;
+}
+
+void CameraMenu() {
+    const int count = g_cameraTable.count();
+    if (!g_toolBar.target || count < 2) return;
+    HMENU menu = CreatePopupMenu();
+    for (int i = 0; i < count; ++i) {
+        const CameraRecord* r = g_cameraTable.record(i);
+        AppendMenu(menu, 0, kCameraMenuBase + i, r ? std::string(r->location, strnlen(r->location, sizeof r->location)) : "");
+    }
+    const int chosen = Track(menu, g_toolBar.window);
+    DestroyMenu(menu);
+    const int i = chosen - kCameraMenuBase;
+    if (chosen && i >= 0 && i < count && g_cameraTable.record(i)) {
+        g_chosenRecord = *g_cameraTable.record(i);
+        PostMessage(g_toolBar.target, WM_COMMAND, kCmdAssignCamera, 0);
+    }
+}
+
+// The view menu's commands for a 360-degree showing mode (0 = separator).
+std::vector<int> Items360(int mode) {
+    if (mode == 2) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+    if (mode == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
+    // The other modes offer the same commands; the current one is checked and greyed.
+    return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+}
+
+void ViewMenu() {
+    PanoView* view = ViewOf(g_toolBar.target);
+    const int type = ImageTypeOf(view);
+    if (!view || type == kImageNormal || type == kImageMechanicalPtz) return;
+    HMENU menu = CreatePopupMenu();
+    if (type == 8 || type == 9) {
+        static constexpr int kItems[] = {2670, 2664, 2665, 2655, 2666, 2667, 2669};
+        static constexpr int kOfMode[] = {2665, 2664, 2666, 2667, 2669, 2670, 2655};
+        const int mode = view->record.showMode180;
+        const int current = mode >= 0 && mode <= 6 ? kOfMode[mode] : 0;
+        for (int id : kItems) AppendMenu(menu, id == current ? MF_CHECKED | MF_GRAYED : 0, id, Text(id));
+    } else {
+        for (int id : Items360(view->record.showMode360))
+            id ? AppendMenu(menu, 0, id, Text(id)) : AppendMenu(menu, MF_SEPARATOR, 0, {});
+    }
+    const int chosen = Track(menu, g_toolBar.window);
+    DestroyMenu(menu);
+    if (chosen && IsWindow(g_toolBar.target)) SendMessage(g_toolBar.target, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
+}
+
+void Click(int index) {
+    if (index < 0 || index >= static_cast<int>(g_toolBar.buttons.size())) return;
+    HWND target = g_toolBar.target;
+    if (target) SetFocus(target);
+    switch (g_toolBar.buttons[index]) {
+    case 0: if (target) SendMessage(target, WM_COMMAND, kCmdSnapshot, 0); break;
+    case 1: CameraMenu(); break;
+    case 2: ViewMenu(); break;
+    case 3: if (target) SendMessage(target, WM_COMMAND, kCmdPlayer, 0); break;
+    case 4:
+        if (target) SendMessage(target, WM_COMMAND, g_lib.fullScreen ? kCmdFullScreenOff : kCmdFullScreenOn, 0);
+        for (HWND v : g_ui.views)
+            if (v) InvalidateRect(v);
+        PlaceToolBar(false);
+        break;
+    default: break;
+    }
+}
+
+void Paint(HWND h) {
+    Canvas c = BeginPaint(h);
+    FillRect(c, GetClientRect(h), kToolBarKey);
+    if (g_toolBar.picture) {
+        DibLock src(g_toolBar.picture);
+        DibLock dst(c.picture);
+        for (size_t i = 0; i < g_toolBar.buttons.size(); ++i) {
+            const int sx = kButton * g_toolBar.buttons[i];
+            for (int y = 0; y < std::min(kButton, c.height); ++y)
+                for (int x = 0; x < kButton + 1; ++x) {
+                    const int dx = kButton * static_cast<int>(i) + x;
+                    if (dx >= c.width || sx + x >= src.width()) continue;
+                    std::copy_n(src.rowFromTop(y) + (sx + x) * 3, 3, dst.rowFromTop(y) + dx * 3);
+                }
+        }
+    }
+    EndPaint(h);
+}
+
+void Tick() {
+    if (!g_toolBar.target || g_toolBar.frozen) return;
+    const int64_t now = TimerNowMs();
+    if (g_toolBar.menuOpen) {
+        g_toolBar.lastMoveMs = now;
+        return;
+    }
+    // A button held down keeps the bar.
+    if (GetCapture() == g_toolBar.window) return;
+    if (now - g_toolBar.lastMoveMs > kToolBarHideMs) PlaceToolBar(false);
+}
+
+void MouseOverView(HWND view) {
+    if (g_toolBar.frozen || !IsWindow(view)) return;
+    int x = 0, y = 0;
+    GetCursorPos(x, y);
+    if (x == g_toolBar.lastX && y == g_toolBar.lastY) return;
+    g_toolBar.lastX = x, g_toolBar.lastY = y;
+    g_toolBar.lastMoveMs = TimerNowMs();
+    if (view != g_toolBar.target) {
+        g_toolBar.target = view;
+        PlaceToolBar(true);
+    } else if (!IsWindowVisible(g_toolBar.window)) {
+        PlaceToolBar(true);
+    }
+    if (!IsWindowVisible(g_toolBar.window)) ShowWindow(g_toolBar.window, SW_SHOW);
+}
+
+}  // namespace
+
+void SetToolBarPictureMissing(bool missing) { g_pictureMissing = missing; }
+
+HDIB MakeToolBarPicture() {
+    if (g_pictureMissing) return nullptr;
+    HDIB h = CreateDIB(kButton * 5 + 1, kButton, 24);
+    if (!h) return nullptr;
+    DibLock l(h);
+    static constexpr uint32_t kColours[] = {Rgb(40, 120, 200), Rgb(40, 160, 60), Rgb(200, 120, 20), Rgb(160, 40, 160),
+                                            Rgb(60, 60, 60)};
+    for (int y = 0; y < kButton; ++y)
+        for (int x = 0; x < kButton * 5 + 1; ++x) {
+            const int k = std::min(x / kButton, 4), bx = x % kButton;
+            const bool frame = bx == 0 || y == 0 || y == kButton - 1;
+            const bool face = bx >= 6 && bx < 26 && y >= 6 && y < 26;
+            const uint32_t c = frame ? Rgb(80, 80, 80) : face ? kColours[k] : Rgb(230, 230, 230);
+            uint8_t* p = l.rowFromTop(y) + x * 3;
+            p[0] = (c >> 16) & 0xFF, p[1] = (c >> 8) & 0xFF, p[2] = c & 0xFF;
+        }
+    return h;
+}
+
+std::vector<int> ToolBarButtons() {
+    std::vector<int> b{2, 3, 0};
+    if (g_cameraTable.count() > 1) b.push_back(1);
+    if (OpenViews() > 2) b.push_back(4);
+    return b;
+}
+
+HWND CreateToolBar(HWND mainWindow) {
+    if (IsWindow(g_toolBar.window)) DestroyWindow(g_toolBar.window);
+    g_toolBar = {};
+    g_toolBar.owner = mainWindow;
+    g_toolBar.buttons = ToolBarButtons();
+    g_toolBar.width = static_cast<int>(g_toolBar.buttons.size()) * kButton + 1;
+    if (!IsClassRegistered(kToolBarClass)) RegisterWindowClass({kToolBarClass, AccessoryProc(kToolBarClass), 0, kWindowDataBytes});
+    g_toolBar.window = CreateWindow(kToolBarClass, "", WS_POPUP | WS_EX_TOPMOST, -300, 300, 129, 32, nullptr, 0, nullptr);
+    return g_toolBar.window;
+}
+
+void PlaceToolBar(bool show) {
+    HWND bar = g_toolBar.window;
+    if (!bar) return;
+    if (show && IsWindow(g_toolBar.target)) {
+        const Rect v = ScreenRectOf(g_toolBar.target);
+        MoveWindow(bar, v.right - g_toolBar.width, v.bottom - 33, g_toolBar.width, 32, true);
+        ShowWindow(bar, SW_SHOW);
+    } else {
+        MoveWindow(bar, -500, -100, 97, 32, true);
+        g_toolBar.target = nullptr;
+    }
+    FocusFirstView();
+}
+
+LRESULT ToolBarProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
+    switch (msg) {
+    case WM_CREATE:
+        g_toolBar.picture = MakeToolBarPicture();
+        if (!g_toolBar.picture) return -1;
+        // Layered with white as the colour key; where the desktop cannot, the bar is opaque.
+        g_toolBar.colourKey = kToolBarKey;
+        SetTimer(h, kToolBarTimer, 1000);
+        return 0;
+    case kMsgMouseOverView: MouseOverView(reinterpret_cast<HWND>(l)); return 0;
+    case WM_TIMER:
+        if (w == kToolBarTimer) Tick();
+        return 0;
+    case WM_LBUTTONDOWN:
+        g_toolBar.pressed = PointX(l) / kButton;
+        SetCapture(h);
+        return 0;
+    case WM_LBUTTONUP: {
+        const int index = PointX(l) / kButton;
+        const int pressed = g_toolBar.pressed;
+        g_toolBar.pressed = -1;
+        if (GetCapture() == h) ReleaseCapture();
+        if (PointX(l) >= 0 && index == pressed) Click(index);
+        return 0;
+    }
+    case WM_PAINT: Paint(h); return 0;
+    case WM_DESTROY:
+        KillTimer(h, kToolBarTimer);
+        if (g_toolBar.window == h) {
+            DestroyDIB(g_toolBar.picture);
+            g_toolBar = {};
+        }
+        return 0;
+    default: return DefWindowProc(h, msg, w, l);
+    }
+}
+
+}  // namespace orb
