@@ -12,6 +12,7 @@
 #include "host/panoview.h"
 #include "platform/window.h"
 #include "record/recorder.h"
+#include "ui/accessories.h"
 #include "ui/editor_windows.h"
 #include "ui/ui_state.h"
 
@@ -65,6 +66,7 @@ void InstallSubsystemHooks() {
     ViewHooks& h = Hooks();
     if (!h.command) h.command = DispatchCommand;
     InstallEditorWindows();
+    AddViewCommandHandler(AccessoryCommand);
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;
