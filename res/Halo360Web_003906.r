@@ -34,10 +34,11 @@
 931=Panorama and views
 935=Colour balance...
 938=Alignment...
-1000=Connecting...
+1000=The camera did not take the request.
 1001=Connection lost. Reconnecting...
 1002=Cannot reach the camera.
-1003=Waiting for pictures...
+1003=The camera sends no usable pictures.
+1008=Connecting to the camera...
 1009=Orbiscope
 1311=Empty this view
 1805=Show motion blocks
@@ -45,6 +46,8 @@
 2100=Take a snapshot
 2301=The camera configuration file (Config.ure) cannot be opened.
 2327=No camera is selected. Choose at least one camera.
+2328=The camera closed the connection.
+2329=The camera connection failed.
 2050=%sRecording Package
 2052=This package was made with %sVideo Surveillance. It unpacks into a temporary folder and plays the packed recording or snapshot with the %sPlayer.\nWeb: %s\nMail: %s
 2054=The package was built.

@@ -72,7 +72,8 @@ int ShowPicture(PanoView& view, HDIB picture) {
     return ok;
 }
 
-FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop) {
+FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
+                             const SizeCheck& accept) {
     if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
     // The recorder honours the recording switch for every picture, the tray's included: a
     // user who switched recording off expects nothing recorded.
@@ -94,6 +95,18 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
         return FrameResult::Stopped;
     }
     if (!fresh) return FrameResult::Dropped;
+    if (accept) {
+        int w, h;
+        {
+            DibLock l(fresh);
+            w = l.width();
+            h = l.height();
+        }
+        if (!accept(w, h)) {
+            DestroyDIB(fresh);
+            return FrameResult::Dropped;
+        }
+    }
 
     int motion = kNoMotionDetector;
     {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "orbiscope.h"
 #include "platform/window.h"
@@ -37,7 +38,10 @@ enum class FrameResult {
 };
 
 // Runs the pipeline on one cut picture. stop may be null.
-FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop);
+// `accept` (when given) decides on the decoded size; a refused picture is dropped.
+using SizeCheck = std::function<bool(int width, int height)>;
+FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
+                             const SizeCheck& accept = {});
 
 // Dewarps a decoded picture into the view's output picture (sized to the view's client
 // area, at least 16 x 16) and marks the window for repaint. Used by the pipeline and the

@@ -5,6 +5,7 @@
 
 #include "analysis/motion_view.h"
 #include "camera/frame_pipeline.h"
+#include "camera/http.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
 #include "record/recorder.h"
@@ -16,6 +17,7 @@ struct PanoView {
     uint32_t id = 0;        // registry id, stored in the record's owner link
     int32_t captureStarted = 0;
     orb::FrameState frames;  // current, previous and dewarped pictures
+    orb::CaptureState capture;  // connection, receive buffer, capture thread
     orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
     orb::DewarpState dewarp;
     orb::ViewRecording recording;  // recording context and slot

@@ -6,6 +6,7 @@
 
 #include "analysis/motion.h"
 #include "analysis/motion_view.h"
+#include "camera/capture_thread.h"
 #include "camera/frame_pipeline.h"
 #include "config/root_password.h"
 #include "host/library_state.h"
@@ -66,6 +67,7 @@ void InstallSubsystemHooks() {
     ViewHooks& h = Hooks();
     if (!h.command) h.command = DispatchCommand;
     InstallEditorWindows();
+    InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;

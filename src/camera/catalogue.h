@@ -1,0 +1,56 @@
+// The camera model catalogue: each model's request template, how it is completed with the
+// camera's address and credentials, and which capture loop serves it. Fixed, compiled in.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "ui/ui_state.h"
+
+struct CameraRecord;
+
+namespace orb {
+
+// Main = one request then a multipart push stream; Second = one request per picture cut by
+// its Content-Length; Third = one request per picture running until the camera closes.
+CaptureRoutine CaptureLoopFor(int32_t model);
+constexpr CaptureRoutine kStreamLoop = CaptureRoutine::Main;
+constexpr CaptureRoutine kLengthPollLoop = CaptureRoutine::Second;
+constexpr CaptureRoutine kClosePollLoop = CaptureRoutine::Third;
+
+// The model's request template, or null when the model has none.
+const char* RequestTemplate(int32_t model);
+// Copies the template into `out`; false (out untouched) when the model has none.
+bool GetRequestTemplate(const CameraRecord& record, std::string& out);
+// Models that log in with a 128-byte binary record instead of an HTTP request.
+bool UsesBinaryLogin(int32_t model);
+// The port the stream connection goes to.
+int32_t StreamPort(const CameraRecord& record);
+
+// The request ready to send (stream loop) or ready for per-picture formatting (polling
+// loops): host filled for the models that need it once, credentials appended or the
+// authorization line removed.
+std::string CompleteRequest(const CameraRecord& record, const std::string& requestTemplate);
+// printf-style formatting of a completed polling request with (random number, address):
+// %d and %0Nd take the number, %s the address, %% gives %. Other text stays as it is.
+std::string FormatPollRequest(const std::string& completed, int32_t number, const char* address);
+// The 128-byte login record of the binary-login models.
+std::array<uint8_t, 128> BuildLoginRecord(const CameraRecord& record);
+
+// The polling loops' own generator, seeded with the time in seconds at thread start.
+struct PollRandom {
+    uint32_t state = 0;
+    // 0..32767.
+    int32_t Next() {
+        state = state * 214013u + 2531011u;
+        return static_cast<int32_t>((state >> 16) & 0x7FFF);
+    }
+    // The per-picture number, 100000..132767.
+    int32_t NextNumber() { return (Next() & 0xFFFFF) + 100000; }
+};
+
+// The decoded account and password of a record.
+std::string DecodedAccount(const CameraRecord& record);
+std::string DecodedPassword(const CameraRecord& record);
+
+}  // namespace orb

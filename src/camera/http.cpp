@@ -1,0 +1,116 @@
+#include "camera/http.h"
+
+#include <arpa/inet.h>
+
+#include "camera/base64.h"
+#include "camera/catalogue.h"
+#include "config/camera_record.h"
+#include "host/panoview.h"
+#include "host/texts.h"
+#include "host/wiring.h"
+#include "platform/clock.h"
+#include "platform/window.h"
+
+namespace orb {
+
+std::string BasicCredential(const CameraRecord& record) {
+    return Base64Encode(DecodedAccount(record) + ":" + DecodedPassword(record));
+}
+
+std::string CredentialHeaderTail(const CameraRecord& record) {
+    if (!DecodedAccount(record).empty() && !DecodedPassword(record).empty()) return BasicCredential(record) + "\r\n\r\n";
+    return "\r\n\r\n";
+}
+
+void CameraStatus(PanoView& view, int line, const std::string& text) { SetViewStatus(&view, line, text.c_str()); }
+
+bool ResolveCamera(PanoView& view, int32_t port) {
+    char address[sizeof view.record.address + 1];
+    TextOf(view.record.address, address);
+    in_addr ip{};
+    if (!ResolveIPv4(address, ip)) return false;
+    sockaddr_in& a = view.capture.address;
+    a = sockaddr_in{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr = ip;
+    return true;
+}
+
+void FeedWatchdog(PanoView& view) {
+    view.ui.watchdogA = 0;
+    view.ui.watchdogB = 0;
+}
+
+int32_t WatchdogCount(PanoView& view) { return view.ui.watchdogA.load(); }
+
+long ReceiveAtLeast(PanoView& view, long minimum) {
+    CaptureState& c = view.capture;
+    long total = 0;
+    while (total < minimum) {
+        if (c.fill >= kReceiveLimit || c.fill < 0 || c.buffer.size() < kReceiveBufferSize) return -1;
+        const long n = ReceiveSome(c.stream, c.buffer.data() + c.fill, kReceiveChunk);
+        if (n <= 0) return -1;
+        PumpMessages();
+        if (c.stop) return -1;
+        c.fill += static_cast<int32_t>(n);
+        total += n;
+    }
+    return total;
+}
+
+long ReceiveOnce(PanoView& view) {
+    CaptureState& c = view.capture;
+    if (c.fill >= kReceiveLimit || c.fill < 0 || c.buffer.size() < kReceiveBufferSize) return -1;
+    const long n = ReceiveSome(c.stream, c.buffer.data() + c.fill, kReceiveChunk);
+    if (n <= 0) return n;
+    PumpMessages();
+    if (c.stop) return -1;
+    return n;
+}
+
+int OpenCommandConnection(PanoView& view) {
+    CaptureState& c = view.capture;
+    CloseCommandConnection(view);
+    if (!ResolveCamera(view, view.record.httpPort)) {
+        CameraStatus(view, 0, Text(1002));
+        CameraStatus(view, -1, "Bad IP !!!");
+        SleepFor(200);
+        return 0;
+    }
+    Socket s = CreateTcpSocket();
+    if (!s.Valid()) {
+        CameraStatus(view, -1, "Bad Socket!!!");
+        SleepFor(200);
+        return 0;
+    }
+    if (!ConnectTo(s, c.address)) {
+        CameraStatus(view, 1, Text(1002));
+        SleepFor(200);
+        return 0;
+    }
+    std::lock_guard lock(c.socketLock);
+    c.command = std::move(s);
+    return 1;
+}
+
+int CloseCommandConnection(PanoView& view) {
+    std::lock_guard lock(view.capture.socketLock);
+    view.capture.command.Close();
+    return 1;
+}
+
+int CloseStreamConnection(PanoView& view) {
+    std::lock_guard lock(view.capture.socketLock);
+    if (!view.capture.stream.Valid()) return 1;
+    view.capture.stream.Shutdown();
+    return view.capture.stream.Close() ? 1 : 0;
+}
+
+void CancelBlockingReceive(PanoView& view) {
+    std::lock_guard lock(view.capture.socketLock);
+    view.capture.stream.Shutdown();
+    view.capture.command.Shutdown();
+}
+
+}  // namespace orb

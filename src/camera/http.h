@@ -1,0 +1,70 @@
+// The connection side of a camera: its sockets, the receive buffer, the two receive
+// operations that keep the thread's windows alive while they wait, and the Basic
+// credential texts.
+#pragma once
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/socket.h"
+
+struct PanoView;
+struct CameraRecord;
+
+namespace orb {
+
+constexpr size_t kReceiveBufferSize = 1024000;
+constexpr int32_t kReceiveLimit = 1000000;  // a fill count this large means a full buffer
+constexpr int kReceiveChunk = 2048;
+
+struct CaptureState {
+    Socket stream;   // carries the pictures
+    Socket command;  // set-up and pan/tilt/zoom commands
+    sockaddr_in address{};
+    std::vector<uint8_t> buffer;  // kReceiveBufferSize (+1 for a terminating NUL) once capture starts
+    int32_t fill = 0;
+    std::atomic<int32_t> stop{0};
+    std::atomic<int32_t> running{0};
+    std::mutex socketLock;  // guards the sockets against a cancel from the window thread
+    std::thread thread;     // the capture thread, started and joined by the view
+    CaptureState() = default;
+    CaptureState(const CaptureState&) = delete;
+    CaptureState& operator=(const CaptureState&) = delete;
+};
+
+// Base64 of "account:password" (decoded from the record), no line end.
+std::string BasicCredential(const CameraRecord& record);
+// The credential and "\r\n\r\n" when account and password are both set, else "\r\n\r\n".
+std::string CredentialHeaderTail(const CameraRecord& record);
+
+// Writes a status line of the camera's view (line numbers as the status texts use them).
+void CameraStatus(PanoView& view, int line, const std::string& text);
+
+// Resolves the record's address into the capture state (port = the given one); false when
+// the name cannot be resolved.
+bool ResolveCamera(PanoView& view, int32_t port);
+
+// Receives until at least `minimum` bytes came in this call, pumping the thread's messages
+// after every read; the bytes received, or -1 (full buffer, closed, error, stop request).
+long ReceiveAtLeast(PanoView& view, long minimum);
+// One read at the fill count; the count, 0 when the camera closed, negative on error or
+// stop. The caller advances the fill count.
+long ReceiveOnce(PanoView& view);
+
+// Opens and closes the command connection; closes the stream connection.
+int OpenCommandConnection(PanoView& view);
+int CloseCommandConnection(PanoView& view);
+int CloseStreamConnection(PanoView& view);
+// Shuts the sockets so a receive blocked in the capture thread returns at once.
+void CancelBlockingReceive(PanoView& view);
+
+// The watchdog: zeroed by every good read, advanced once a second by the view's timer.
+void FeedWatchdog(PanoView& view);
+int32_t WatchdogCount(PanoView& view);
+
+}  // namespace orb

@@ -1,0 +1,259 @@
+#include "common/fake_camera.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <list>
+#include <thread>
+
+#include "camera/base64.h"
+#include "common/scene_renderer.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
+
+namespace orbtools {
+
+struct FakeCamera::Threads {
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::thread acceptor;
+    std::mutex lock;
+    std::list<Connection> connections;
+    // Joins the connections that have ended (a polling client makes one per picture).
+    void Reap() {
+        std::lock_guard l(lock);
+        for (auto it = connections.begin(); it != connections.end();) {
+            if (it->done->load()) {
+                it->thread.join();
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+};
+
+std::vector<uint8_t> SceneJpeg(int width, int height, int quality) {
+    SceneLens lens;
+    lens.width = width;
+    lens.height = height;
+    lens.centerX = width / 2;
+    lens.centerY = height / 2;
+    lens.firstRadius = height / 2 - 4;
+    HDIB pic = RenderScene(lens);
+    std::vector<uint8_t> out;
+    orb::JpegEncodeMemory(pic, quality, out);
+    orb::DestroyDIB(pic);
+    return out;
+}
+
+FakeCamera::FakeCamera(FakeCameraOptions options) : options_(std::move(options)), threads_(new Threads) {}
+
+FakeCamera::~FakeCamera() { Stop(); }
+
+int FakeCamera::Start(int port) {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0) return 0;
+    const int yes = 1;
+    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // loopback only
+    socklen_t len = sizeof a;
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listenFd_, 64) != 0 ||
+        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return 0;
+    }
+    port_ = ntohs(a.sin_port);
+    stop_ = false;
+    threads_->acceptor = std::thread([this] { AcceptLoop(); });
+    return port_;
+}
+
+void FakeCamera::Stop() {
+    stop_ = true;
+    if (threads_->acceptor.joinable()) threads_->acceptor.join();
+    std::list<Threads::Connection> done;
+    {
+        std::lock_guard l(threads_->lock);
+        done.swap(threads_->connections);
+    }
+    for (auto& c : done)
+        if (c.thread.joinable()) c.thread.join();
+    if (listenFd_ >= 0) ::close(listenFd_);
+    listenFd_ = -1;
+}
+
+std::vector<std::string> FakeCamera::Requests() const {
+    std::lock_guard l(lock_);
+    return requests_;
+}
+
+void FakeCamera::SetFault(FakeFault fault) {
+    std::lock_guard l(lock_);
+    options_.fault = fault;
+}
+
+void FakeCamera::SetCredentials(const std::string& account, const std::string& password) {
+    std::lock_guard l(lock_);
+    options_.account = account;
+    options_.password = password;
+}
+
+std::vector<uint8_t> FakeCamera::PictureFor(int frame) {
+    std::lock_guard l(lock_);
+    if (options_.picture) return options_.picture(frame);
+    if (defaultPicture_.empty()) defaultPicture_ = SceneJpeg(options_.width, options_.height);
+    return defaultPicture_;
+}
+
+void FakeCamera::AcceptLoop() {
+    while (!stop_) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        ++connections_;
+        threads_->Reap();
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::lock_guard l(threads_->lock);
+        threads_->connections.push_back({std::thread([this, fd, done] {
+                                             Serve(fd);
+                                             *done = true;
+                                         }),
+                                         done});
+    }
+}
+
+namespace {
+
+// Sends everything (one byte at a time when dripping); false when the client went away.
+bool SendAll(int fd, const void* data, size_t size, bool drip, const std::atomic<bool>& stop) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (size > 0 && !stop) {
+        pollfd w{fd, POLLOUT, 0};
+        if (poll(&w, 1, 100) <= 0) continue;
+        const ssize_t n = ::send(fd, p, drip ? 1 : size, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return size == 0;
+}
+
+bool SendText(int fd, const std::string& t, bool drip, const std::atomic<bool>& stop) {
+    return SendAll(fd, t.data(), t.size(), drip, stop);
+}
+
+// Reads the request head (bounded in size and time).
+std::string ReadRequest(int fd, const std::atomic<bool>& stop) {
+    std::string req;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    char buf[1024];
+    while (!stop && req.size() < 16384 && std::chrono::steady_clock::now() < until) {
+        if (req.find("\r\n\r\n") != std::string::npos) break;
+        // The binary login of some models is a fixed 128 bytes without line ends.
+        if (req.size() >= 128 && req.compare(0, 4, "GET ") != 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        req.append(buf, static_cast<size_t>(n));
+    }
+    return req;
+}
+
+bool Sleep(const std::atomic<bool>& stop, int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!stop && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return !stop;
+}
+
+}  // namespace
+
+void FakeCamera::Serve(int fd) {
+    FakeCameraOptions o;
+    {
+        std::lock_guard l(lock_);
+        o = options_;
+        o.picture = nullptr;
+    }
+    const std::string request = ReadRequest(fd, stop_);
+    {
+        std::lock_guard l(lock_);
+        requests_.push_back(request);
+    }
+    const bool drip = o.fault == FakeFault::Drip;
+    auto finish = [&] {
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+    };
+    if (o.fault == FakeFault::Refuse || request.empty()) return finish();
+    if (!o.account.empty()) {
+        const std::string credential = orb::Base64Encode(o.account + ":" + o.password);
+        if (request.find("Authorization: Basic " + credential + "\r\n") == std::string::npos &&
+            request.find("Authorization:Basic " + credential + "\r\n") == std::string::npos) {
+            ++refusals_;
+            SendText(fd, "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"camera\"\r\n\r\n", false, stop_);
+            return finish();
+        }
+    }
+    if (o.fault == FakeFault::HttpError) {
+        SendText(fd, "HTTP/1.0 500 Internal Server Error\r\n\r\n", false, stop_);
+        return finish();
+    }
+    if (o.fault == FakeFault::Stall) {
+        while (Sleep(stop_, 50)) {
+            pollfd p{fd, POLLIN, 0};
+            char c;
+            if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) == 0) break;  // the client gave up
+        }
+        return finish();
+    }
+    const int pause = o.framesPerSecond > 0 ? 1000 / o.framesPerSecond : 0;
+    if (o.answer != FakeAnswer::Push) {
+        const std::vector<uint8_t> pic = PictureFor(pictures_.load());
+        std::string head = "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n";
+        if (o.answer == FakeAnswer::Length) head += "Content-Length: " + std::to_string(pic.size()) + "\r\n";
+        head += "\r\n";
+        const size_t body = o.fault == FakeFault::CloseMidPicture ? pic.size() / 2 : pic.size();
+        if (SendText(fd, head, drip, stop_) && SendAll(fd, pic.data(), body, drip, stop_)) ++pictures_;
+        Sleep(stop_, pause);
+        return finish();
+    }
+    const std::string name = o.boundary.size() > 2 && o.boundary.compare(0, 2, "--") == 0 ? o.boundary.substr(2) : o.boundary;
+    const std::string boundary = o.fault == FakeFault::WrongBoundary ? "--otherboundary" : o.boundary;
+    if (!SendText(fd, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=" + name + "\r\n\r\n", drip, stop_))
+        return finish();
+    uint32_t noise = 12345;
+    for (int frame = 0; !stop_; ++frame) {
+        const std::vector<uint8_t> pic = PictureFor(frame);
+        if (o.fault == FakeFault::Garbage) {
+            std::string junk(200 + frame % 300, ' ');
+            for (char& ch : junk) ch = static_cast<char>((noise = noise * 1103515245 + 12345) >> 16);
+            if (!SendText(fd, junk, drip, stop_)) break;
+        }
+        const std::string part = boundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(pic.size()) + "\r\n\r\n";
+        if (!SendText(fd, part, drip, stop_)) break;
+        if (o.fault == FakeFault::CloseMidPicture && frame == 1) {
+            SendAll(fd, pic.data(), pic.size() / 2, drip, stop_);
+            break;
+        }
+        if (!SendAll(fd, pic.data(), pic.size(), drip, stop_) || !SendText(fd, "\r\n", drip, stop_)) break;
+        ++pictures_;
+        if (!Sleep(stop_, pause)) break;
+    }
+    finish();
+}
+
+}  // namespace orbtools

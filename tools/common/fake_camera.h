@@ -1,0 +1,80 @@
+// A camera of our own on 127.0.0.1: it checks the request's Basic credentials (401 when
+// wrong) and answers the way the camera models do: an endless multipart push stream, one
+// picture per request framed by Content-Length, or one picture per request that ends when
+// it closes the connection. Faults can be asked for, to see the client cope.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace orbtools {
+
+enum class FakeAnswer { Push, Length, Close };
+enum class FakeFault {
+    None,
+    CloseMidPicture,  // the second picture stops half-way and the connection closes
+    Stall,            // the request is read, nothing is ever sent
+    Drip,             // everything goes out one byte per send
+    Garbage,          // random bytes between the parts
+    WrongBoundary,    // the parts are separated by another boundary than the model's
+    Refuse,           // the connection is closed at once
+    HttpError,        // "500 Internal Server Error"
+};
+
+struct FakeCameraOptions {
+    FakeAnswer answer = FakeAnswer::Push;
+    std::string boundary = "--myboundary";  // as it appears in the stream
+    std::string account, password;          // plain text; empty account = no check
+    int width = 640, height = 480;
+    int framesPerSecond = 25;
+    FakeFault fault = FakeFault::None;
+    // The pictures to serve (JPEG bytes); without it, the test scene through a fisheye.
+    std::function<std::vector<uint8_t>(int frame)> picture;
+};
+
+class FakeCamera {
+public:
+    explicit FakeCamera(FakeCameraOptions options);
+    ~FakeCamera();
+    FakeCamera(const FakeCamera&) = delete;
+    FakeCamera& operator=(const FakeCamera&) = delete;
+
+    // Listens on 127.0.0.1 (port 0: any free port); the port, or 0 on failure.
+    int Start(int port = 0);
+    void Stop();
+    int Port() const { return port_; }
+
+    // What was received and sent, for tests.
+    std::vector<std::string> Requests() const;
+    int Connections() const { return connections_.load(); }
+    int PicturesSent() const { return pictures_.load(); }
+    int Refusals() const { return refusals_.load(); }  // 401 answers
+    // Changes take effect for the next connection.
+    void SetFault(FakeFault fault);
+    void SetCredentials(const std::string& account, const std::string& password);
+
+private:
+    void AcceptLoop();
+    void Serve(int fd);
+    std::vector<uint8_t> PictureFor(int frame);
+
+    FakeCameraOptions options_;
+    mutable std::mutex lock_;
+    std::vector<std::string> requests_;
+    std::vector<uint8_t> defaultPicture_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0}, pictures_{0}, refusals_{0};
+    struct Threads;
+    std::unique_ptr<Threads> threads_;
+};
+
+// The default picture: the test scene through a centred fisheye, as JPEG.
+std::vector<uint8_t> SceneJpeg(int width, int height, int quality = 80);
+
+}  // namespace orbtools
