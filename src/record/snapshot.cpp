@@ -27,6 +27,7 @@
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
+#include "record/player.h"
 #include "record/recorder.h"
 #include "record/still_picture.h"
 #include "ui/main_window.h"
@@ -216,6 +217,7 @@ HWND CreateSnapshotViewer(void* parent) {
     g_snapViewer.frame = frame;
     g_snapViewer.view = std::make_unique<PanoView>();
     g_snapViewer.commandPackDisabled = g_lib.packFlag != 0;
+    g_player.rootConfirmed = false;  // a move to the backup asks for the root password again
     g_ui.snapshotWindow = frame;
     FillSnapshotList(g_snapViewer);
     return frame;
