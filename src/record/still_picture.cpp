@@ -61,10 +61,9 @@ HDIB DecodePngFile(const std::string& path) {
     bool ok;
     {
         DibLock l(dib);
-        // A negative stride writes the rows bottom-up, straight into the bitmap.
-        const int stride = l.rowBytes();
-        uint8_t* last = l.bits() + static_cast<size_t>(h - 1) * stride;
-        ok = png_image_finish_read(&image, nullptr, last, -stride, nullptr) != 0;
+        // A negative stride (in components: one byte each here) makes the library write
+        // the rows bottom-up, straight into the bitmap from its first byte.
+        ok = png_image_finish_read(&image, nullptr, l.bits(), -l.rowBytes(), nullptr) != 0;
     }
     png_image_free(&image);
     if (!ok) {
