@@ -172,6 +172,16 @@ std::string BackupFolderSetting() {
 
 void StoreBackupFolder(const std::string& folder) { WriteSetting("Backup", "Dir", folder); }
 
+std::vector<std::string> BackupPlaybackList() { return ListBackupFolder(BackupFolderSetting()); }
+
+bool PlayBackupItem(PlayerState& p, int item) {
+    const auto names = BackupPlaybackList();
+    if (!p.frameOpen || item < 0 || item >= static_cast<int>(names.size())) return false;
+    const std::string path = BackupFolderSetting() + names[item];
+    OpenRecordingFromList(p, path);
+    return PlayerDvr(p) && PlayerDvr(p)->stream;
+}
+
 // ---- The dialog ----
 
 namespace {

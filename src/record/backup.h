@@ -12,6 +12,7 @@
 
 namespace orb {
 
+struct PlayerState;
 constexpr size_t kBackupChunk = 1000000;
 
 // Why a copy ended.
@@ -53,6 +54,11 @@ void StoreBackupFolder(const std::string& folder);
 // The move needs the root password unless it was confirmed since the player or a snapshot
 // viewer was last opened.
 bool BackupPasswordAllowed(void* owner);
+
+// Backup play: the "Playback" dialog lists the backup folder; choosing an item opens that
+// recording in the open player the way its playlist does. False when nothing opened.
+std::vector<std::string> BackupPlaybackList();
+bool PlayBackupItem(PlayerState& p, int item);
 
 // The "Backup" dialog (modal).
 int RunBackupDialog(void* owner);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "config/settings.h"
+#include "host/panoview.h"
 #include "host/texts.h"
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
@@ -203,6 +204,8 @@ TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
     DvrContext rec;
     CameraRecord r{};
     ASSERT_EQ(CreateRecording(rec, folder + "201105141300Lobby.P360", r, SystemTime{2011, 5, 0, 14, 13, 0, 0, 0}), 1);
+    const uint8_t jpeg[4] = {0xFF, 0xD8, 0xFF, 0xD9};
+    ASSERT_EQ(AppendFrame(rec, jpeg, 4, SystemTime{2011, 5, 0, 14, 13, 0, 1, 0}), 1);
     CloseRecording(rec);
     ASSERT_EQ(CreateRecording(rec, folder + "201105141400Gate.P360", r, SystemTime{2011, 5, 0, 14, 14, 0, 0, 0}), 1);
     CloseRecording(rec);
@@ -218,6 +221,19 @@ TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
     ScriptDialog("Backup", {{DialogStep::Press, IDOK}, {DialogStep::Press, IDCANCEL}});
     EXPECT_EQ(Backup(nullptr), 1);
     EXPECT_EQ(ListBackupFolder(w.backup).size(), 1u);
+
+    // Playing from the backup: the backup folder's recording opens in the player.
+    std::remove((folder + "201105141300Lobby.P360").c_str());
+    g_player = PlayerState{};
+    g_player.createFrame = [](void*) { return static_cast<void*>(&g_player); };
+    ASSERT_TRUE(OpenPlayerFrame(g_player, nullptr, nullptr));
+    ASSERT_EQ(BackupPlaybackList(), (std::vector<std::string>{"201105141300Lobby.P360"}));
+    g_player.loopRunning = true;  // as inside the running player
+    EXPECT_TRUE(PlayBackupItem(g_player, 0));
+    EXPECT_FALSE(PlayBackupItem(g_player, 1));
+    g_player.loopRunning = false;
+    ClosePlayerFrame(g_player);
+    g_player = PlayerState{};
     ResetWindowing();
     SetDriveProbe({});
     g_drives = DriveTable{};
