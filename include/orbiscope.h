@@ -89,6 +89,8 @@ ORB_EXPORT void* OpenSnapshot(void* parentWindow, const char* path);
 ORB_EXPORT void* PlaySnapshot(void* parentWindow, const char* path);
 /* Packages the view's snapshot file (asks for the package path): 1 or 0. */
 ORB_EXPORT int32_t SnapPack(PanoView* view);
+/* The snapshot viewer frame's window procedure. */
+ORB_EXPORT intptr_t SnapFrameWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 /* Appends the view's record as trailer to its picture file, replacing one that is there. */
 ORB_EXPORT int32_t PictureAppendCCTVData(PanoView* view);
 /* Backup dialog of recordings; playing recordings from the backup folder. Both give 1. */

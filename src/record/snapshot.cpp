@@ -182,8 +182,6 @@ std::vector<std::string> ListSnapshots() {
 
 // ---- The viewer ----
 
-namespace {
-
 LRESULT SnapFrameProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     if (msg == WM_COMMAND && hwnd == g_snapViewer.frame) {
         SnapshotCommand(g_snapViewer, static_cast<int>(LoWord(w)));
@@ -195,6 +193,8 @@ LRESULT SnapFrameProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     }
     return DefWindowProc(hwnd, msg, w, l);
 }
+
+namespace {
 
 void Beep(SnapshotViewer& v) { ++v.beeps; }
 
@@ -366,6 +366,14 @@ void* Snapshot(void* parentWindow, PanoView* view) {
         return frame;
     } catch (...) {
         return nullptr;
+    }
+}
+
+intptr_t SnapFrameWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    try {
+        return orb::SnapFrameProc(static_cast<orb::HWND>(window), message, wParam, lParam);
+    } catch (...) {
+        return 0;
     }
 }
 

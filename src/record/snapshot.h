@@ -72,6 +72,8 @@ void FillSnapshotList(SnapshotViewer& v);
 int OpenSnapshotFile(SnapshotViewer& v, const std::string& path, bool generalLoader = false);
 // Hands a picture with its record to the viewer's view and rebuilds the dewarping.
 void ShowInViewer(SnapshotViewer& v, HDIB picture, const CameraRecord& record);
+// The frame's window procedure: its commands, and the viewer's end when it is destroyed.
+LRESULT SnapFrameProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l);
 // A command of the viewer frame.
 void SnapshotCommand(SnapshotViewer& v, int command);
 

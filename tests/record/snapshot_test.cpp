@@ -230,10 +230,12 @@ TEST(Snapshot, SnapshotOfAViewOpensAgainWithItsLensSettings) {
     EXPECT_EQ(g_snapViewer.view->record.firstRadius, 99);
     EXPECT_EQ(ListSnapshots().size(), 1u);
 
-    // The close command ends the viewer.
-    SnapshotCommand(g_snapViewer, 907);
+    // The close command, sent to the frame, ends the viewer.
+    HWND last = static_cast<HWND>(GetSnapshotWnd());
+    EXPECT_FALSE(IsWindow(frame));  // the first viewer closed when the next one opened
+    SendMessage(last, WM_COMMAND, 907, 0);
     EXPECT_EQ(GetSnapshotWnd(), nullptr);
-    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_FALSE(IsWindow(last));
 
     // Nothing happens for a missing view, one without picture, or one asked to stop.
     EXPECT_EQ(Snapshot(nullptr, nullptr), nullptr);
