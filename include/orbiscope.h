@@ -88,6 +88,27 @@ ORB_EXPORT void* ImportDVRInfo(void);
  * given or none is stored, 0 when cancelled. */
 ORB_EXPORT int32_t SetRootPassword(void* ownerWindow);
 ORB_EXPORT int32_t CheckPassword(void* ownerWindow);
+/* Snapshots: the viewer frame, or 0. Snapshot freezes the view's current picture into a
+ * "*.360" file (JPEG + "Orbiscope" + the 2984-byte record) and shows it; OpenSnapshot opens
+ * a file, or the newest stored snapshot when path is null. PlaySnapshot does the same after
+ * reloading the mouse-inversion setting. */
+ORB_EXPORT void* Snapshot(void* parentWindow, PanoView* view);
+ORB_EXPORT void* OpenSnapshot(void* parentWindow, const char* path);
+ORB_EXPORT void* PlaySnapshot(void* parentWindow, const char* path);
+/* Packages the view's snapshot file (asks for the package path): 1 or 0. */
+ORB_EXPORT int32_t SnapPack(PanoView* view);
+/* The snapshot viewer frame's window procedure. */
+ORB_EXPORT intptr_t SnapFrameWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+/* Appends the view's record as trailer to its picture file, replacing one that is there. */
+ORB_EXPORT int32_t PictureAppendCCTVData(PanoView* view);
+/* Backup dialog of recordings; playing recordings from the backup folder. Both give 1. */
+ORB_EXPORT int32_t Backup(void* parentWindow);
+ORB_EXPORT int32_t BackupPlay(void* parentWindow);
+/* Still panoramic pictures (JPEG, BMP, PNG) in the photo viewer; non-zero on success.
+ * path null: the user chooses, starting in initialFolder when useFolder is set. */
+ORB_EXPORT int32_t ProcessPanoramicImage(void* ownerWindow);
+ORB_EXPORT int32_t AppendPanoramicImage(void* ownerWindow, const char* path, const char* initialFolder,
+                                        int32_t useFolder);
 
 /* ---- Windows and views ---- */
 ORB_EXPORT intptr_t OrbiscopeWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);

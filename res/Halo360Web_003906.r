@@ -96,6 +96,11 @@
 3020=Privacy zones...
 3021=Lock the screen
 3022=Unlock the screen
+2306=Choose the backup folder
+2325=Snapshot Viewer
+2331=The backup disk is full. The backup stopped at this file; every recording is still in its place:
+2332=The backup stopped: this recording could not be copied (it is still in its place):
+2333=Recordings that are still being recorded were copied but kept in their place.
 
 [Menu ViewBox]
 POPUP #2653
@@ -216,3 +221,25 @@ CONTROL 1315 check "Flip vertically" 0 138 160 18
 CONTROL 1316 check "Perspective views" 0 162 160 18
 CONTROL 1 defbutton "OK" 0 440 80 24
 CONTROL 2 button "Cancel" 90 440 80 24
+[Dialog Backup]
+CAPTION "Backup of recordings"
+SIZE 560 400
+CONTROL 1305 list "" 10 10 260 250
+CONTROL 930 button "Select all" 10 266 100 24
+CONTROL 1306 static "" 290 10 200 20
+CONTROL 1307 button "Browse..." 496 8 56 24
+CONTROL 1304 list "" 290 36 260 224
+CONTROL 1310 list "" 0 0 0 0
+CONTROL 1303 button "Delete" 450 266 100 24
+CONTROL 1309 check "Move (delete the recordings after a good copy)" 10 300 330 20
+CONTROL 1308 static "Copying:" 10 326 60 20
+CONTROL 1302 static "" 70 326 270 20
+CONTROL 1300 static "0" 350 326 40 20
+CONTROL 1301 static "0" 400 326 150 20
+CONTROL 1 defbutton "Copy" 360 364 90 24
+CONTROL 2 button "Close" 460 364 90 24
+
+[Dialog Stop]
+CAPTION "Backup"
+SIZE 200 80
+CONTROL 2 button "Stop" 60 30 80 24

@@ -6,7 +6,3 @@
 #include "orbiscope.h"
 
 #define ORB_WEAK extern "C" ORB_EXPORT __attribute__((weak))
-
-ORB_WEAK int32_t ProcessPanoramicImage(void*) { return 0; }
-ORB_WEAK int32_t AppendPanoramicImage(void*, void*, int32_t, int32_t) { return 0; }
-ORB_WEAK int32_t PictureAppendCCTVData(void*) { return 0; }

@@ -9,6 +9,7 @@
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
 #include "record/recorder.h"
+#include "record/snapshot.h"
 #include "ui/ui_state.h"
 
 struct PanoView {
@@ -22,6 +23,7 @@ struct PanoView {
     orb::DewarpState dewarp;
     orb::ViewRecording recording;  // recording context and slot
     orb::ViewUiState ui;
+    orb::SnapshotState snapshot;  // the file its picture came from
 };
 
 namespace orb {

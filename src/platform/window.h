@@ -340,6 +340,7 @@ int ListAddString(HWND dialog, int id, const std::string& text);
 int ListGetSelection(HWND dialog, int id);  // -1 for none
 bool ListSetSelection(HWND dialog, int id, int index);
 int ListCount(HWND dialog, int id);
+bool ListReset(HWND dialog, int id);  // removes every item
 // Spin controls: range and position (the value is also the control's int).
 bool SpinSetRange(HWND dialog, int id, int low, int high);
 int SpinGetPos(HWND dialog, int id);

@@ -373,6 +373,14 @@ int ListCount(HWND dialog, int id) {
     return WithControl(dialog, id, [](WindowData& w) { return static_cast<int>(w.control.items.size()); }, 0);
 }
 
+bool ListReset(HWND dialog, int id) {
+    return WithControl(dialog, id, [](WindowData& w) {
+        w.control.items.clear();
+        w.control.selection = -1;
+        return true;
+    }, false);
+}
+
 bool SpinSetRange(HWND dialog, int id, int low, int high) {
     return WithControl(dialog, id, [&](WindowData& w) {
         w.control.low = std::min(low, high);

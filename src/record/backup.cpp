@@ -1,0 +1,371 @@
+// Backup of recordings and the backup dialog.
+#include "record/backup.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+#include <memory>
+
+#include "config/root_password.h"
+#include "config/settings.h"
+#include "host/dialog_script.h"
+#include "host/texts.h"
+#include "platform/largefile.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/window.h"
+#include "record/player.h"
+#include "record/recorder.h"
+#include "record/recording_file.h"
+
+namespace orb {
+
+namespace {
+
+std::string CountText(int64_t count) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%" PRId64, count);
+    return text;
+}
+
+int64_t FileSize(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return st.st_size;
+}
+
+std::string BaseName(const std::string& path) {
+    const auto cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool EndsWithCaseBlind(const std::string& s, const char* tail) {
+    const size_t n = std::strlen(tail);
+    return s.size() > n && ::strcasecmp(s.c_str() + s.size() - n, tail) == 0;
+}
+
+}  // namespace
+
+int CopyRecordingFile(BackupJob& job, const std::string& source, const std::string& target) {
+    auto fail = [&](CopyResult r) {
+        job.lastResult = r;
+        job.lastName = BaseName(source);
+        return 0;
+    };
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kBackupChunk]);
+    if (!buffer) return fail(CopyResult::ReadFailed);
+    vastio::File in(source.c_str(), "rb");
+    if (!in) return fail(CopyResult::SourceMissing);
+    vastio::File out(target.c_str(), "wb+");
+    if (!out) return fail(CopyResult::TargetFailed);
+    // The size at the start: a recording the recorder still appends to is copied as it was.
+    if (vastio::fseeki64(in.f, 0, SEEK_END) != 0) return fail(CopyResult::ReadFailed);
+    const int64_t size = vastio::ftelli64(in.f);
+    if (size < 0 || vastio::fseeki64(in.f, 0, SEEK_SET) != 0) return fail(CopyResult::ReadFailed);
+    auto writeChunk = [&](size_t n) {
+        errno = 0;
+        const size_t written = job.write ? job.write(buffer.get(), n, out.f) : vastio::fwrite(buffer.get(), 1, n, out.f);
+        if (written == n) return CopyResult::Ok;
+        return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? CopyResult::DiskFull : CopyResult::WriteFailed;
+    };
+    int64_t remaining = size, copied = 0;
+    while (remaining > static_cast<int64_t>(kBackupChunk)) {
+        if (vastio::fread(buffer.get(), 1, kBackupChunk, in.f) != kBackupChunk) return fail(CopyResult::ReadFailed);
+        if (const CopyResult r = writeChunk(kBackupChunk); r != CopyResult::Ok) return fail(r);
+        remaining -= static_cast<int64_t>(kBackupChunk);
+        copied += static_cast<int64_t>(kBackupChunk);
+        if (job.onBytes) job.onBytes(CountText(copied));
+    }
+    if (remaining > 0) {
+        const size_t n = static_cast<size_t>(remaining);
+        if (vastio::fread(buffer.get(), 1, n, in.f) != n) return fail(CopyResult::ReadFailed);
+        if (const CopyResult r = writeChunk(n); r != CopyResult::Ok) return fail(r);
+        copied += remaining;
+    }
+    if (job.onBytes) job.onBytes(CountText(copied));
+    // Buffered bytes may still fail to reach a full disk: the copy counts only once the
+    // target is closed cleanly and holds every byte.
+    errno = 0;
+    const bool flushed = vastio::fflush(out.f) == 0;
+    const int flushErr = errno;
+    const bool closed = out.close() == 0;
+    if (!flushed || !closed) {
+        const bool full = flushErr == ENOSPC || errno == ENOSPC || flushErr == EDQUOT || errno == EDQUOT;
+        return fail(full ? CopyResult::DiskFull : CopyResult::WriteFailed);
+    }
+    if (FileSize(target) != size) return fail(CopyResult::Incomplete);
+    job.lastResult = CopyResult::Ok;
+    return 1;
+}
+
+int CopyRecordings(BackupJob& job, const std::vector<std::string>& sources) {
+    int copied = 0;
+    const int n = static_cast<int>(sources.size());
+    job.kept = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::string name = BaseName(sources[i]);
+        if (job.onFile) job.onFile(i * 100 / n, name);
+        if (!CopyRecordingFile(job, sources[i], job.folder + name)) break;
+        ++copied;
+        if (job.pumpMessages) job.pumpMessages();
+        if (job.move) {
+            // The recorder's open file stays where it is; the copy is kept.
+            if (IsRecordingOpen(sources[i]))
+                ++job.kept;
+            else
+                ::unlink(sources[i].c_str());
+        }
+        if (job.stop.exchange(0)) break;
+    }
+    return copied;
+}
+
+std::vector<std::string> ListBackupFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = folder.empty() ? nullptr : ::opendir(folder.c_str());
+    if (!d) return names;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (EndsWithCaseBlind(name, ".p360") && FileSize(folder + name) >= 0) names.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string BackupListText(const std::string& name) {
+    if (name.size() < 12) return name;
+    std::string rest = name.substr(12);
+    const auto dot = rest.find_last_of('.');
+    if (dot != std::string::npos) rest.erase(dot);
+    return name.substr(0, 4) + "/" + name.substr(4, 2) + "/" + name.substr(6, 2) + " " + name.substr(8, 2) + ":" +
+           name.substr(10, 2) + " -- " + rest;
+}
+
+bool BackupPasswordAllowed(void* owner) {
+    if (g_player.rootConfirmed) return true;
+    if (RunCheckPasswordDialog(owner) != 1) return false;
+    g_player.rootConfirmed = true;
+    return true;
+}
+
+int DeleteBackups(void* owner, const std::string& folder, const std::vector<std::string>& names) {
+    if (names.empty()) return 0;
+    if (!BackupPasswordAllowed(owner)) return -1;
+    int deleted = 0;
+    for (auto it = names.rbegin(); it != names.rend(); ++it)
+        if (::unlink((folder + *it).c_str()) == 0) ++deleted;
+    return deleted;
+}
+
+std::string BackupFolderSetting() {
+    std::string dir = NormaliseSeparators(ReadSetting("Backup", "Dir", "", 260));
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    return dir;
+}
+
+void StoreBackupFolder(const std::string& folder) { WriteSetting("Backup", "Dir", folder); }
+
+std::vector<std::string> BackupPlaybackList() { return ListBackupFolder(BackupFolderSetting()); }
+
+bool PlayBackupItem(PlayerState& p, int item) {
+    const auto names = BackupPlaybackList();
+    if (!p.frameOpen || item < 0 || item >= static_cast<int>(names.size())) return false;
+    const std::string path = BackupFolderSetting() + names[item];
+    OpenRecordingFromList(p, path);
+    return PlayerDvr(p) && PlayerDvr(p)->stream;
+}
+
+// ---- The dialog ----
+
+namespace {
+
+constexpr int kProgressBar = 1300, kByteCount = 1301, kFileName = 1302, kDeleteButton = 1303, kTargetList = 1304,
+              kSourceList = 1305, kFolderText = 1306, kBrowse = 1307, kProgressLabel = 1308, kMoveCheck = 1309,
+              kSelectAll = 930;
+
+struct BackupDialog;
+// One backup dialog at a time (it is modal); the stop dialog belongs to its copy.
+BackupDialog* g_dialog = nullptr;
+
+struct BackupDialog {
+    std::vector<DvrNode*> sources;
+    std::vector<int> chosen;  // source list items chosen for the copy
+    std::vector<std::string> targets;
+    std::string folder;
+    bool move = false;
+    HWND stopDialog = nullptr;
+    BackupJob* job = nullptr;
+};
+
+void ShowProgress(HWND dlg, bool show) {
+    for (int id : {kProgressLabel, kProgressBar, kByteCount, kFileName})
+        ShowWindow(GetDlgItem(dlg, id), show ? SW_SHOW : SW_HIDE);
+}
+
+void FillSources(HWND dlg, BackupDialog& d) {
+    d.sources = CatalogueNodes();
+    ListReset(dlg, kSourceList);
+    for (DvrNode* node : d.sources) ListAddString(dlg, kSourceList, CatalogueText(node->name));
+    d.chosen.clear();
+    EnableWindow(GetDlgItem(dlg, IDOK), false);
+}
+
+void FillTargets(HWND dlg, BackupDialog& d) {
+    d.targets = ListBackupFolder(d.folder);
+    ListReset(dlg, kTargetList);
+    for (const auto& name : d.targets) ListAddString(dlg, kTargetList, BackupListText(name));
+    EnableWindow(GetDlgItem(dlg, kDeleteButton), false);
+}
+
+LRESULT StopProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM) {
+    if (msg == WM_COMMAND && (LoWord(w) == IDCANCEL || LoWord(w) == IDOK)) {
+        if (g_dialog && g_dialog->job) g_dialog->job->stop = 1;
+        if (g_dialog) g_dialog->stopDialog = nullptr;
+        DestroyWindow(dlg);
+        return 1;
+    }
+    return 0;
+}
+
+void CopyChosen(HWND dlg, BackupDialog& d) {
+    if (d.chosen.empty() || d.folder.empty()) return;
+    if (d.move && !BackupPasswordAllowed(dlg)) return;
+    ShowProgress(dlg, true);
+    BackupJob job;
+    job.folder = d.folder;
+    job.move = d.move;
+    d.job = &job;
+    d.stopDialog = CreateDialog("Stop", dlg, StopProc, 0);
+    EnableWindow(dlg, false);
+    job.onFile = [dlg](int percent, const std::string& name) {
+        SetDlgItemInt(dlg, kProgressBar, percent);
+        SetDlgItemText(dlg, kFileName, name);
+    };
+    job.onBytes = [dlg](const std::string& count) { SetDlgItemText(dlg, kByteCount, count); };
+    job.pumpMessages = [] { PumpMessages(); };
+    std::vector<std::string> paths;
+    for (int item : d.chosen)
+        if (item >= 0 && item < static_cast<int>(d.sources.size())) paths.push_back(CataloguePath(d.sources[item]));
+    const int copied = CopyRecordings(job, paths);
+    EnableWindow(dlg, true);
+    ShowProgress(dlg, false);
+    if (d.stopDialog && IsWindow(d.stopDialog)) DestroyWindow(d.stopDialog);
+    d.stopDialog = nullptr;
+    d.job = nullptr;
+    if (copied < static_cast<int>(paths.size()) && job.lastResult != CopyResult::Ok) {
+        // The sources stay where they are; the user hears which file stopped the backup.
+        const int text = job.lastResult == CopyResult::DiskFull ? 2331 : 2332;
+        MessageBox(dlg, Text(text) + "\n" + job.lastName, "", kMbOk | kMbIconError);
+    } else if (job.kept > 0) {
+        MessageBox(dlg, Text(2333), "", kMbOk | kMbIconWarning);
+    }
+    BuildCatalogue();
+    FillTargets(dlg, d);
+    FillSources(dlg, d);
+}
+
+LRESULT BackupProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
+    BackupDialog* d = g_dialog;
+    if (msg == WM_INITDIALOG) {
+        d = g_dialog = reinterpret_cast<BackupDialog*>(l);
+        BuildCatalogue();
+        FillSources(dlg, *d);
+        ShowProgress(dlg, false);
+        d->move = false;
+        CheckDlgButton(dlg, kMoveCheck, false);
+        d->folder = BackupFolderSetting();
+        SetDlgItemText(dlg, kFolderText, d->folder);
+        FillTargets(dlg, *d);
+        return 1;
+    }
+    if (msg != WM_COMMAND || !d) return 0;
+    const int id = static_cast<int>(LoWord(w));
+    switch (id) {
+        case kSourceList: {
+            // One list item at a time is chosen; 930 chooses all.
+            const int sel = ListGetSelection(dlg, kSourceList);
+            d->chosen.clear();
+            if (sel >= 0) d->chosen.push_back(sel);
+            EnableWindow(GetDlgItem(dlg, IDOK), !d->chosen.empty());
+            return 1;
+        }
+        case kSelectAll:
+            d->chosen.clear();
+            for (int i = 0; i < static_cast<int>(d->sources.size()); ++i) d->chosen.push_back(i);
+            EnableWindow(GetDlgItem(dlg, IDOK), !d->chosen.empty());
+            return 1;
+        case kTargetList:
+            EnableWindow(GetDlgItem(dlg, kDeleteButton), ListGetSelection(dlg, kTargetList) >= 0);
+            return 1;
+        case kBrowse: {
+            DialogValues values;
+            values.text[kFolderText] = d->folder;
+            if (AskDialog(dlg, "BackupFolder", values) == 1 && !values.text[kFolderText].empty()) {
+                std::string folder = NormaliseSeparators(values.text[kFolderText]).substr(0, 258);
+                if (folder.back() != '/') folder += '/';
+                d->folder = folder;
+                SetDlgItemText(dlg, kFolderText, folder);
+                FillTargets(dlg, *d);
+                StoreBackupFolder(folder);
+            }
+            return 1;
+        }
+        case kMoveCheck:
+            d->move = IsDlgButtonChecked(dlg, kMoveCheck);
+            return 1;
+        case IDOK:
+            CopyChosen(dlg, *d);
+            return 1;
+        case kDeleteButton: {
+            const int sel = ListGetSelection(dlg, kTargetList);
+            if (sel >= 0 && sel < static_cast<int>(d->targets.size())) DeleteBackups(dlg, d->folder, {d->targets[sel]});
+            FillTargets(dlg, *d);
+            return 1;
+        }
+        case IDCANCEL:
+            EndDialog(dlg, 1);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+int RunBackupDialog(void* owner) {
+    BackupDialog d;
+    BackupDialog* outer = g_dialog;
+    DialogBox("Backup", static_cast<HWND>(owner), BackupProc, reinterpret_cast<LPARAM>(&d));
+    g_dialog = outer;
+    return 1;
+}
+
+}  // namespace orb
+
+extern "C" {
+
+int32_t Backup(void* parentWindow) {
+    try {
+        return orb::RunBackupDialog(parentWindow);
+    } catch (...) {
+        return 1;
+    }
+}
+
+int32_t BackupPlay(void* parentWindow) {
+    try {
+        orb::g_player.backupPlay = true;
+        PlayDVR(parentWindow, nullptr);
+    } catch (...) {
+    }
+    return 1;
+}
+
+}

@@ -1,0 +1,420 @@
+// Snapshot files, their trailer and the snapshot viewer.
+#include "record/snapshot.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "camera/frame_pipeline.h"
+#include "config/camera_record.h"
+#include "config/settings.h"
+#include "dewarp/dewarp.h"
+#include "export/pack_builder.h"
+#include "host/dialog_script.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "host/startup.h"
+#include "host/texts.h"
+#include "platform/clock.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
+#include "platform/largefile.h"
+#include "platform/msgbox.h"
+#include "platform/window.h"
+#include "record/player.h"
+#include "record/recorder.h"
+#include "record/still_picture.h"
+#include "ui/main_window.h"
+
+namespace orb {
+
+SnapshotViewer g_snapViewer;
+
+namespace {
+
+bool MagicAt(const uint8_t* p) { return std::memcmp(p, kSnapshotMagic, kSnapshotMagicSize) == 0; }
+
+// Size of an open stream, restoring nothing: callers seek afterwards.
+int64_t StreamSize(FILE* f) {
+    if (vastio::fseeki64(f, 0, SEEK_END) != 0) return -1;
+    return vastio::ftelli64(f);
+}
+
+// True when the stream ends with the magic at size - 2993.
+bool StreamHasTrailer(FILE* f, int64_t size) {
+    if (size < static_cast<int64_t>(kTrailerSize)) return false;
+    uint8_t magic[kSnapshotMagicSize];
+    if (vastio::fseeki64(f, size - static_cast<int64_t>(kTrailerSize), SEEK_SET) != 0) return false;
+    return vastio::fread(magic, kSnapshotMagicSize, 1, f) == 1 && MagicAt(magic);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+bool ParseTrailer(std::span<const uint8_t> file, CameraRecord& out) {
+    if (file.size() < kTrailerSize) return false;
+    const uint8_t* t = file.data() + (file.size() - kTrailerSize);
+    if (!MagicAt(t)) return false;
+    std::memcpy(&out, t + kSnapshotMagicSize, sizeof(CameraRecord));
+    return true;
+}
+
+int ReadTrailer(const std::string& path, CameraRecord& out) {
+    vastio::File f(path.c_str(), "rb");
+    if (!f) return 0;
+    const int64_t size = StreamSize(f.f);
+    if (!StreamHasTrailer(f.f, size)) return 0;
+    CameraRecord record;
+    if (vastio::fread(&record, sizeof record, 1, f.f) != 1) return 0;
+    out = record;
+    return 1;
+}
+
+int WriteBackTrailer(const std::string& path, const CameraRecord& record) {
+    vastio::File f(path.c_str(), "rb+");
+    if (!f) return 0;
+    const int64_t size = StreamSize(f.f);
+    if (!StreamHasTrailer(f.f, size)) return 0;
+    if (vastio::fseeki64(f.f, size - static_cast<int64_t>(sizeof record), SEEK_SET) != 0) return 0;
+    if (vastio::fwrite(&record, sizeof record, 1, f.f) != 1) return 0;
+    if (vastio::fflush(f.f) != 0) return 0;
+    return f.close() == 0 ? 1 : 0;
+}
+
+int AppendOrReplaceTrailer(const std::string& path, const CameraRecord& record) {
+    vastio::File f(path.c_str(), "rb+");
+    if (!f) return 0;
+    const int64_t size = StreamSize(f.f);
+    if (size < 0) return 0;
+    const int64_t at = StreamHasTrailer(f.f, size) ? size - static_cast<int64_t>(kTrailerSize) : size;
+    if (vastio::fseeki64(f.f, at, SEEK_SET) != 0) return 0;
+    if (vastio::fwrite(kSnapshotMagic, kSnapshotMagicSize, 1, f.f) != 1) return 0;
+    if (vastio::fwrite(&record, sizeof record, 1, f.f) != 1) return 0;
+    return f.close() == 0 ? 1 : 0;
+}
+
+int WriteSnapshot(PanoView* viewer, PanoView& source, const std::string& path) {
+    bool ok = false;
+    {
+        std::lock_guard lock(source.ui.viewMutex);
+        HDIB picture = source.frames.current;
+        if (!picture) return 0;
+        if (JpegEncodeFile(picture, path.c_str()) == 1) {
+            vastio::File f(path.c_str(), "ab");
+            if (f && vastio::fseeki64(f.f, 0, SEEK_END) == 0 &&
+                vastio::fwrite(kSnapshotMagic, kSnapshotMagicSize, 1, f.f) == 1 &&
+                vastio::fwrite(&source.record, sizeof(CameraRecord), 1, f.f) == 1) {
+                ok = f.close() == 0;
+            }
+        }
+    }
+    if (!ok) {
+        // A half-written snapshot would open as a plain picture later: leave none behind.
+        if (FileExists(path)) ::unlink(path.c_str());
+        return 0;
+    }
+    SetLastSnapshotPath(path);
+    if (viewer) viewer->snapshot.picturePath = path;
+    return 1;
+}
+
+std::string SnapshotFolder() {
+    std::string root = g_lib.systemDriveRoot.empty() ? SystemDriveText() : g_lib.systemDriveRoot;
+    // Found under any spelling, created under the one the recorder uses.
+    if (DIR* d = ::opendir(root.empty() ? "." : root.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            if (::strcasecmp(e->d_name, kRecordingFolder) == 0) {
+                std::string found = root + e->d_name + "/";
+                ::closedir(d);
+                return found;
+            }
+        }
+        ::closedir(d);
+    }
+    return root + kRecordingFolder + "/";
+}
+
+std::string SnapshotFileName(const SystemTime& t, int viewNumber, const char* location) {
+    char text[260];
+    std::snprintf(text, sizeof text, "%s%04d%02d%02d%02d%02d%02d%d%.79s.360", SnapshotFolder().c_str(), t.year,
+                  t.month, t.day, t.hour, t.minute, t.second, viewNumber, location ? location : "");
+    return text;
+}
+
+std::string SnapshotListText(const std::string& stem) {
+    if (stem.size() < 15) return stem;
+    return stem.substr(0, 4) + "/" + stem.substr(4, 2) + "/" + stem.substr(6, 2) + " " + stem.substr(8, 2) + ":" +
+           stem.substr(10, 2) + ":" + stem.substr(12, 2) + " " + stem.substr(14, 1) + " " + stem.substr(15);
+}
+
+std::string SnapshotNameFromListText(const std::string& text) {
+    // Positions of the list text: yyyy/mm/dd hh:mm:ss v rest.
+    if (text.size() < 21) return text + ".360";
+    return text.substr(0, 4) + text.substr(5, 2) + text.substr(8, 2) + text.substr(11, 2) + text.substr(14, 2) +
+           text.substr(17, 2) + text.substr(20, 1) + (text.size() > 22 ? text.substr(22) : "") + ".360";
+}
+
+std::vector<std::string> ListSnapshots() {
+    std::vector<std::string> names;
+    const std::string folder = SnapshotFolder();
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return names;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() > 4 && ::strcasecmp(name.c_str() + name.size() - 4, ".360") == 0 &&
+            FileExists(folder + name))
+            names.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());  // names start with the time: oldest first
+    return names;
+}
+
+// ---- The viewer ----
+
+LRESULT SnapFrameProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
+    if (msg == WM_COMMAND && hwnd == g_snapViewer.frame) {
+        SnapshotCommand(g_snapViewer, static_cast<int>(LoWord(w)));
+        return 0;
+    }
+    if (msg == WM_DESTROY && hwnd == g_snapViewer.frame) {
+        g_snapViewer.frame = nullptr;
+        g_ui.snapshotWindow = nullptr;
+    }
+    return DefWindowProc(hwnd, msg, w, l);
+}
+
+namespace {
+
+void Beep(SnapshotViewer& v) { ++v.beeps; }
+
+}  // namespace
+
+HWND CreateSnapshotViewer(void* parent) {
+    CloseSnapshotViewer();
+    if (!IsClassRegistered(kSnapshotFrameClass)) {
+        WindowClass c;
+        c.name = kSnapshotFrameClass;
+        c.proc = SnapFrameProc;
+        RegisterWindowClass(c);
+    }
+    HWND owner = g_lib.callerId == 2 ? static_cast<HWND>(parent) : nullptr;
+    HWND frame = CreateWindow(kSnapshotFrameClass, Text(2325), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 520,
+                              owner, 0, nullptr);
+    if (!frame) return nullptr;
+    // The class may have been registered with the plain procedure: the frame's commands are ours.
+    SetWindowProc(frame, SnapFrameProc);
+    g_snapViewer.frame = frame;
+    g_snapViewer.view = std::make_unique<PanoView>();
+    g_snapViewer.commandPackDisabled = g_lib.packFlag != 0;
+    g_player.rootConfirmed = false;  // a move to the backup asks for the root password again
+    g_ui.snapshotWindow = frame;
+    FillSnapshotList(g_snapViewer);
+    return frame;
+}
+
+void CloseSnapshotViewer() {
+    SnapshotViewer& v = g_snapViewer;
+    if (v.frame) {
+        HWND frame = v.frame;
+        v.frame = nullptr;
+        DestroyWindow(frame);
+    }
+    if (v.view) ReleaseFrames(*v.view);
+    v.view.reset();
+    v.listNames.clear();
+    v.listTexts.clear();
+    v.selected = -1;
+    v.timeText.clear();
+    g_ui.snapshotWindow = nullptr;
+}
+
+void FillSnapshotList(SnapshotViewer& v) {
+    v.listNames = ListSnapshots();
+    v.listTexts.clear();
+    for (const auto& name : v.listNames) v.listTexts.push_back(SnapshotListText(name.substr(0, name.size() - 4)));
+    v.selected = static_cast<int>(v.listNames.size()) - 1;
+}
+
+void ShowInViewer(SnapshotViewer& v, HDIB picture, const CameraRecord& record) {
+    if (!v.view) {
+        DestroyDIB(picture);
+        return;
+    }
+    PanoView& view = *v.view;
+    std::lock_guard lock(view.ui.viewMutex);
+    FrameState& f = view.frames;
+    DestroyDIB(f.previous);
+    f.previous = nullptr;
+    DestroyDIB(f.current);
+    f.current = picture;
+    {
+        DibLock l(picture);
+        f.currentW = l.width();
+        f.currentH = l.height();
+    }
+    view.record = record;
+    const SystemTime& t = view.record.snapshotTime;
+    v.timeText.clear();
+    if (t.year >= 2009 && t.year <= 2049) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second);
+        v.timeText = text;
+    }
+    // A new lens set-up: rebuild every map as for a fresh live picture.
+    DestroyDIB(f.output);
+    f.output = nullptr;
+    ShowPicture(view, f.current);
+    view.ui.hasPicture = 1;
+}
+
+int OpenSnapshotFile(SnapshotViewer& v, const std::string& path, bool generalLoader) {
+    if (!v.view || !FileExists(path)) return 0;
+    CameraRecord record;
+    if (!ReadTrailer(path, record)) return 0;  // an ordinary picture: silently not opened
+    HDIB picture = generalLoader ? LoadStillPicture(path) : JpegLoadFile(path.c_str());
+    if (!picture) {
+        MessageBox(v.frame, "Bad Snapshot File !!!", "", kMbOk);
+        return 0;
+    }
+    v.view->snapshot.picturePath = path;
+    v.view->snapshot.nonJpeg = generalLoader;
+    ShowInViewer(v, picture, record);
+    return 1;
+}
+
+void SnapshotCommand(SnapshotViewer& v, int command) {
+    PanoView* view = v.view.get();
+    switch (command) {
+        case 907:
+            CloseSnapshotViewer();
+            break;
+        case 920:
+        case 2057:
+            if (command == 2057 && v.commandPackDisabled) break;
+            if (view && view->frames.current)
+                SnapPack(view);
+            else
+                Beep(v);
+            break;
+        case 936:
+            if (v.selected >= 0 && v.selected < static_cast<int>(v.listTexts.size()))
+                OpenSnapshotFile(v, SnapshotFolder() + SnapshotNameFromListText(v.listTexts[v.selected]));
+            break;
+        case 1603: {
+            DialogValues values;
+            values.text[1] = SnapshotFolder();
+            if (AskDialog(v.frame, "Open Snapshot File", values) == 1) OpenSnapshotFile(v, values.text[1]);
+            break;
+        }
+        case 2064: {
+            const int ok = view ? PictureAppendCCTVData(view) : 0;
+            MessageBox(v.frame, ok ? "Save Panoramic Properties OK !" : "Save Panoramic Properties Fail !!!", "",
+                       kMbOk);
+            break;
+        }
+        default:
+            // Zoom and view modes are those of live views.
+            if (view && (command == 2020 || command == 2021) && Hooks().zoom)
+                Hooks().zoom(view, view->ui.currentPane, command == 2020);
+            else if (view && Hooks().command)
+                Hooks().command(view, v.frame, command);
+            break;
+    }
+}
+
+}  // namespace orb
+
+extern "C" {
+
+void* Snapshot(void* parentWindow, PanoView* view) {
+    using namespace orb;
+    try {
+        if (!view || !view->frames.current || view->ui.closing.load()) return nullptr;
+        // The capture holds still while its picture is frozen into the file.
+        const int32_t wasPaused = view->ui.paused.exchange(1);
+        view->record.snapshotTime = LocalNow();
+        HWND frame = CreateSnapshotViewer(parentWindow);
+        if (frame) {
+            HDIB copy = nullptr;
+            {
+                std::lock_guard lock(view->ui.viewMutex);
+                copy = DuplicateDIB(view->frames.current);
+            }
+            if (copy) ShowInViewer(g_snapViewer, copy, view->record);
+            if (!view->snapshot.nonJpeg || view->snapshot.picturePath.empty()) {
+                const int number = view->ui.window ? GetDlgCtrlID(view->ui.window) : view->viewIndex;
+                WriteSnapshot(g_snapViewer.view.get(), *view, SnapshotFileName(view->record.snapshotTime, number,
+                                                                               view->record.location));
+                FillSnapshotList(g_snapViewer);
+            } else {
+                g_snapViewer.view->snapshot = view->snapshot;
+            }
+        }
+        view->ui.paused = wasPaused;
+        return frame;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+intptr_t SnapFrameWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    try {
+        return orb::SnapFrameProc(static_cast<orb::HWND>(window), message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+void* OpenSnapshot(void* parentWindow, const char* path) {
+    using namespace orb;
+    try {
+        HWND frame = CreateSnapshotViewer(parentWindow);
+        if (!frame) return nullptr;
+        if (path && *path) {
+            OpenSnapshotFile(g_snapViewer, path);
+        } else {
+            SnapshotCommand(g_snapViewer, 936);
+        }
+        return frame;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void* PlaySnapshot(void* parentWindow, const char* path) {
+    orb::g_lib.mouseInvert = orb::ReadMouseInvert();
+    return OpenSnapshot(parentWindow, path);
+}
+
+int32_t SnapPack(PanoView* view) {
+    using namespace orb;
+    try {
+        g_lib.mouseInvert = ReadMouseInvert();
+        if (!view || view->snapshot.picturePath.empty()) return 0;
+        DialogValues values;
+        values.text[1] = "";
+        if (AskDialog(view->ui.window, "SavePack", values) != 1) return 0;
+        return BuildSnapshotPack(view->ui.window, view->snapshot.picturePath, values.text[1]);
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t PictureAppendCCTVData(PanoView* view) {
+    if (!view || view->snapshot.picturePath.empty()) return 0;
+    return orb::AppendOrReplaceTrailer(view->snapshot.picturePath, view->record);
+}
+
+}
