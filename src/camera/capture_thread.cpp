@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/motion_view.h"
+#include "camera/camera_commands.h"
 #include "camera/catalogue.h"
 #include "camera/frame_pipeline.h"
 #include "camera/http.h"
@@ -252,6 +253,7 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
 
 void ThreadMain(PanoView* view) {
     const CaptureRoutine loop = CaptureLoopFor(view->record.modelIndex);
+    SendSetupCommands(*view);
     if (loop == kStreamLoop) StreamLoop(view);
     else PollLoop(view, loop);
     view->capture.running = 0;
@@ -312,6 +314,7 @@ void InstallCaptureHooks() {
     if (!h.startCapture) h.startCapture = StartCapture;
     if (!h.stopCapture) h.stopCapture = StopCapture;
     if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
+    if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
 }
 
 }  // namespace orb

@@ -164,6 +164,7 @@ std::unique_ptr<PanoView> PrepareStill(HDIB picture, const std::string& path) {
         return nullptr;
     }
     auto view = std::make_unique<PanoView>();
+    view->ui.kind = 2;  // stored pictures: no camera to steer
     if (!ReadTrailer(path, view->record)) DefaultStillRecord(view->record, w, h);
     view->frames.current = picture;
     view->frames.currentW = w;

@@ -34,6 +34,9 @@ struct ViewUiState {
     int32_t clientWidth = 0, clientHeight = 0;
     CaptureRoutine routine = CaptureRoutine::Main;
     bool hostFed = false;  // made by the host-fed view procedure
+    // 3 = live camera view, 2 = a view of recorded or stored pictures; pan/tilt/zoom
+    // commands go out only for kinds 1, 3 and 5.
+    int32_t kind = 0;
     int32_t currentPane = 0;
     // Serialises the picture hand-over between the capture thread and painting.
     std::mutex viewMutex;

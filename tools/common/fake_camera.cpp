@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <list>
@@ -99,6 +100,21 @@ std::vector<std::string> FakeCamera::Requests() const {
     return requests_;
 }
 
+std::vector<std::string> FakeCamera::Commands() const {
+    std::lock_guard l(lock_);
+    return commands_;
+}
+
+bool IsCameraCommand(const std::string& request) {
+    static const char* const kPaths[] = {"/cgi-bin/cmd/encoder?", "/vb.htm?", "/admin.cgi?", "/SetMultimedia.cgi?",
+                                         "/SetPTZ.cgi?", "/-wvhttp-01-/control.cgi?"};
+    const size_t space = request.find(' ');
+    if (space == std::string::npos) return false;
+    for (const char* path : kPaths)
+        if (request.compare(space + 1, std::strlen(path), path) == 0) return true;
+    return false;
+}
+
 void FakeCamera::SetFault(FakeFault fault) {
     std::lock_guard l(lock_);
     options_.fault = fault;
@@ -163,7 +179,7 @@ std::string ReadRequest(int fd, const std::atomic<bool>& stop) {
     while (!stop && req.size() < 16384 && std::chrono::steady_clock::now() < until) {
         if (req.find("\r\n\r\n") != std::string::npos) break;
         // The binary login of some models is a fixed 128 bytes without line ends.
-        if (req.size() >= 128 && req.compare(0, 4, "GET ") != 0) break;
+        if (req.size() >= 128 && req.find('\0') < 128) break;
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 50) <= 0) continue;
         const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
@@ -171,6 +187,30 @@ std::string ReadRequest(int fd, const std::atomic<bool>& stop) {
         req.append(buf, static_cast<size_t>(n));
     }
     return req;
+}
+
+// A command's body follows its header in sends of its own; it ends with CR LF.
+void ReadBody(int fd, std::string& request, const std::atomic<bool>& stop) {
+    const size_t head = request.find("\r\n\r\n");
+    if (head == std::string::npos) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    char buf[512];
+    while (!stop && request.size() < 16384 && std::chrono::steady_clock::now() < until) {
+        const std::string body = request.substr(head + 4);
+        if (body.size() >= 2 && body.compare(body.size() - 2, 2, "\r\n") == 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        request.append(buf, static_cast<size_t>(n));
+    }
+}
+
+// Closes with a reset instead of an orderly end: the client's receive fails.
+void ResetConnection(int fd) {
+    const linger abort{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(fd);
 }
 
 bool Sleep(const std::atomic<bool>& stop, int ms) {
@@ -181,6 +221,37 @@ bool Sleep(const std::atomic<bool>& stop, int ms) {
 
 }  // namespace
 
+void FakeCamera::AnswerCommand(int fd, std::string request, FakeFault fault) {
+    if (request.compare(0, 5, "POST ") == 0) ReadBody(fd, request, stop_);
+    std::string account, password;
+    {
+        std::lock_guard l(lock_);
+        commands_.push_back(request);
+        account = options_.account;
+        password = options_.password;
+    }
+    std::string answer;
+    if (fault == FakeFault::Reset) return ResetConnection(fd);
+    if (fault == FakeFault::Refuse) {
+    } else if (!account.empty() &&
+               request.find("Authorization: Basic " + orb::Base64Encode(account + ":" + password) + "\r\n") == std::string::npos) {
+        ++refusals_;
+        answer = "HTTP/1.0 401 Unauthorized\r\n\r\n";
+    } else if (fault == FakeFault::HttpError) {
+        answer = "HTTP/1.0 500 Internal Server Error\r\n\r\n";
+    } else if (fault == FakeFault::ShortAnswer) {
+        answer = "HTTP/1.0 200 OK\r\n\r\n";
+    } else {
+        // As long as the request or longer, in one send: the client's check of a command
+        // answer is that it overwrote the whole request.
+        answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nOK\r\n";
+        answer.resize(std::max<size_t>(answer.size(), std::min<size_t>(request.size() + 64, 1900)), ' ');
+    }
+    if (!answer.empty()) SendText(fd, answer, false, stop_);
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+}
+
 void FakeCamera::Serve(int fd) {
     FakeCameraOptions o;
     {
@@ -189,10 +260,12 @@ void FakeCamera::Serve(int fd) {
         o.picture = nullptr;
     }
     const std::string request = ReadRequest(fd, stop_);
-    {
+    if (IsCameraCommand(request)) return AnswerCommand(fd, request, o.fault);
+    if (!request.empty()) {
         std::lock_guard l(lock_);
         requests_.push_back(request);
     }
+    if (o.fault == FakeFault::Reset) return ResetConnection(fd);
     const bool drip = o.fault == FakeFault::Drip;
     auto finish = [&] {
         ::shutdown(fd, SHUT_RDWR);

@@ -23,6 +23,8 @@ enum class FakeFault {
     WrongBoundary,    // the parts are separated by another boundary than the model's
     Refuse,           // the connection is closed at once
     HttpError,        // "500 Internal Server Error"
+    ShortAnswer,      // commands are answered with less than they asked
+    Reset,            // the request is read, then the connection is reset
 };
 
 struct FakeCameraOptions {
@@ -48,8 +50,10 @@ public:
     void Stop();
     int Port() const { return port_; }
 
-    // What was received and sent, for tests.
+    // What was received and sent, for tests: the picture requests, and the set-up and
+    // pan/tilt/zoom commands (with their bodies) apart from them.
     std::vector<std::string> Requests() const;
+    std::vector<std::string> Commands() const;
     int Connections() const { return connections_.load(); }
     int PicturesSent() const { return pictures_.load(); }
     int Refusals() const { return refusals_.load(); }  // 401 answers
@@ -60,11 +64,12 @@ public:
 private:
     void AcceptLoop();
     void Serve(int fd);
+    void AnswerCommand(int fd, std::string request, FakeFault fault);
     std::vector<uint8_t> PictureFor(int frame);
 
     FakeCameraOptions options_;
     mutable std::mutex lock_;
-    std::vector<std::string> requests_;
+    std::vector<std::string> requests_, commands_;
     std::vector<uint8_t> defaultPicture_;
     int listenFd_ = -1;
     int port_ = 0;
@@ -73,6 +78,9 @@ private:
     struct Threads;
     std::unique_ptr<Threads> threads_;
 };
+
+// True for the request of a set-up or pan/tilt/zoom command rather than for pictures.
+bool IsCameraCommand(const std::string& request);
 
 // The default picture: the test scene through a centred fisheye, as JPEG.
 std::vector<uint8_t> SceneJpeg(int width, int height, int quality = 80);
