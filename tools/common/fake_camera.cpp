@@ -310,7 +310,12 @@ void FakeCamera::Serve(int fd) {
         return finish();
     uint32_t noise = 12345;
     for (int frame = 0; !stop_; ++frame) {
-        const std::vector<uint8_t> pic = PictureFor(frame);
+        std::vector<uint8_t> pic = PictureFor(frame);
+        if (o.fault == FakeFault::HugePicture && frame == 1) {
+            const size_t start = pic.size();
+            pic.resize(1536 * 1024);
+            for (size_t k = start; k < pic.size(); ++k) pic[k] = static_cast<uint8_t>((noise = noise * 1103515245 + 12345) >> 16);
+        }
         if (o.fault == FakeFault::Garbage) {
             std::string junk(200 + frame % 300, ' ');
             for (char& ch : junk) ch = static_cast<char>((noise = noise * 1103515245 + 12345) >> 16);

@@ -25,6 +25,7 @@ enum class FakeFault {
     HttpError,        // "500 Internal Server Error"
     ShortAnswer,      // commands are answered with less than they asked
     Reset,            // the request is read, then the connection is reset
+    HugePicture,      // the second picture of a push stream is larger than any receive buffer
 };
 
 struct FakeCameraOptions {

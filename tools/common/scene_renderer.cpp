@@ -85,7 +85,7 @@ HDIB RenderScene(const SceneLens& l, CameraRecord* record) {
             double e;
             if (l.lensType == orb::kLensNormal || l.lensType == orb::kLensMotoPtz) {
                 // A plain camera looking at the wall: 90 degrees across the picture.
-                const Bgr c = SceneColour(90.0 * x / l.width, 30.0 * y / l.height);
+                const Bgr c = SceneColour(90.0 * x / l.width + l.rotation, 30.0 * y / l.height);
                 row[3 * x] = c.b, row[3 * x + 1] = c.g, row[3 * x + 2] = c.r;
                 continue;
             }
@@ -96,7 +96,7 @@ HDIB RenderScene(const SceneLens& l, CameraRecord* record) {
                 const double X = rad > 0 ? std::sin(th) * dx / rad : 0, Y = rad > 0 ? std::sin(th) * dy / rad : 0;
                 const double lam = std::atan2(X, std::cos(th)) * 180.0 / std::numbers::pi;
                 const double phi = std::asin(std::clamp(Y, -1.0, 1.0)) * 180.0 / std::numbers::pi;
-                const Bgr c = HalfSphereColour(lam, phi);
+                const Bgr c = HalfSphereColour(lam + l.rotation, phi);
                 row[3 * x] = c.b, row[3 * x + 1] = c.g, row[3 * x + 2] = c.r;
                 continue;
             }
@@ -108,7 +108,7 @@ HDIB RenderScene(const SceneLens& l, CameraRecord* record) {
                 if (l.lensType == orb::kLensAnnularFisheye && rad < r2) continue;
                 e = 90.0 - rad * l.halfFov / r1;
             }
-            const Bgr c = SceneColour(a, e);
+            const Bgr c = SceneColour(a + l.rotation, e);
             row[3 * x] = c.b, row[3 * x + 1] = c.g, row[3 * x + 2] = c.r;
         }
     }

@@ -32,6 +32,7 @@ struct SceneLens {
     int32_t secondRadius = 60;             // inner radius of a ring lens
     double halfFov = 90.0;
     double effectiveAngle = 60.0;
+    double rotation = 0.0;  // the scene turned by this many degrees of azimuth (moving scenes)
 };
 
 constexpr int kSceneBands = 12;

@@ -1,135 +1,273 @@
-// The demo host, headless: a simulated fisheye camera picture goes through the library's
-// whole picture road. It is encoded as the camera would send it, decoded by the codec,
-// dewarped into panorama strips and virtual windows in several showing modes, recorded into
-// a recording file, read back from that file and dewarped again. Everything lands in the
+// The demo host: four simulated panoramic cameras (fisheye, mirror, annular and 180-degree
+// lenses) on the fake camera at 127.0.0.1, opened the way a host opens the library:
+// Config.ure written, OrbiscopeInit, RunOrbiscope. The views stream live, dewarp and record.
+// With a display the views show in a window; without one (or with --headless) the demo runs
+// for a while and writes what every view showed, the recordings and a summary into the
 // output folder (default "out").
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
-#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "common/scene_renderer.h"
-#include "dewarp/dewarp.h"
-#include "dewarp/presets.h"
+#include "common/fake_camera.h"
+#include "common/simulated_cameras.h"
+#include "config/settings.h"
 #include "host/panoview.h"
+#include "host/texts.h"
+#include "orbiscope.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/paths.h"
-#include "record/recording_file.h"
+#include "platform/window.h"
+#include "ui/main_window.h"
 
 namespace {
 
-struct Picture {
-    HDIB h = nullptr;
-    explicit Picture(HDIB p = nullptr) : h(p) {}
-    ~Picture() { orb::DestroyDIB(h); }
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
+namespace fs = std::filesystem;
+using orb::HWND;
+
+struct Options {
+    std::string out = "out";
+    int seconds = -1;  // -1: 8 s headless, until the window closes on a desktop
+    bool headless = false;
+    int size = 640;    // picture width; height is 3/4 of it
+    int fps = 15;
+    int cameras = 4;
 };
 
-// Dewarps one decoded picture for a view of w x h in a showing mode and writes it.
-bool WriteView(PanoView& view, HDIB source, int mode, int w, int h, const std::string& base) {
-    view.record.showMode360 = mode;
-    Picture out(orb::CreateDIB(w, h, 24));
-    if (!out.h) return false;
-    orb::SetViewSize(view, w, h);
-    orb::AttachPictures(view, source, out.h);
-    orb::RebuildPanorama(view);
-    if (orb::UpdatePanorama(view) != 1) return false;
-    const bool ok = orb::JpegEncodeFile(out.h, (base + ".jpg").c_str()) == 1 &&
-                    orbtools::WriteBmpFile(out.h, (base + ".bmp").c_str());
-    orb::AttachPictures(view, nullptr, nullptr);
-    if (ok) std::printf("  %s.jpg  (mode %d, %d x %d)\n", base.c_str(), mode, w, h);
-    return ok;
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n");
+    return 2;
 }
+
+bool ParseArgs(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](int& into) {
+            if (i + 1 >= argc) return false;
+            into = std::atoi(argv[++i]);
+            return true;
+        };
+        if (a == "--seconds") {
+            if (!value(o.seconds)) return false;
+        } else if (a == "--width") {
+            if (!value(o.size) || o.size < 160 || o.size > 2592) return false;
+        } else if (a == "--fps") {
+            if (!value(o.fps) || o.fps < 1 || o.fps > 60) return false;
+        } else if (a == "--cameras") {
+            if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
+        } else if (a == "--headless") {
+            o.headless = true;
+        } else if (!a.empty() && a[0] != '-') {
+            o.out = a;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ProgramFolder() {
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    buf[n] = 0;
+    return fs::path(buf).parent_path().string();
+}
+
+bool WriteJpeg(HDIB picture, const std::string& path) {
+    return picture && orb::JpegEncodeFile(picture, path.c_str()) == 1;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct ViewFigures {
+    int shown = 0, recorded = 0;
+    std::string status;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string outDir = argc > 1 ? argv[1] : "out";
-    if (!orb::MakeDirs(outDir)) {
-        std::fprintf(stderr, "cannot create the output folder %s\n", outDir.c_str());
+    Options opt;
+    if (!ParseArgs(argc, argv, opt)) return Usage();
+    std::error_code ec;
+    fs::create_directories(opt.out, ec);
+    const std::string out = fs::absolute(opt.out).lexically_normal().string();
+    const std::string home = out + "/home";
+    fs::create_directories(home, ec);
+    if (ec) {
+        std::fprintf(stderr, "orbiscope-demo: cannot create %s: %s\n", home.c_str(), ec.message().c_str());
         return 1;
     }
-    auto view = std::make_unique<PanoView>();
-    orb::FillDefaultPresets(view->record);
-    view->record.effectiveAngle = 60.0;
-    view->record.tiltMin = -90.0;
-    view->record.perspectiveDistance = 10.0;
-    orb::SetText(view->record.location, "Demo - Fisheye");
-
-    // The simulated camera: a 1280 x 960 fisheye picture of the test room, sent as JPEG.
-    orbtools::SceneLens lens;
-    lens.width = 1280;
-    lens.height = 960;
-    lens.centerX = 640;
-    lens.centerY = 480;
-    lens.firstRadius = 470;
-    Picture scene(orbtools::RenderScene(lens, &view->record));
-    std::vector<uint8_t> jpeg;
-    if (!scene.h || !orb::JpegEncodeMemory(scene.h, 85, jpeg)) {
-        std::fprintf(stderr, "cannot make the camera picture\n");
+    // Everything the library keeps (Config.ure, settings, recordings) stays in the output folder.
+    setenv("ORBISCOPE_HOME", home.c_str(), 1);
+    setenv("ORBISCOPE_SYSTEM_DIR", home.c_str(), 1);
+    if (opt.headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
+    const std::string language = std::string(orb::kLanguageFile);
+    fs::copy_file(ProgramFolder() + "/" + language, home + "/" + language, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        std::fprintf(stderr, "orbiscope-demo: the text resource file %s is missing beside the program\n",
+                     language.c_str());
         return 1;
     }
-    const std::string cameraPath = orb::JoinPath(outDir, "camera.jpg");
-    if (FILE* f = std::fopen(cameraPath.c_str(), "wb")) {
-        std::fwrite(jpeg.data(), 1, jpeg.size(), f);
-        std::fclose(f);
-    }
-    std::printf("camera picture: %s (%zu bytes)\n", cameraPath.c_str(), jpeg.size());
+    orb::WriteSetting("DVR", "StorageRoots", out);
+    fs::remove_all(out + "/RECVAULT", ec);  // the recordings of an earlier run
 
-    Picture decoded(DecodeFromJPEGBuffer(jpeg.data(), static_cast<int32_t>(jpeg.size())));
-    if (!decoded.h) {
-        std::fprintf(stderr, "the codec refused the camera picture\n");
-        return 1;
-    }
-    std::printf("panorama pictures:\n");
-    const struct {
-        int mode, w, h;
-    } modes[] = {{0, 1440, 360}, {2, 1280, 720}, {4, 1280, 720}, {6, 1280, 720}};
-    for (const auto& m : modes)
-        if (!WriteView(*view, decoded.h, m.mode, m.w, m.h,
-                       orb::JoinPath(outDir, "panorama_mode" + std::to_string(m.mode))))
-            std::fprintf(stderr, "showing mode %d could not be written\n", m.mode);
-
-    // A short recording of the camera: 25 pictures in one recording file.
-    const std::string recDir = orb::JoinPath(outDir, "RECVAULT");
-    orb::MakeDirs(recDir);
-    const std::string recPath = orb::JoinPath(recDir, "demo.P360");
-    std::remove(recPath.c_str());  // the demo's own file from an earlier run
-    SystemTime t{2026, 12, 0, 6, 9, 0, 0, 0};
-    {
-        orb::DvrContext dvr;
-        if (orb::CreateRecording(dvr, recPath, view->record, t) != 1) {
-            std::fprintf(stderr, "cannot create the recording %s\n", recPath.c_str());
+    // The cameras: the four lenses in turn, each camera on its own fake camera with a password.
+    const int width = opt.size & ~15, height = width * 3 / 4;
+    std::printf("simulated cameras (%d x %d, %d pictures/s):\n", width, height, opt.fps);
+    std::vector<orbtools::SimulatedCamera> sims;
+    for (orbtools::SimulatedLens kind : orbtools::kSimulatedLenses)
+        sims.push_back(orbtools::MakeSimulatedCamera(kind, width, height, 60));
+    std::vector<std::unique_ptr<orbtools::FakeCamera>> cameras;
+    std::vector<CameraRecord> records;
+    std::vector<std::string> names;
+    const int32_t modes[] = {4, 0, 2, 4};
+    for (int i = 0; i < opt.cameras; ++i) {
+        const orbtools::SimulatedCamera& sim = sims[static_cast<size_t>(i) % sims.size()];
+        orbtools::FakeCameraOptions fo;
+        fo.account = "demo";
+        fo.password = "orbiscope";
+        fo.framesPerSecond = opt.fps;
+        fo.width = width;
+        fo.height = height;
+        auto frames = std::make_shared<const std::vector<std::vector<uint8_t>>>(sim.frames);
+        const int offset = i * 7;  // cameras of the same lens do not show the same picture
+        fo.picture = [frames, offset](int frame) { return (*frames)[static_cast<size_t>(frame + offset) % frames->size()]; };
+        cameras.push_back(std::make_unique<orbtools::FakeCamera>(fo));
+        const int port = cameras.back()->Start();
+        if (port == 0 || sim.frames.empty()) {
+            std::fprintf(stderr, "orbiscope-demo: cannot start the simulated camera %s\n", sim.name.c_str());
             return 1;
         }
-        for (int i = 0; i < 25; ++i) {
-            t.milliseconds = static_cast<uint16_t>(i * 40);
-            if (orb::AppendFrame(dvr, jpeg.data(), static_cast<int32_t>(jpeg.size()), t) != 1) {
-                std::fprintf(stderr, "recording stopped at picture %d\n", i);
-                return 1;
+        CameraRecord r = sim.record;
+        orbtools::PointAtFakeCamera(r, port, 1000 + i, "demo", "orbiscope");
+        r.showMode360 = modes[i % 4];
+        names.push_back(opt.cameras > 4 ? sim.name + " " + std::to_string(i + 1) : sim.name);
+        orb::SetText(r.location, ("Simulated " + names.back()).c_str());
+        records.push_back(r);
+        std::printf("  %-14s http://127.0.0.1:%d/\n", names.back().c_str(), port);
+    }
+    if (!orbtools::WriteCameraConfig(home + "/Config.ure", records)) {
+        std::fprintf(stderr, "orbiscope-demo: cannot write %s/Config.ure\n", home.c_str());
+        return 1;
+    }
+
+    // The host's part: start the library and open the views.
+    OrbiscopeInit();
+    EnableDVRRecording(1);
+    void* mainWindow = nullptr;
+    HWND frame = static_cast<HWND>(RunOrbiscope(nullptr, 0, static_cast<int32_t>(records.size()), &mainWindow, 0,
+                                               nullptr, 0, nullptr));
+    if (!frame) {
+        std::fprintf(stderr, "orbiscope-demo: the library opened no window\n");
+        return 1;
+    }
+    const bool desktop = orb::CurrentBackend() == orb::Backend::Desktop;
+    const int seconds = opt.seconds >= 0 ? opt.seconds : desktop ? 0 : 8;
+    std::printf("%s", desktop ? "views open on the desktop; close the window to end\n"
+                              : "views running headless\n");
+    // What the views show and their figures, taken every second while the window is open
+    // (on a desktop the user may close it at any moment).
+    std::vector<ViewFigures> figures(records.size());
+    auto takeViews = [&](bool report) {
+        if (report) std::printf("views:\n");
+        for (size_t i = 0; i < records.size(); ++i) {
+            HWND w = orb::g_ui.views[i];
+            PanoView* v = w ? orb::ViewOf(w) : nullptr;
+            if (!v) continue;
+            figures[i].shown = v->frames.pictures.load();
+            figures[i].recorded = v->frames.recorded.load();
+            {
+                std::lock_guard lock(v->ui.viewMutex);
+                figures[i].status = v->ui.status;
             }
+            HDIB shot = orb::CaptureWindowPicture(w);
+            const std::string path = out + "/view" + std::to_string(i) + ".jpg";
+            if (WriteJpeg(shot, path) && report)
+                std::printf("  %s  (%s)\n", path.c_str(), names[i].c_str());
+            orb::DestroyDIB(shot);
         }
-        orb::CloseRecording(dvr);
+        HDIB screen = orb::CaptureWindowPicture(frame);
+        if (WriteJpeg(screen, out + "/screen.jpg") && report) std::printf("  %s/screen.jpg  (the whole window)\n", out.c_str());
+        orb::DestroyDIB(screen);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = CpuSeconds();
+    auto lastTaken = start;
+    while (orb::IsWindow(frame) &&
+           (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
+        orb::PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (std::chrono::steady_clock::now() - lastTaken >= std::chrono::seconds(1) && orb::IsWindow(frame)) {
+            takeViews(false);
+            lastTaken = std::chrono::steady_clock::now();
+        }
     }
-    // Played back: the last picture, dewarped with the record stored in the file.
-    orb::DvrContext reader;
-    auto played = std::make_unique<PanoView>();
-    if (orb::OpenRecordingForRead(reader, recPath, &played->record) != orb::OpenResult::Ok) {
-        std::fprintf(stderr, "the recording cannot be read back\n");
-        return 1;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = CpuSeconds() - cpuStart;
+    if (orb::IsWindow(frame)) {
+        takeViews(true);
+        orb::DestroyWindow(frame);
     }
-    const int32_t frames = orb::ReadFrameCount(reader);
-    if (frames < 1 || !orb::ReadFrame(reader, frames - 1)) {
-        std::fprintf(stderr, "the recording holds no readable picture\n");
-        return 1;
+    orb::PumpMessages();
+    for (auto& c : cameras) c->Stop();
+
+    // The summary: what went out of the cameras and what the views made of it.
+    std::ofstream summary(out + "/summary.txt");
+    auto both = [&](const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        summary << line << "\n";
+    };
+    char line[256];
+    std::snprintf(line, sizeof line, "%-14s %8s %8s %8s %8s %12s", "camera", "sent", "shown", "dropped", "recorded",
+                  "connections");
+    both(line);
+    int sent = 0, shown = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int s = cameras[i]->PicturesSent();
+        sent += s;
+        shown += figures[i].shown;
+        std::snprintf(line, sizeof line, "%-14s %8d %8d %8d %8d %12d", names[i].c_str(), s, figures[i].shown,
+                      s > figures[i].shown ? s - figures[i].shown : 0, figures[i].recorded, cameras[i]->Connections());
+        both(line);
+        if (!figures[i].status.empty()) both("  status: " + figures[i].status);
     }
-    Picture last(DecodeFromJPEGBuffer(reader.picture.data(), reader.loadedSize));
-    std::printf("recording: %s (%d pictures)\n", recPath.c_str(), frames);
-    if (!last.h || !WriteView(*played, last.h, 4, 1280, 720, orb::JoinPath(outDir, "playback_mode4"))) {
-        std::fprintf(stderr, "the played picture could not be dewarped\n");
+    long long recordingBytes = 0;
+    int recordingFiles = 0;
+    if (fs::exists(out + "/RECVAULT"))
+        for (const auto& e : fs::recursive_directory_iterator(out + "/RECVAULT", ec))
+            if (e.is_regular_file()) {
+                ++recordingFiles;
+                recordingBytes += static_cast<long long>(e.file_size());
+                both("recording: " + e.path().string() + " (" + std::to_string(e.file_size()) + " bytes)");
+            }
+    std::snprintf(line, sizeof line, "total: %d pictures sent, %d shown, %d recording file(s), %lld bytes recorded",
+                  sent, shown, recordingFiles, recordingBytes);
+    both(line);
+    std::snprintf(line, sizeof line,
+                  "rate: %.1f pictures/s shown over %.1f s (%.3f of those sent), %.2f ms CPU per shown picture "
+                  "(cameras and library together)",
+                  wall > 0 ? shown / wall : 0.0, wall, sent > 0 ? static_cast<double>(shown) / sent : 0.0,
+                  shown > 0 ? cpu * 1000.0 / shown : 0.0);
+    both(line);
+    if (shown == 0) {
+        std::fprintf(stderr, "orbiscope-demo: no picture reached a view\n");
         return 1;
     }
     return 0;

@@ -1,0 +1,115 @@
+// A camera on 127.0.0.1 for trying the client by hand: it serves the test scene (or JPEG
+// files) the way a camera model does, checks Basic credentials, answers set-up and
+// pan/tilt/zoom commands, and can misbehave on request.
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/fake_camera.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: orbiscope-fakecam [options]\n"
+                 "  --port N         listen port on 127.0.0.1 (0 = any free port, printed)\n"
+                 "  --answer push|length|close   how pictures are framed (default push)\n"
+                 "  --boundary TEXT  the push stream's boundary (default --myboundary)\n"
+                 "  --size WxH       picture size of the test scene (default 640x480)\n"
+                 "  --fps N          pictures per second (default 25)\n"
+                 "  --user NAME --password TEXT   require these Basic credentials\n"
+                 "  --fault none|close|stall|drip|garbage|boundary|refuse|error|short|reset|huge\n"
+                 "  --picture FILE   serve this JPEG file (repeat for several, served in turn)\n"
+                 "  --seconds N      stop after N seconds (default: until interrupted)\n");
+}
+
+bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
+    using orbtools::FakeFault;
+    static const std::pair<const char*, FakeFault> kNames[] = {
+        {"none", FakeFault::None},       {"close", FakeFault::CloseMidPicture}, {"stall", FakeFault::Stall},
+        {"drip", FakeFault::Drip},       {"garbage", FakeFault::Garbage},       {"boundary", FakeFault::WrongBoundary},
+        {"refuse", FakeFault::Refuse},   {"error", FakeFault::HttpError},       {"short", FakeFault::ShortAnswer},
+        {"reset", FakeFault::Reset},     {"huge", FakeFault::HugePicture}};
+    for (const auto& [name, fault] : kNames)
+        if (t == name) {
+            f = fault;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    orbtools::FakeCameraOptions o;
+    int port = 0, seconds = 0;
+    std::vector<std::vector<uint8_t>> pictures;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto need = [&] {
+            if (!value) {
+                std::fprintf(stderr, "orbiscope-fakecam: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            ++i;
+            return std::string(value);
+        };
+        if (a == "--port") port = std::atoi(need().c_str());
+        else if (a == "--answer") {
+            const std::string v = need();
+            if (v == "push") o.answer = orbtools::FakeAnswer::Push;
+            else if (v == "length") o.answer = orbtools::FakeAnswer::Length;
+            else if (v == "close") o.answer = orbtools::FakeAnswer::Close;
+            else return Usage(), 2;
+        } else if (a == "--boundary") o.boundary = need();
+        else if (a == "--size") {
+            if (std::sscanf(need().c_str(), "%dx%d", &o.width, &o.height) != 2 || o.width < 16 || o.height < 16)
+                return Usage(), 2;
+        } else if (a == "--fps") o.framesPerSecond = std::atoi(need().c_str());
+        else if (a == "--user") o.account = need();
+        else if (a == "--password") o.password = need();
+        else if (a == "--fault") {
+            if (!ParseFault(need(), o.fault)) return Usage(), 2;
+        } else if (a == "--picture") {
+            const std::string path = need();
+            std::ifstream in(path, std::ios::binary);
+            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!in.good() && !in.eof()) bytes.clear();
+            if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
+                std::fprintf(stderr, "orbiscope-fakecam: %s is not a JPEG file\n", path.c_str());
+                return 1;
+            }
+            pictures.push_back(std::move(bytes));
+        } else if (a == "--seconds") seconds = std::atoi(need().c_str());
+        else if (a == "--help" || a == "-h") return Usage(), 0;
+        else return Usage(), 2;
+    }
+    if (!pictures.empty())
+        o.picture = [pictures](int frame) { return pictures[static_cast<size_t>(frame) % pictures.size()]; };
+    orbtools::FakeCamera camera(o);
+    const int listening = camera.Start(port);
+    if (listening == 0) {
+        std::fprintf(stderr, "orbiscope-fakecam: cannot listen on 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    std::printf("%d\n", listening);
+    std::fflush(stdout);
+    std::signal(SIGINT, [](int) { g_stop = 1; });
+    std::signal(SIGTERM, [](int) { g_stop = 1; });
+    for (int waited = 0; !g_stop && (seconds <= 0 || waited < seconds * 10); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    camera.Stop();
+    std::fprintf(stderr, "orbiscope-fakecam: %d connections, %d pictures, %d refused, %zu commands\n",
+                 camera.Connections(), camera.PicturesSent(), camera.Refusals(), camera.Commands().size());
+    return 0;
+}
