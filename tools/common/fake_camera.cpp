@@ -222,7 +222,9 @@ bool Sleep(const std::atomic<bool>& stop, int ms) {
 }  // namespace
 
 void FakeCamera::AnswerCommand(int fd, std::string request, FakeFault fault) {
-    if (request.compare(0, 5, "POST ") == 0) ReadBody(fd, request, stop_);
+    // The image set-up (a POST) and the video codec set-up (a GET) carry a body.
+    if (request.compare(0, 5, "POST ") == 0 || request.compare(0, 19, "GET /vb.htm?videoco") == 0)
+        ReadBody(fd, request, stop_);
     std::string account, password;
     {
         std::lock_guard l(lock_);
