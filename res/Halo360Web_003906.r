@@ -40,6 +40,8 @@
 1003=The camera sends no usable pictures.
 1008=Connecting to the camera...
 1009=Orbiscope
+1010=The camera refused the account or password.
+1011=The camera answered with an error:
 1311=Empty this view
 1805=Show motion blocks
 1901=Show location

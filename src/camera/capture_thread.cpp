@@ -132,6 +132,12 @@ void StreamLoop(PanoView* view) {
             Pause(v, 3000);
             continue;
         }
+        // A refusal or an error status is no stream: say so and try again later.
+        if (!binary && ShowRefusal(v, c.buffer.data(), static_cast<size_t>(first))) {
+            CloseStreamConnection(v);
+            Pause(v, 3000);
+            continue;
+        }
         c.fill = binary ? 0 : static_cast<int32_t>(first);
         if (DelimiterFromAnswer(model)) delimiter = DelimiterFromHeader(c.buffer.data(), static_cast<size_t>(first));
         FeedWatchdog(v);
@@ -228,6 +234,7 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
         };
         auto abort = [&] { return Stopping(v) || WatchdogCount(v) > kWatchdogLimit; };
         c.fill = 0;
+        c.buffer[0] = 0;  // no earlier answer's status line is taken for this one's
         const AnswerPicture a = lengthPolling ? CutLengthFramed(c.buffer.data(), c.buffer.size(), read, abort)
                                               : CutCloseFramed(model, c.buffer.data(), c.buffer.size(), read, abort);
         CloseStreamConnection(v);
@@ -244,7 +251,9 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
             if (delay > 0 && delay <= 3000) Pause(v, delay);
         } else if (!Stopping(v)) {
             ++failures;
-            if (failures > (lengthPolling ? 2 : 1)) CameraStatus(v, 0, Text(1003));
+            if (!ShowRefusal(v, c.buffer.data(), kReceiveChunk) &&
+                failures > (lengthPolling ? 2 : 1))
+                CameraStatus(v, 0, Text(1003));
             Pause(v, 100);  // a camera that answers with nothing is not asked again at once
         }
     }

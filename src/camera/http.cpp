@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <cstring>
+
 #include "camera/base64.h"
 #include "camera/catalogue.h"
 #include "config/camera_record.h"
@@ -20,6 +22,29 @@ std::string BasicCredential(const CameraRecord& record) {
 std::string CredentialHeaderTail(const CameraRecord& record) {
     if (!DecodedAccount(record).empty() && !DecodedPassword(record).empty()) return BasicCredential(record) + "\r\n\r\n";
     return "\r\n\r\n";
+}
+
+int AnswerStatus(const uint8_t* data, size_t size) {
+    if (size < 12 || std::memcmp(data, "HTTP/1.", 7) != 0 || data[8] != ' ') return 0;
+    int code = 0;
+    for (size_t i = 9; i < 12; ++i) {
+        if (data[i] < '0' || data[i] > '9') return 0;
+        code = code * 10 + (data[i] - '0');
+    }
+    return code;
+}
+
+bool ShowRefusal(PanoView& view, const uint8_t* data, size_t size) {
+    const int code = AnswerStatus(data, size);
+    if (code == 401 || code == 403) {
+        CameraStatus(view, 0, Text(1010));
+        return true;
+    }
+    if (code >= 400) {
+        CameraStatus(view, 0, Text(1011) + " HTTP " + std::to_string(code));
+        return true;
+    }
+    return false;
 }
 
 void CameraStatus(PanoView& view, int line, const std::string& text) { SetViewStatus(&view, line, text.c_str()); }

@@ -42,6 +42,13 @@ std::string BasicCredential(const CameraRecord& record);
 // The credential and "\r\n\r\n" when account and password are both set, else "\r\n\r\n".
 std::string CredentialHeaderTail(const CameraRecord& record);
 
+// The status code of an HTTP answer's first line ("HTTP/1.x NNN"), or 0 when the bytes do
+// not start with one.
+int AnswerStatus(const uint8_t* data, size_t size);
+// Shows a refusal (401) or an error status (400 and above) of the camera on the view; false
+// (nothing shown) for any other answer.
+bool ShowRefusal(PanoView& view, const uint8_t* data, size_t size);
+
 // Writes a status line of the camera's view (line numbers as the status texts use them).
 void CameraStatus(PanoView& view, int line, const std::string& text);
 

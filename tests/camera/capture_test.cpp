@@ -67,6 +67,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         auto view = CameraView(2, port, "admin", "wrong");
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return cam.Refusals() >= 1; }));
+        EXPECT_TRUE(WaitFor([&] { return Status(*view) == Text(1010); }));
         StopCapture(view.get());
         EXPECT_EQ(view->frames.pictures, 0);
     }
@@ -120,7 +121,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         const int port = cam.Start();
         auto view = CameraView(49, port);
         ASSERT_TRUE(StartCapture(view.get()));
-        EXPECT_TRUE(WaitFor([&] { return Status(*view) == Text(1003); }));
+        EXPECT_TRUE(WaitFor([&] { return Status(*view) == Text(1011) + " HTTP 500"; }));
         StopCapture(view.get());
         EXPECT_EQ(view->frames.pictures, 0);
     }
