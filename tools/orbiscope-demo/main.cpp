@@ -126,6 +126,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     orb::WriteSetting("DVR", "StorageRoots", out);
+    // More than 24 views need two screens side by side, which the host names.
+    orb::WriteSettingInt("Panorama", "MultiScreen", opt.cameras > 24 ? 1 : 2);
     fs::remove_all(out + "/RECVAULT", ec);  // the recordings of an earlier run
 
     // The cameras: the four lenses in turn, each camera on its own fake camera with a password.
@@ -172,8 +174,9 @@ int main(int argc, char** argv) {
     OrbiscopeInit();
     EnableDVRRecording(1);
     void* mainWindow = nullptr;
+    const int32_t twoScreens[8] = {0, 0, 1920, 1080, 1920, 0, 3840, 1080};
     HWND frame = static_cast<HWND>(RunOrbiscope(nullptr, 0, static_cast<int32_t>(records.size()), &mainWindow, 0,
-                                               nullptr, 0, nullptr));
+                                               nullptr, 0, records.size() > 24 ? twoScreens : nullptr));
     if (!frame) {
         std::fprintf(stderr, "orbiscope-demo: the library opened no window\n");
         return 1;
