@@ -12,7 +12,10 @@
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "export/export_files.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
 #include "platform/spawn.h"
+#include "record/recording_file.h"
 #include "support/test_support.h"
 
 namespace {
@@ -280,3 +283,53 @@ TEST(ExportCamera, ChosenSlotsCopiedInListOrder) {
 }
 
 }  // namespace
+
+// The real stand-alone player in a real package: unpacked elsewhere, it plays every frame of
+// the packed recording through the record stored in the file (headless).
+TEST(PackWithPlayer, PackageOfARecordingPlaysOnItsOwn) {
+    if (!HaveZipTools()) GTEST_SKIP() << "zip and unzip are not installed; the package cannot be built";
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    LoadLanguageResource();
+    TakeMessages();
+    const std::string media = home.path("media");
+    fs::create_directories(media);
+    // A recording of twelve pictures of the test scene through a fisheye.
+    const std::string recording = media + "/CAM07_2026-12-06_10.P360";
+    {
+        CameraRecord record{};
+        FillDefaultPresets(record);
+        record.lensType = kLensFisheye;
+        record.sourceWidth = 320, record.sourceHeight = 240;
+        record.centerX = 160, record.centerY = 120, record.firstRadius = 116;
+        HDIB pic = CreateDIB(320, 240, 24);
+        std::vector<uint8_t> jpeg;
+        ASSERT_TRUE(JpegEncodeMemory(pic, 80, jpeg));
+        DestroyDIB(pic);
+        DvrContext dvr;
+        SystemTime t{2026, 12, 0, 6, 10, 0, 0, 0};
+        ASSERT_EQ(CreateRecording(dvr, recording, record, t), 1);
+        for (int i = 0; i < 12; ++i) {
+            t.milliseconds = static_cast<uint16_t>(i * 80);
+            ASSERT_EQ(AppendFrame(dvr, jpeg.data(), static_cast<int32_t>(jpeg.size()), t), 1);
+        }
+        CloseRecording(dvr);
+    }
+    PackOptions o;
+    o.player = std::string(ORB_BINARY_DIR) + "/orbiscope-player";
+    const std::string program = home.path("clip.exe");
+    ASSERT_EQ(BuildRecordingPack(nullptr, recording, program, o), 1);
+    TakeMessages();
+    const std::string runDir = home.path("elsewhere");
+    fs::create_directories(runDir);
+    fs::copy_file(program, runDir + "/clip.exe");
+    ::chmod((runDir + "/clip.exe").c_str(), 0755);
+    const std::string log = home.path("played.txt");
+    const int rc = orbtest::Run("cd \"" + runDir + "\" && ORBISCOPE_HEADLESS=1 TMPDIR=\"" + runDir +
+                                "\" ./clip.exe --out \"" + runDir + "\" > \"" + log + "\" 2>&1");
+    const std::string said = orbtest::ReadText(log);
+    EXPECT_EQ(rc, 0) << said;
+    EXPECT_NE(said.find("played 12 of 12 frames"), std::string::npos) << said;
+    EXPECT_TRUE(Exists(runDir + "/CAM07_2026-12-06_10-last.jpg")) << said;
+    UnloadLanguage();
+}
