@@ -334,7 +334,7 @@ int32_t RunAlignment(PanoView* view) {
     g_align.before = view->record;
     const bool wasFrozen = g_toolBar.frozen;
     g_toolBar.frozen = true;  // the tool bar stays away while the dialog is open
-    const intptr_t result = DialogBox("Blank", g_ui.main ? g_ui.main : view->ui.window, AlignDialogProc,
+    const intptr_t result = DialogBox("Blank", g_ui.main ? g_ui.main : view->ui.window.load(), AlignDialogProc,
                                       reinterpret_cast<LPARAM>(view));
     g_toolBar.frozen = wasFrozen;
     for (HWND v : hidden) ShowWindow(v, SW_SHOW);

@@ -719,8 +719,10 @@ LRESULT DispatchMessage(const Message& msg) {
 int PumpMessages() {
     int count = 0;
     Message m;
-    // Bounded, so that a procedure that keeps posting cannot hold the caller forever.
-    while (count < 100000 && PeekMessage(m, true)) {
+    // Bounded in count and in time, so that procedures that keep posting or repainting (busy
+    // cameras on a slow machine) cannot hold the caller forever.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (count < 100000 && (count == 0 || std::chrono::steady_clock::now() < until) && PeekMessage(m, true)) {
         if (m.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(m.wParam));
             break;

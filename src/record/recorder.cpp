@@ -225,11 +225,24 @@ double FreeBytes(int entry, double* total) {
     return freeBytes;
 }
 
+namespace {
+void BuildDriveTableLocked();
+}  // namespace
+
 void BuildDriveTable() {
-    {
-        std::lock_guard lock(g_buildLock);
-        g_drivesBuilt = true;
-    }
+    std::lock_guard lock(g_buildLock);
+    BuildDriveTableLocked();
+}
+
+// Capture threads meet here at their first picture: one builds, the others wait for it.
+void EnsureDriveTable() {
+    std::lock_guard lock(g_buildLock);
+    if (!g_drivesBuilt) BuildDriveTableLocked();
+}
+
+namespace {
+void BuildDriveTableLocked() {
+    g_drivesBuilt = true;
     g_drives.count = 0;
     const std::string nas = NasFolderInUse();
     if (!nas.empty()) {
@@ -272,15 +285,10 @@ void BuildDriveTable() {
             rmdir(e.folder.c_str());
     }
 }
+}  // namespace
 
 int ChooseDrive() {
-    {
-        std::unique_lock lock(g_buildLock);
-        if (!g_drivesBuilt) {
-            lock.unlock();
-            BuildDriveTable();
-        }
-    }
+    EnsureDriveTable();
     if (!NasFolderInUse().empty()) return 0;
     int best = 0;
     double most = 0;
@@ -407,13 +415,7 @@ int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion) {
 
 DvrNode* BuildCatalogue() {
     ResetCatalogue();
-    {
-        std::unique_lock lock(g_buildLock);
-        if (!g_drivesBuilt) {
-            lock.unlock();
-            BuildDriveTable();
-        }
-    }
+    EnsureDriveTable();
     int first = 0;
     const std::string nas = NasFolderInUse();
     if (!nas.empty()) {

@@ -54,6 +54,8 @@ std::vector<std::string> ConfiguredStorageRoots();
 std::string NasFolderInUse();
 
 void BuildDriveTable();
+// Builds the table once, if no one has yet; safe from any thread.
+void EnsureDriveTable();
 double FreeBytes(int entry, double* total = nullptr);
 int ChooseDrive();
 

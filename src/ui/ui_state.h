@@ -24,7 +24,7 @@ struct ViewPlacement {
 enum class CaptureRoutine : int32_t { Main = 0, Second = 1, Third = 2 };
 
 struct ViewUiState {
-    HWND window = nullptr;
+    std::atomic<HWND> window{nullptr};  // cleared by the window thread while the capture thread runs
     std::atomic<int32_t> paused{0};
     std::atomic<int32_t> watchdogA{0}, watchdogB{0};  // cleared by the capture thread on progress
     std::atomic<int32_t> disabled{0};

@@ -39,7 +39,7 @@ struct Live : ::testing::Test {
         g_lib = LibraryState{};
         Hooks() = {};
         SetTimerClock(&clock);
-        SetHeadlessScreen(1280, 960);
+        SetHeadlessScreen(640, 480);  // small views: the sanitizer builds run these too
         orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
     }
     void TearDown() override {
@@ -62,7 +62,7 @@ struct Live : ::testing::Test {
             o.account = "admin";
             o.password = "secret";
             o.fault = faults[i];
-            o.framesPerSecond = 30;
+            o.framesPerSecond = 15;
             o.picture = [sim](int frame) { return sim->frames[static_cast<size_t>(frame) % sim->frames.size()]; };
             cameras.push_back(std::make_unique<FakeCamera>(o));
             const int port = cameras.back()->Start();

@@ -128,7 +128,6 @@ int main(int argc, char** argv) {
     orb::WriteSetting("DVR", "StorageRoots", out);
     // More than 24 views need two screens side by side, which the host names.
     orb::WriteSettingInt("Panorama", "MultiScreen", opt.cameras > 24 ? 1 : 2);
-    fs::remove_all(out + "/RECVAULT", ec);  // the recordings of an earlier run
 
     // The cameras: the four lenses in turn, each camera on its own fake camera with a password.
     const int width = opt.size & ~15, height = width * 3 / 4;
