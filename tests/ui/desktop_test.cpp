@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/scene_renderer.h"
 #include "host/texts.h"
 #include "support/test_support.h"
 
@@ -89,4 +90,37 @@ TEST(Desktop, AlignmentWindowAndToolBarOnTheScreen) {
     EXPECT_EQ(at(1000 - 97 + 16, 167 + 16), (std::vector<int>{200, 120, 20}));
     EXPECT_EQ(at(1000 - 97 + 32 + 16, 167 + 16), (std::vector<int>{160, 40, 160}));
     EXPECT_EQ(at(1000 - 97 + 64 + 16, 167 + 16), (std::vector<int>{40, 120, 200}));
+}
+
+// The demo host on the screen: four live cameras dewarped into the views, and a key press
+// that pans the first view.
+TEST(Desktop, LiveDemoShowsDewarpedCamerasAndAKeySteers) {
+    if (!Have("xvfb-run") || !Have("import")) GTEST_SKIP() << "no Xvfb or ImageMagick here";
+    orbtest::TempHome home;
+    const std::string shot = home.path("demo.ppm"), log = home.path("demo.txt");
+    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' " +
+                            std::string(ORB_BINARY_DIR) + "/orbiscope-demo " + home.path("out") +
+                            " --seconds 5 --fps 10 --steer --screenshot ppm:" + shot + " >" + log + " 2>&1";
+    const int status = orbtest::Run(cmd);
+    const std::string said = orbtest::ReadText(log);
+    if (said.find("views running headless") != std::string::npos) GTEST_SKIP() << "the desktop backend did not start";
+    ASSERT_EQ(status, 0) << said;
+    EXPECT_NE(said.find("views open on the desktop"), std::string::npos) << said;
+    EXPECT_NE(said.find("steer: view 0, window 0 panned from 0.0 to -3.0 degrees"), std::string::npos) << said;
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(ReadPpm(shot, w, h, rgb)) << said;
+    ASSERT_EQ(w, 1280);
+    // Every quarter of the screen (one view each) is mostly the scene's wall band colours.
+    for (int q = 0; q < 4; ++q) {
+        const int x0 = (q % 2) * w / 2, y0 = (q / 2) * h / 2;
+        long scene = 0, all = 0;
+        for (int y = y0; y < y0 + h / 2; y += 4)
+            for (int x = x0; x < x0 + w / 2; x += 4) {
+                const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+                ++all;
+                scene += orbtools::BandOfColour(orbtools::Bgr{p[2], p[1], p[0]}) >= 0;
+            }
+        EXPECT_GT(static_cast<double>(scene) / all, 0.3) << "view " << q;
+    }
 }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,11 +43,14 @@ struct Options {
     int size = 640;    // picture width; height is 3/4 of it
     int fps = 15;
     int cameras = 4;
+    bool steer = false;       // half-way, click the first view and press the left arrow key
+    std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
 };
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n");
+                 "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
+                 "                      [--steer] [--screenshot FILE]\n");
     return 2;
 }
 
@@ -66,6 +70,10 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             if (!value(o.fps) || o.fps < 1 || o.fps > 60) return false;
         } else if (a == "--cameras") {
             if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
+        } else if (a == "--steer") {
+            o.steer = true;
+        } else if (a == "--screenshot" && i + 1 < argc) {
+            o.screenshot = argv[++i];
         } else if (a == "--headless") {
             o.headless = true;
         } else if (!a.empty() && a[0] != '-') {
@@ -93,6 +101,22 @@ double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The user's part: a click on the first view makes it current, the left arrow pans it.
+void Steer(HWND frame) {
+    HWND w = orb::g_ui.views[0];
+    PanoView* v = w ? orb::ViewOf(w) : nullptr;
+    if (!v || !orb::IsWindow(frame)) return;
+    std::array<double, 6> before{};
+    for (size_t k = 0; k < before.size(); ++k) before[k] = v->record.presets360[k].pan;
+    orb::SendMessage(w, orb::WM_LBUTTONDOWN, 0, 0);
+    orb::SendMessage(w, orb::WM_KEYDOWN, 37, 0);  // the left arrow
+    orb::PumpMessages();
+    for (size_t k = 0; k < before.size(); ++k)
+        if (v->record.presets360[k].pan != before[k])
+            std::printf("steer: view 0, window %zu panned from %.1f to %.1f degrees\n", k, before[k],
+                        v->record.presets360[k].pan);
 }
 
 struct ViewFigures {
@@ -212,14 +236,24 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = CpuSeconds();
     auto lastTaken = start;
+    bool steered = false;
     while (orb::IsWindow(frame) &&
            (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
         orb::PumpMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (opt.steer && !steered && std::chrono::steady_clock::now() > start + std::chrono::milliseconds(seconds * 500)) {
+            steered = true;
+            Steer(frame);
+        }
         if (std::chrono::steady_clock::now() - lastTaken >= std::chrono::seconds(1) && orb::IsWindow(frame)) {
             takeViews(false);
             lastTaken = std::chrono::steady_clock::now();
         }
+    }
+    if (opt.screenshot.size() && desktop && orb::IsWindow(frame)) {
+        orb::PumpMessages();
+        const std::string cmd = "import -window root -depth 8 '" + opt.screenshot + "' >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "orbiscope-demo: the screenshot failed (ImageMagick's import)\n");
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuStart;
