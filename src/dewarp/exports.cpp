@@ -1,4 +1,6 @@
 // The dewarping exports.
+#include <mutex>
+
 #include "dewarp/dewarp.h"
 #include "dewarp/navigation.h"
 #include "host/panoview.h"
@@ -45,6 +47,7 @@ extern "C" {
 ORB_EXPORT void ORBPANOMoveViewPosition(PanoView* view, int32_t code, int32_t window, double step) {
     if (!view) return;
     try {
+        std::lock_guard lock(view->ui.viewMutex);  // against the capture thread's rendering
         orb::MoveViewPosition(*view, code, window, step);
     } catch (...) {
     }
@@ -54,6 +57,7 @@ ORB_EXPORT void ORBPANOZoom(PanoView* view, int32_t direction, int32_t unused, i
     (void)unused;
     if (!view) return;
     try {
+        std::lock_guard lock(view->ui.viewMutex);
         orb::ZoomView(*view, direction, window);
     } catch (...) {
     }

@@ -316,11 +316,16 @@ void InstallNavigationHooks() {
     ViewHooks& h = Hooks();
     if (!h.zoom)
         h.zoom = [](PanoView* v, int pane, bool in) {
-            if (v) ZoomView(*v, in ? 1 : 2, pane);
+            if (!v) return;
+            // The capture thread renders the same windows under this lock.
+            std::lock_guard lock(v->ui.viewMutex);
+            ZoomView(*v, in ? 1 : 2, pane);
         };
     if (!h.move)
         h.move = [](PanoView* v, int pane, int command) {
-            if (v) MoveViewPosition(*v, command, pane, 0.0);
+            if (!v) return;
+            std::lock_guard lock(v->ui.viewMutex);
+            MoveViewPosition(*v, command, pane, 0.0);
         };
     if (!h.paneAt) h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
 }

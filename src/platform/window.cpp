@@ -85,6 +85,9 @@ Rect g_headlessScreen{0, 0, 1920, 1080};
 Backend g_backend = Backend::Headless;
 bool g_backendChosen = false;
 DesktopBackend* g_desktop = nullptr;
+// The thread that started the desktop backend: the only one that may run the toolkit's loop
+// (capture threads pump their own queues, never the toolkit's).
+std::atomic<std::thread::id> g_desktopThread{};
 HWND g_capture = nullptr, g_focus = nullptr;
 int g_cursor = IDC_ARROW;
 int g_cursorX = 0, g_cursorY = 0;
@@ -147,7 +150,10 @@ Backend InitWindowing() {
 Backend SetBackend(Backend wanted) {
     g_backendChosen = true;
     if (wanted == Backend::Desktop) {
-        if (!g_desktop) g_desktop = StartDesktopBackend();
+        if (!g_desktop) {
+            g_desktop = StartDesktopBackend();
+            if (g_desktop) g_desktopThread = std::this_thread::get_id();
+        }
         g_backend = g_desktop ? Backend::Desktop : Backend::Headless;
     } else {
         g_backend = Backend::Headless;
@@ -669,10 +675,7 @@ int64_t NextTimerDue() {
     return due;
 }
 
-bool IsDesktopThread() {
-    static const std::thread::id first = std::this_thread::get_id();
-    return Desktop() && std::this_thread::get_id() == first;
-}
+bool IsDesktopThread() { return Desktop() && std::this_thread::get_id() == g_desktopThread.load(); }
 
 }  // namespace
 

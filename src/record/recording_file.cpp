@@ -39,12 +39,6 @@ bool WriteI64At(FILE* f, int64_t at, int64_t v) {
 }
 int64_t TopEntryOffset(int64_t block) { return kTopIndexOffset + 8 * block; }
 
-// The append position of frame n's slot: top entry, then the slot itself.
-bool ReadSlot(FILE* f, int32_t n, int64_t& slot) {
-    int64_t block = 0;
-    if (!ReadI64At(f, TopEntryOffset(n >> 10), block) || block <= 0) return false;
-    return ReadI64At(f, block + 8 * static_cast<int64_t>(n & 1023), slot);
-}
 
 }  // namespace
 
@@ -102,6 +96,7 @@ int CreateRecording(DvrContext& dvr, const std::string& path, const CameraRecord
     dvr.path = path;
     dvr.frameCount = 0;
     dvr.appendPos = kFirstFrameOffset;
+    dvr.blockOffset = kFirstBlockOffset;
     RegisterWriter(f);
     return 1;
 }
@@ -122,7 +117,9 @@ int ReopenRecording(DvrContext& dvr, const std::string& path) {
         ok = std::memcmp(head, "ORBISCOPE", 10) == 0 && version == kRecordingVersion &&
              compression == kCompressionMjpg && count >= 0 && count < kMaxFramesPerFile;
     }
-    if (ok) ok = ReadSlot(f, count, pos);
+    int64_t block = 0;
+    if (ok) ok = ReadI64At(f, TopEntryOffset(count >> 10), block) && block > 0 &&
+                 ReadI64At(f, block + 8 * static_cast<int64_t>(count & 1023), pos);
     if (ok && vastio::fseeki64(f, 0, SEEK_END) == 0) size = vastio::ftelli64(f);
     // An append position outside the written bytes means the index is damaged.
     if (!ok || pos < kFirstFrameOffset || pos > size) {
@@ -133,6 +130,7 @@ int ReopenRecording(DvrContext& dvr, const std::string& path) {
     dvr.path = path;
     dvr.frameCount = count;
     dvr.appendPos = pos;
+    dvr.blockOffset = block;
     RegisterWriter(f);
     return 1;
 }
@@ -142,11 +140,12 @@ int AppendFrame(DvrContext& dvr, const uint8_t* jpeg, int32_t size, const System
     if (!f || size < 0 || (size > 0 && !jpeg)) return 0;
     const int32_t n = dvr.frameCount;
     if (n >= kMaxFramesPerFile) return 0;  // full: the recorder moves to a new file
-    int64_t slot = 0, p = dvr.appendPos, block = 0;
+    int64_t p = dvr.appendPos, block = dvr.blockOffset;
     uint8_t head[kFrameHeadSize] = {};
     std::memcpy(head, &size, 4);
     PutSystemTime(head + 8, stamp);
-    bool ok = ReadSlot(f, n, slot) && slot > 0;
+    // Slot n holds the append position (the writer wrote it there itself).
+    bool ok = block > 0 && p > 0;
     ok = ok && vastio::fseeki64(f, p, SEEK_SET) == 0 && WriteAll(f, head, sizeof head) &&
          WriteAll(f, jpeg, static_cast<size_t>(size));
     p += kFrameHeadSize + static_cast<int64_t>(size);
@@ -155,11 +154,11 @@ int AppendFrame(DvrContext& dvr, const uint8_t* jpeg, int32_t size, const System
         dvr.blockIndex[0] = p + kBlockIndexBytes;
         ok = WriteI64At(f, TopEntryOffset((n >> 10) + 1), p) && vastio::fseeki64(f, p, SEEK_SET) == 0 &&
              WriteAll(f, dvr.blockIndex.data(), kBlockIndexBytes);
+        block = p;
         p += kBlockIndexBytes;
     }
     const int32_t next = n + 1;
-    ok = ok && ReadI64At(f, TopEntryOffset(next >> 10), block) && block > 0 &&
-         WriteI64At(f, block + 8 * static_cast<int64_t>(next & 1023), p);
+    ok = ok && WriteI64At(f, block + 8 * static_cast<int64_t>(next & 1023), p);
     ok = ok && vastio::fseeki64(f, 16, SEEK_SET) == 0 && WriteAll(f, &next, 4) && vastio::fflush(f) == 0;
     std::memcpy(dvr.recordHead.data(), head, sizeof head);
     if (!ok) {
@@ -168,6 +167,7 @@ int AppendFrame(DvrContext& dvr, const uint8_t* jpeg, int32_t size, const System
     }
     dvr.frameCount = next;
     dvr.appendPos = p;
+    dvr.blockOffset = block;
     return 1;
 }
 

@@ -37,6 +37,9 @@ struct DvrContext {
     SystemTime now{};
     SystemTime fileHour{};
     int64_t appendPos = 0;
+    // Writing side: where the block index holding slot frameCount lies. The writer keeps
+    // its own index positions, so an append reads nothing back from the file.
+    int64_t blockOffset = 0;
     std::string path;
     uint32_t version = kRecordingVersion;
     uint32_t compression = kCompressionMjpg;

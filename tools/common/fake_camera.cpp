@@ -312,6 +312,26 @@ void FakeCamera::Serve(int fd) {
         return finish();
     uint32_t noise = 12345;
     for (int frame = 0; !stop_; ++frame) {
+        // A fault asked for while the stream runs takes effect at once (soak runs inject them).
+        FakeFault live;
+        {
+            std::lock_guard l(lock_);
+            live = options_.fault;
+        }
+        if (live != o.fault) {
+            if (live == FakeFault::Stall) {
+                while (Sleep(stop_, 50)) {
+                    pollfd p{fd, POLLIN, 0};
+                    char c;
+                    if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) == 0) break;
+                }
+                break;
+            }
+            if (live == FakeFault::Refuse) break;
+            if (live == FakeFault::Reset) return ResetConnection(fd);
+            if (live == FakeFault::Garbage || live == FakeFault::CloseMidPicture) o.fault = live;
+            if (live == FakeFault::CloseMidPicture) frame = 1;  // the picture now going out is cut
+        }
         std::vector<uint8_t> pic = PictureFor(frame);
         if (o.fault == FakeFault::HugePicture && frame == 1) {
             const size_t start = pic.size();

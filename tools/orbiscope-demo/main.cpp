@@ -16,6 +16,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "platform/jpeg_codec.h"
 #include "platform/paths.h"
 #include "platform/window.h"
+#include "record/recording_file.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -43,6 +45,7 @@ struct Options {
     int size = 640;    // picture width; height is 3/4 of it
     int fps = 15;
     int cameras = 4;
+    bool faults = false;      // inject camera faults at random (a soak run)
     bool steer = false;       // half-way, click the first view and press the left arrow key
     std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
 };
@@ -50,7 +53,7 @@ struct Options {
 int Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
-                 "                      [--steer] [--screenshot FILE]\n");
+                 "                      [--steer] [--screenshot FILE] [--faults]\n");
     return 2;
 }
 
@@ -70,6 +73,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             if (!value(o.fps) || o.fps < 1 || o.fps > 60) return false;
         } else if (a == "--cameras") {
             if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
+        } else if (a == "--faults") {
+            o.faults = true;
         } else if (a == "--steer") {
             o.steer = true;
         } else if (a == "--screenshot" && i + 1 < argc) {
@@ -119,6 +124,95 @@ void Steer(HWND frame) {
                         v->record.presets360[k].pan);
 }
 
+long ResidentKilobytes() {
+    std::ifstream in("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (in >> key) {
+        if (key == "VmRSS:") {
+            in >> value;
+            return value;
+        }
+        in.ignore(4096, '\n');
+    }
+    return 0;
+}
+
+// Faults at random, as a soak run wants them: every second one camera starts to misbehave
+// for a few seconds (cut pictures, garbage, a stall, a wrong password, a restart).
+struct FaultInjector {
+    enum Kind { Cut, Garbage, Stall, Password, Restart, kKinds };
+    static constexpr const char* kNames[kKinds] = {"cut picture", "garbage", "stall", "wrong password", "restart"};
+    std::mt19937 random{20261206};
+    struct Active {
+        size_t camera;
+        Kind kind;
+        std::chrono::steady_clock::time_point until;
+    };
+    std::vector<Active> active;
+    std::array<int, kKinds> counts{};
+
+    void Tick(std::vector<std::unique_ptr<orbtools::FakeCamera>>& cams, const std::vector<int>& ports) {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = active.begin(); it != active.end();) {
+            if (now < it->until) {
+                ++it;
+                continue;
+            }
+            orbtools::FakeCamera& c = *cams[it->camera];
+            c.SetFault(orbtools::FakeFault::None);
+            c.SetCredentials("demo", "orbiscope");
+            it = active.erase(it);
+        }
+        const size_t camera = random() % cams.size();
+        for (const Active& a : active)
+            if (a.camera == camera) return;
+        const Kind kind = static_cast<Kind>(random() % kKinds);
+        orbtools::FakeCamera& c = *cams[camera];
+        switch (kind) {
+        case Cut: c.SetFault(orbtools::FakeFault::CloseMidPicture); break;
+        case Garbage: c.SetFault(orbtools::FakeFault::Garbage); break;
+        case Stall: c.SetFault(orbtools::FakeFault::Stall); break;
+        case Password:
+            // Refused from the next connection on, which the cut makes happen now.
+            c.SetCredentials("demo", "changed");
+            c.SetFault(orbtools::FakeFault::Refuse);
+            break;
+        case Restart:
+            c.Stop();
+            c.Start(ports[camera]);
+            break;
+        default: break;
+        }
+        ++counts[kind];
+        active.push_back({camera, kind, now + std::chrono::milliseconds(2000 + random() % 4000)});
+    }
+};
+
+// Plays every recording in the folder to its last indexed frame; the files that fail.
+int UnplayableRecordings(const std::string& folder, long long& frames) {
+    int bad = 0;
+    std::error_code ec;
+    if (!fs::exists(folder, ec)) return 0;
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+        if (e.path().extension() != ".P360") continue;
+        orb::DvrContext reader;
+        if (orb::OpenRecordingForRead(reader, e.path().string(), nullptr) != orb::OpenResult::Ok) {
+            ++bad;
+            continue;
+        }
+        const int32_t n = orb::ReadFrameCount(reader);
+        for (int32_t i = 0; i < n; ++i) {
+            if (!orb::ReadFrame(reader, i) || reader.loadedSize <= 0) {
+                ++bad;
+                break;
+            }
+            ++frames;
+        }
+    }
+    return bad;
+}
+
 struct ViewFigures {
     int shown = 0, recorded = 0;
     std::string status;
@@ -160,6 +254,7 @@ int main(int argc, char** argv) {
     for (orbtools::SimulatedLens kind : orbtools::kSimulatedLenses)
         sims.push_back(orbtools::MakeSimulatedCamera(kind, width, height, 60));
     std::vector<std::unique_ptr<orbtools::FakeCamera>> cameras;
+    std::vector<int> ports;
     std::vector<CameraRecord> records;
     std::vector<std::string> names;
     const int32_t modes[] = {4, 0, 2, 4};
@@ -176,6 +271,7 @@ int main(int argc, char** argv) {
         fo.picture = [frames, offset](int frame) { return (*frames)[static_cast<size_t>(frame + offset) % frames->size()]; };
         cameras.push_back(std::make_unique<orbtools::FakeCamera>(fo));
         const int port = cameras.back()->Start();
+        ports.push_back(port);
         if (port == 0 || sim.frames.empty()) {
             std::fprintf(stderr, "orbiscope-demo: cannot start the simulated camera %s\n", sim.name.c_str());
             return 1;
@@ -237,6 +333,9 @@ int main(int argc, char** argv) {
     const double cpuStart = CpuSeconds();
     auto lastTaken = start;
     bool steered = false;
+    FaultInjector injector;
+    long peakKb = ResidentKilobytes(), settledKb = 0;
+    int lastSecond = 0;
     while (orb::IsWindow(frame) &&
            (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
         orb::PumpMessages();
@@ -245,7 +344,15 @@ int main(int argc, char** argv) {
             steered = true;
             Steer(frame);
         }
-        if (std::chrono::steady_clock::now() - lastTaken >= std::chrono::seconds(1) && orb::IsWindow(frame)) {
+        const int second = static_cast<int>(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (second != lastSecond) {
+            lastSecond = second;
+            if (opt.faults) injector.Tick(cameras, ports);
+            const long kb = ResidentKilobytes();
+            peakKb = std::max(peakKb, kb);
+            if (seconds > 0 && second == std::max(5, seconds / 10)) settledKb = kb;  // after the start-up
+        }
+        if (desktop && std::chrono::steady_clock::now() - lastTaken >= std::chrono::seconds(1) && orb::IsWindow(frame)) {
             takeViews(false);
             lastTaken = std::chrono::steady_clock::now();
         }
@@ -255,6 +362,7 @@ int main(int argc, char** argv) {
         const std::string cmd = "import -window root -depth 8 '" + opt.screenshot + "' >/dev/null 2>&1";
         if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "orbiscope-demo: the screenshot failed (ImageMagick's import)\n");
     }
+    const long endKb = ResidentKilobytes();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuStart;
     if (orb::IsWindow(frame)) {
@@ -302,6 +410,26 @@ int main(int argc, char** argv) {
                   wall > 0 ? shown / wall : 0.0, wall, sent > 0 ? static_cast<double>(shown) / sent : 0.0,
                   shown > 0 ? cpu * 1000.0 / shown : 0.0);
     both(line);
+    long long playable = 0;
+    const int unplayable = UnplayableRecordings(out + "/RECVAULT", playable);
+    std::snprintf(line, sizeof line, "recordings: %lld frames play back, %d file(s) unplayable", playable, unplayable);
+    both(line);
+    int reconnections = 0;
+    for (auto& c : cameras) reconnections += std::max(0, c->Connections() - 1);
+    std::snprintf(line, sizeof line, "memory: %ld KB resident after start-up, %ld KB at the end, %ld KB at most; %d reconnections",
+                  settledKb, endKb, peakKb, reconnections);
+    both(line);
+    if (opt.faults) {
+        std::string faults = "faults injected:";
+        for (int k = 0; k < FaultInjector::kKinds; ++k)
+            faults += std::string(" ") + FaultInjector::kNames[k] + " " + std::to_string(injector.counts[k]) + ",";
+        faults.pop_back();
+        both(faults);
+    }
+    if (unplayable > 0) {
+        std::fprintf(stderr, "orbiscope-demo: %d recording file(s) do not play\n", unplayable);
+        return 1;
+    }
     if (shown == 0) {
         std::fprintf(stderr, "orbiscope-demo: no picture reached a view\n");
         return 1;
