@@ -14,6 +14,7 @@
 
 #include "camera/base64.h"
 #include "common/scene_renderer.h"
+#include "common/simulated_cameras.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 
@@ -42,13 +43,7 @@ struct FakeCamera::Threads {
 };
 
 std::vector<uint8_t> SceneJpeg(int width, int height, int quality) {
-    SceneLens lens;
-    lens.width = width;
-    lens.height = height;
-    lens.centerX = width / 2;
-    lens.centerY = height / 2;
-    lens.firstRadius = height / 2 - 4;
-    HDIB pic = RenderScene(lens);
+    HDIB pic = RenderScene(SimulatedLensOf(SimulatedLens::Fisheye, width, height));
     std::vector<uint8_t> out;
     orb::JpegEncodeMemory(pic, quality, out);
     orb::DestroyDIB(pic);

@@ -12,9 +12,7 @@
 
 namespace orbtools {
 
-namespace {
-
-SceneLens LensOf(SimulatedLens kind, int width, int height) {
+SceneLens SimulatedLensOf(SimulatedLens kind, int width, int height) {
     SceneLens l;
     l.width = width;
     l.height = height;
@@ -31,6 +29,8 @@ SceneLens LensOf(SimulatedLens kind, int width, int height) {
     return l;
 }
 
+namespace {
+
 const char* NameOf(SimulatedLens kind) {
     switch (kind) {
     case SimulatedLens::Fisheye: return "Fisheye";
@@ -46,7 +46,7 @@ const char* NameOf(SimulatedLens kind) {
 SimulatedCamera MakeSimulatedCamera(SimulatedLens kind, int width, int height, int frames, double step) {
     SimulatedCamera cam;
     cam.name = NameOf(kind);
-    cam.lens = LensOf(kind, width, height);
+    cam.lens = SimulatedLensOf(kind, width, height);
     orb::FillDefaultPresets(cam.record);
     cam.record.effectiveAngle = 60.0;
     cam.record.tiltMin = -90.0;

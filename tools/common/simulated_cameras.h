@@ -22,6 +22,8 @@ struct SimulatedCamera {
     std::vector<std::vector<uint8_t>> frames;  // the scene turning by `step` degrees a picture
 };
 
+// The lens of a simulated camera: centred, filling the picture's height.
+SceneLens SimulatedLensOf(SimulatedLens kind, int width, int height);
 // frames pictures of width x height (at least one).
 SimulatedCamera MakeSimulatedCamera(SimulatedLens kind, int width, int height, int frames, double step = 3.0);
 // Points the record at a fake camera on 127.0.0.1 (push-stream model 2, Basic credentials).
