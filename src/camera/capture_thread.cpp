@@ -149,6 +149,7 @@ void StreamLoop(PanoView* view) {
                 Pause(v, 300);
                 break;
             }
+            const int64_t cpu0 = ThreadCpuNanoseconds();
             const int32_t before = c.fill;
             if (ReceiveAtLeast(v, 4096) < 0) {
                 if (Stopping(v)) break;
@@ -158,11 +159,25 @@ void StreamLoop(PanoView* view) {
                 break;
             }
             FeedWatchdog(v);
+            StageFigures& figures = v.frames.stages;
             const long d = SearchPass(c.buffer.data(), before, c.fill, delimiter);
-            if (d < 0) continue;
+            if (d < 0) {
+                figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
+                continue;
+            }
+            // The picture's last byte is here: what follows until the view is updated is
+            // the latency a user sees.
+            const int64_t arrived = MonotonicNanoseconds();
             const long start = PictureStart(c.buffer.data(), d);
-            if (start >= 0) Deliver(v, c.buffer.data() + start, d - start, kStreamLoop);
+            int64_t inPipeline = 0;
+            if (start >= 0) {
+                const int64_t p0 = ThreadCpuNanoseconds();
+                if (Deliver(v, c.buffer.data() + start, d - start, kStreamLoop) == FrameResult::Shown)
+                    figures.AddLatency(MonotonicNanoseconds() - arrived);
+                inPipeline = ThreadCpuNanoseconds() - p0;
+            }
             CompactBuffer(c.buffer.data(), c.fill, d);
+            figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0 - inPipeline);
             const int32_t delay = v.record.captureParam;
             if (delay > 0 && delay <= 3000) Pause(v, delay);
         }
@@ -233,17 +248,22 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
             return Stopping(v) ? -1 : n;
         };
         auto abort = [&] { return Stopping(v) || WatchdogCount(v) > kWatchdogLimit; };
+        const int64_t cpu0 = ThreadCpuNanoseconds();
         c.fill = 0;
         c.buffer[0] = 0;  // no earlier answer's status line is taken for this one's
         const AnswerPicture a = lengthPolling ? CutLengthFramed(c.buffer.data(), c.buffer.size(), read, abort)
                                               : CutCloseFramed(model, c.buffer.data(), c.buffer.size(), read, abort);
+        const int64_t arrived = MonotonicNanoseconds();
         CloseStreamConnection(v);
+        StageFigures& figures = v.frames.stages;
+        figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
         bool usable = false;
         if (a.start >= 0) {
             // Skip forward to a real start of image; too little left is no picture.
             long start = a.start, length = a.length;
             while (length >= kMinPicture && !IsStartOfImage(c.buffer.data() + start)) ++start, --length;
             if (length >= kMinPicture) usable = Deliver(v, c.buffer.data() + start, length, loop) == FrameResult::Shown;
+            if (usable) figures.AddLatency(MonotonicNanoseconds() - arrived);
         }
         if (usable) {
             failures = 0;

@@ -6,6 +6,7 @@
 #include "dewarp/dewarp.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
+#include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/window.h"
@@ -17,6 +18,14 @@ FrameState::~FrameState() {
     DestroyDIB(current);
     DestroyDIB(previous);
     DestroyDIB(output);
+}
+
+void StageFigures::AddLatency(int64_t ns) {
+    latencySum.fetch_add(ns, std::memory_order_relaxed);
+    latencyCount.fetch_add(1, std::memory_order_relaxed);
+    int64_t seen = latencyMax.load(std::memory_order_relaxed);
+    while (ns > seen && !latencyMax.compare_exchange_weak(seen, ns, std::memory_order_relaxed)) {
+    }
 }
 
 void ReleaseFrames(PanoView& view) {
@@ -77,9 +86,12 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
     if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
     // The recorder honours the recording switch for every picture, the tray's included: a
     // user who switched recording off expects nothing recorded.
+    StageFigures& figures = view.frames.stages;
     auto record = [&](int motion) {
         if (motion == 0) return;  // a detector runs and saw nothing
+        const int64_t t0 = ThreadCpuNanoseconds();
         if (RecordFrame(&view, jpeg, length, motion) == 1) ++view.frames.recorded;
+        figures.Add(kStageRecord, ThreadCpuNanoseconds() - t0);
     };
 
     // In the background nothing is shown: a picture is only checked and recorded.
@@ -89,7 +101,10 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
         return FrameResult::Recorded;
     }
 
+    const int64_t decodeCpu = ThreadCpuNanoseconds(), decodeWall = MonotonicNanoseconds();
     HDIB fresh = JpegDecodeBuffer(jpeg, length);
+    figures.Add(kStageDecode, ThreadCpuNanoseconds() - decodeCpu);
+    figures.decodeWall.fetch_add(MonotonicNanoseconds() - decodeWall, std::memory_order_relaxed);
     if (stop && stop->load()) {
         DestroyDIB(fresh);
         return FrameResult::Stopped;
@@ -127,12 +142,17 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
         f.currentH = h;
         if (f.previous && (w != f.previousW || h != f.previousH)) f.sizeChanged = 1;
 
+        const int64_t t0 = ThreadCpuNanoseconds();
         if (g_lib.callerId == 0 && g_lib.background) {
             motion = RunMotionDetector(view, f.current);  // the tray: detect, show nothing
+            figures.Add(kStageMotion, ThreadCpuNanoseconds() - t0);
         } else {
             if (g_lib.callerId != 2 && view.motionZones.detector) motion = RunMotionDetector(view, f.current);
+            const int64_t t1 = ThreadCpuNanoseconds();
+            figures.Add(kStageMotion, t1 - t0);
             if (g_lib.callerId == 0 || g_lib.callerId == 1 || g_lib.callerId == 2) ApplyViewZones(view, f.current);
             ShowPicture(view, f.current);
+            figures.Add(kStageDewarp, ThreadCpuNanoseconds() - t1);
             ++f.pictures;
             view.ui.hasPicture = 1;
         }
@@ -145,11 +165,14 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
 
 void PaintView(PanoView* view, const Canvas& canvas) {
     if (!view) return;
+    const int64_t t0 = ThreadCpuNanoseconds();
     std::lock_guard lock(view->ui.viewMutex);
     if (view->frames.output)
         StretchPicture(canvas, Rect{0, 0, canvas.width, canvas.height}, view->frames.output);
     else
         FillRect(canvas, Rect{0, 0, canvas.width, canvas.height}, Rgb(0, 0, 0));
+    view->frames.stages.Add(kStagePaint, ThreadCpuNanoseconds() - t0);
+    ++view->frames.stages.paints;
 }
 
 }  // namespace orb

@@ -15,6 +15,19 @@ struct PanoView;
 
 namespace orb {
 
+// Where a view's CPU time goes, per stage, in thread CPU nanoseconds; and how long a picture
+// takes from its last byte received to the view's picture updated. Counted by the capture
+// thread (receive .. record) and the painting thread (paint); read by whoever reports.
+enum Stage { kStageReceive, kStageDecode, kStageMotion, kStageDewarp, kStagePaint, kStageRecord, kStageCount };
+struct StageFigures {
+    std::atomic<int64_t> cpu[kStageCount] = {};
+    std::atomic<int64_t> decodeWall{0};                                    // decode alone, wall time
+    std::atomic<int64_t> latencySum{0}, latencyMax{0}, latencyCount{0};    // last byte -> view updated
+    std::atomic<int64_t> paints{0};
+    void Add(Stage s, int64_t ns) { cpu[s].fetch_add(ns, std::memory_order_relaxed); }
+    void AddLatency(int64_t ns);
+};
+
 // The pictures a view holds. current/previous are the last two decoded pictures; output is
 // the dewarped view picture that painting shows. Guarded by the view's picture mutex.
 struct FrameState {
@@ -23,6 +36,7 @@ struct FrameState {
     std::atomic<int32_t> sizeChanged{0};  // read and cleared by the view
     std::atomic<int32_t> pictures{0};     // pictures shown since the view started
     std::atomic<int32_t> recorded{0};     // pictures handed to the recorder
+    StageFigures stages;
     FrameState() = default;
     FrameState(const FrameState&) = delete;
     FrameState& operator=(const FrameState&) = delete;

@@ -68,3 +68,19 @@ void SetSleeper(std::function<void(int)> sleeper) {
 }
 
 }  // namespace orb
+
+namespace orb {
+
+int64_t ThreadCpuNanoseconds() {
+    timespec t{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+int64_t MonotonicNanoseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+}  // namespace orb

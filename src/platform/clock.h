@@ -23,3 +23,13 @@ void WakeSleepers();
 void SetSleeper(std::function<void(int ms)> sleeper);
 
 }  // namespace orb
+
+namespace orb {
+
+// CPU time the calling thread has used, in nanoseconds; what the pipeline's stage figures
+// are made of (a wall clock would count the other cameras' threads too).
+int64_t ThreadCpuNanoseconds();
+// A monotonic wall clock in nanoseconds, for latencies.
+int64_t MonotonicNanoseconds();
+
+}  // namespace orb

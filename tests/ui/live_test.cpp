@@ -131,6 +131,12 @@ TEST_F(Live, PicturesFlowIntoEveryViewAndClosingIsPrompt) {
         // The dewarped scene fills the view.
         PumpMessages();
         EXPECT_GT(Lit(g_ui.views[static_cast<size_t>(i)]), 0.6);
+        // Every stage of a shown picture is counted, and each picture's latency.
+        const StageFigures& st = View(i)->frames.stages;
+        for (Stage s : {kStageReceive, kStageDecode, kStageDewarp, kStagePaint}) EXPECT_GT(st.cpu[s], 0) << s;
+        EXPECT_GE(st.latencyCount, 5);
+        EXPECT_GE(st.latencySum, st.latencyMax);
+        EXPECT_GT(st.latencyMax, 0);
     }
     // Closing the main window stops every capture thread at once, however busy.
     const auto t0 = std::chrono::steady_clock::now();

@@ -46,6 +46,7 @@ struct Options {
     int fps = 15;
     int cameras = 4;
     bool faults = false;      // inject camera faults at random (a soak run)
+    bool motion = false;      // run every camera's motion detector (recording follows motion)
     bool steer = false;       // half-way, click the first view and press the left arrow key
     std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
 };
@@ -53,7 +54,7 @@ struct Options {
 int Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
-                 "                      [--steer] [--screenshot FILE] [--faults]\n");
+                 "                      [--steer] [--screenshot FILE] [--faults] [--motion]\n");
     return 2;
 }
 
@@ -75,6 +76,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
         } else if (a == "--faults") {
             o.faults = true;
+        } else if (a == "--motion") {
+            o.motion = true;
         } else if (a == "--steer") {
             o.steer = true;
         } else if (a == "--screenshot" && i + 1 < argc) {
@@ -216,6 +219,8 @@ int UnplayableRecordings(const std::string& folder, long long& frames) {
 struct ViewFigures {
     int shown = 0, recorded = 0;
     std::string status;
+    int64_t cpu[orb::kStageCount] = {};
+    int64_t decodeWall = 0, latencySum = 0, latencyMax = 0, latencyCount = 0;
 };
 
 }  // namespace
@@ -279,6 +284,7 @@ int main(int argc, char** argv) {
         CameraRecord r = sim.record;
         orbtools::PointAtFakeCamera(r, port, 1000 + i, "demo", "orbiscope");
         r.showMode360 = modes[i % 4];
+        if (opt.motion) r.motionOn = 1;
         names.push_back(opt.cameras > 4 ? sim.name + " " + std::to_string(i + 1) : sim.name);
         orb::SetText(r.location, ("Simulated " + names.back()).c_str());
         records.push_back(r);
@@ -315,6 +321,12 @@ int main(int argc, char** argv) {
             if (!v) continue;
             figures[i].shown = v->frames.pictures.load();
             figures[i].recorded = v->frames.recorded.load();
+            const orb::StageFigures& st = v->frames.stages;
+            for (int k = 0; k < orb::kStageCount; ++k) figures[i].cpu[k] = st.cpu[k].load();
+            figures[i].decodeWall = st.decodeWall.load();
+            figures[i].latencySum = st.latencySum.load();
+            figures[i].latencyMax = st.latencyMax.load();
+            figures[i].latencyCount = st.latencyCount.load();
             {
                 std::lock_guard lock(v->ui.viewMutex);
                 figures[i].status = v->ui.status;
@@ -410,6 +422,34 @@ int main(int argc, char** argv) {
                   wall > 0 ? shown / wall : 0.0, wall, sent > 0 ? static_cast<double>(shown) / sent : 0.0,
                   shown > 0 ? cpu * 1000.0 / shown : 0.0);
     both(line);
+    // Where the library's CPU time went, per shown picture, and how long a picture took from
+    // its last byte to the view's picture (beside its decoding alone).
+    {
+        int64_t cpu[orb::kStageCount] = {}, decodeWall = 0, latencySum = 0, latencyMax = 0, latencyCount = 0;
+        for (const ViewFigures& f : figures) {
+            for (int k = 0; k < orb::kStageCount; ++k) cpu[k] += f.cpu[k];
+            decodeWall += f.decodeWall;
+            latencySum += f.latencySum;
+            latencyMax = std::max(latencyMax, f.latencyMax);
+            latencyCount += f.latencyCount;
+        }
+        static const char* const kStageNames[orb::kStageCount] = {"receive", "decode", "motion", "dewarp", "paint", "record"};
+        std::string split = "CPU per shown picture (ms):";
+        int64_t total = 0;
+        for (int k = 0; k < orb::kStageCount; ++k) {
+            total += cpu[k];
+            std::snprintf(line, sizeof line, " %s %.3f,", kStageNames[k], shown > 0 ? cpu[k] / 1e6 / shown : 0.0);
+            split += line;
+        }
+        std::snprintf(line, sizeof line, " library total %.3f", shown > 0 ? total / 1e6 / shown : 0.0);
+        both(split + line);
+        std::snprintf(line, sizeof line,
+                      "latency: %.2f ms on average from the last byte to the view updated (at most %.2f ms); "
+                      "decoding alone %.2f ms",
+                      latencyCount > 0 ? latencySum / 1e6 / latencyCount : 0.0, latencyMax / 1e6,
+                      shown > 0 ? decodeWall / 1e6 / shown : 0.0);
+        both(line);
+    }
     long long playable = 0;
     const int unplayable = UnplayableRecordings(out + "/RECVAULT", playable);
     std::snprintf(line, sizeof line, "recordings: %lld frames play back, %d file(s) unplayable", playable, unplayable);
