@@ -53,7 +53,10 @@ void ComputeBoxes() {
 
 void LiveChanged() {
     PanoView* v = g_align.view;
-    for (int k = 0; k < 4; ++k) v->dewarp.dirty[k] = 1;
+    {
+        std::lock_guard lock(v->ui.viewMutex);
+        for (int k = 0; k < 4; ++k) v->dewarp.dirty[k] = 1;
+    }
     if (v->ui.window) InvalidateRect(v->ui.window);
 }
 
@@ -115,31 +118,39 @@ void FillPage(HWND dlg) {
 // A control of the page changed: the value goes into the live record, checked, and the
 // view is rebuilt so the user sees the result at once.
 bool PageChanged(HWND dlg, int id) {
-    CameraRecord& r = g_align.view->record;
-    const auto text = [&] { return GetDlgItemText(dlg, id); };
-    switch (id) {
-    case kIdCentreX: r.centerX = std::atoi(text().c_str()); break;
-    case kIdCentreY: r.centerY = std::atoi(text().c_str()); break;
-    case kIdOuter: r.firstRadius = std::atoi(text().c_str()); break;
-    case kIdInner: r.secondRadius = std::atoi(text().c_str()); break;
-    case kIdFov: r.halfFov = SpinGetPos(dlg, kIdFov); break;
-    case kIdAngle: r.effectiveAngle = SpinGetPos(dlg, kIdAngle); break;
-    case kIdFlipH: r.flipHorizontal = IsDlgButtonChecked(dlg, id); break;
-    case kIdFlipV: r.flipVertical = IsDlgButtonChecked(dlg, id); break;
-    case kIdPerspective: r.perspective180 = IsDlgButtonChecked(dlg, id); break;
-    case kIdCurveOn: r.curveEnabled = IsDlgButtonChecked(dlg, id); break;
-    default:
-        if (id < kIdCurveA0 || id > kIdCurveA3) return false;
-        r.curve[id - kIdCurveA0] = static_cast<float>(std::atof(text().c_str()));
-        CheckRayCurve(r);
-        break;
+    PanoView& view = *g_align.view;
+    CameraRecord& r = view.record;
+    const bool curveField = id >= kIdCurveA0 && id <= kIdCurveA3;
+    // The controls are read first: the capture thread's lock is held only over the record.
+    const std::string text = GetDlgItemText(dlg, id);
+    const int spin = id == kIdFov || id == kIdAngle ? SpinGetPos(dlg, id) : 0;
+    const int checked = IsDlgButtonChecked(dlg, id);
+    {
+        std::lock_guard lock(view.ui.viewMutex);
+        switch (id) {
+        case kIdCentreX: r.centerX = std::atoi(text.c_str()); break;
+        case kIdCentreY: r.centerY = std::atoi(text.c_str()); break;
+        case kIdOuter: r.firstRadius = std::atoi(text.c_str()); break;
+        case kIdInner: r.secondRadius = std::atoi(text.c_str()); break;
+        case kIdFov: r.halfFov = spin; break;
+        case kIdAngle: r.effectiveAngle = spin; break;
+        case kIdFlipH: r.flipHorizontal = checked; break;
+        case kIdFlipV: r.flipVertical = checked; break;
+        case kIdPerspective: r.perspective180 = checked; break;
+        case kIdCurveOn: r.curveEnabled = checked; break;
+        default:
+            if (!curveField) return false;
+            r.curve[id - kIdCurveA0] = static_cast<float>(std::atof(text.c_str()));
+            CheckRayCurve(r);
+            break;
+        }
+        ValidateLensFields(r);
+        ComputeBoxes();
+        RebuildPanorama(view);
     }
-    ValidateLensFields(r);
     for (int i = 0; i < 4; ++i) EnableWindow(GetDlgItem(dlg, kIdCurveA0 + i), r.curveEnabled != 0);
     SetDlgItemText(dlg, kIdFovText, TwoDecimals(r.halfFov * 2));
     SetDlgItemText(dlg, kIdAngleText, TwoDecimals(r.effectiveAngle));
-    ComputeBoxes();
-    RebuildPanorama(*g_align.view);
     RedrawCurve(g_align.view);
     if (g_align.picture) InvalidateRect(g_align.picture);
     LiveChanged();
@@ -147,22 +158,28 @@ bool PageChanged(HWND dlg, int id) {
 }
 
 void RestoreStart() {
-    CameraRecord& r = g_align.view->record;
-    const CameraRecord& b = g_align.before;
-    r.centerX = b.centerX, r.centerY = b.centerY, r.firstRadius = b.firstRadius, r.secondRadius = b.secondRadius;
-    r.halfFov = b.halfFov, r.effectiveAngle = b.effectiveAngle, r.ovalH = b.ovalH, r.ovalV = b.ovalV;
-    r.flipHorizontal = b.flipHorizontal, r.flipVertical = b.flipVertical, r.perspective180 = b.perspective180;
-    r.curveEnabled = b.curveEnabled;
-    for (int i = 0; i < 4; ++i) r.curve[i] = b.curve[i];
-    RebuildPanorama(*g_align.view);
+    {
+        std::lock_guard lock(g_align.view->ui.viewMutex);
+        CameraRecord& r = g_align.view->record;
+        const CameraRecord& b = g_align.before;
+        r.centerX = b.centerX, r.centerY = b.centerY, r.firstRadius = b.firstRadius, r.secondRadius = b.secondRadius;
+        r.halfFov = b.halfFov, r.effectiveAngle = b.effectiveAngle, r.ovalH = b.ovalH, r.ovalV = b.ovalV;
+        r.flipHorizontal = b.flipHorizontal, r.flipVertical = b.flipVertical, r.perspective180 = b.perspective180;
+        r.curveEnabled = b.curveEnabled;
+        for (int i = 0; i < 4; ++i) r.curve[i] = b.curve[i];
+        RebuildPanorama(*g_align.view);
+    }
     LiveChanged();
 }
 
 // The picture at the window's size; false without one.
 bool ZoomPicture(PanoView* view) {
     CameraRecord& r = view->record;
-    if (r.ovalH == 0) r.ovalH = 640;
-    if (r.ovalV == 0) r.ovalV = 480;
+    {
+        std::lock_guard lock(view->ui.viewMutex);
+        if (r.ovalH == 0) r.ovalH = 640;
+        if (r.ovalV == 0) r.ovalV = 480;
+    }
     g_align.zoomH = 480;
     g_align.zoomW = static_cast<int32_t>(480LL * r.ovalH / r.ovalV);
     if (g_align.zoomW <= 0 || g_align.zoomW > 4096) return false;
@@ -193,10 +210,13 @@ LRESULT AlignDialogProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
         AddDialogControls(dlg, page, g_align.zoomW + 8, 0);
         const Rect wr = GetWindowRect(dlg);
         MoveWindow(dlg, wr.left, wr.top, g_align.zoomW + 8 + page.width, std::max(g_align.zoomH, page.height), true);
-        if (view->record.lensType == 2) CheckRayCurve(view->record);
+        {
+            std::lock_guard lock(view->ui.viewMutex);
+            if (view->record.lensType == 2) CheckRayCurve(view->record);
+            RebuildPanorama(*view);  // tables rebuilt, every map marked for the next picture
+        }
         ComputeBoxes();
         FillPage(dlg);
-        RebuildPanorama(*view);  // tables rebuilt, every map marked for the next picture
         RedrawCurve(view);
         return 1;
     }
@@ -252,14 +272,17 @@ void AlignDrag(int x, int y) {
     CameraRecord& r = g_align.view->record;
     g_align.mouseX = x, g_align.mouseY = y;
     if (g_align.picture) InvalidateRect(g_align.picture);  // the old box, enlarged by 5
-    switch (g_align.mode) {
-    case kAlignCentre:
-        r.centerX = g_align.startCX + (x - g_align.startX);
-        r.centerY = g_align.startCY + (y - g_align.startY);
-        break;
-    case kAlignOuter: r.firstRadius = Distance(x, y); break;
-    case kAlignInner: r.secondRadius = Distance(x, y); break;
-    default: break;
+    {
+        std::lock_guard lock(g_align.view->ui.viewMutex);  // the capture thread renders from the record
+        switch (g_align.mode) {
+        case kAlignCentre:
+            r.centerX = g_align.startCX + (x - g_align.startX);
+            r.centerY = g_align.startCY + (y - g_align.startY);
+            break;
+        case kAlignOuter: r.firstRadius = Distance(x, y); break;
+        case kAlignInner: r.secondRadius = Distance(x, y); break;
+        default: break;
+        }
     }
     ComputeBoxes();
     if (g_align.picture) InvalidateRect(g_align.picture);  // the new box
@@ -276,6 +299,7 @@ void AlignRelease() {
     if (!g_align.view) return;
     g_align.dragging = 0;
     if (GetCapture() == g_align.picture) ReleaseCapture();
+    std::lock_guard lock(g_align.view->ui.viewMutex);
     g_align.view->dewarp.pendingRebuild = 1;  // the strip maps follow with the next picture
 }
 

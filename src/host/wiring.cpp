@@ -49,6 +49,7 @@ void RecordTaken(PanoView* view) {
 void ReleaseView(PanoView* view) {
     StopMotionDetector(*view);
     StopRecordingContext(view);
+    ReleaseRecordingSlot(view);
     ReleaseFrames(*view);
 }
 

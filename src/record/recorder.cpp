@@ -342,6 +342,13 @@ void StopRecordingContext(PanoView* view) {
     if (view) view->recording.dvr.reset();
 }
 
+void ReleaseRecordingSlot(PanoView* view) {
+    if (!view) return;
+    for (RecordingSlot& s : g_recordingSlots)
+        if (s.view == view) s = RecordingSlot{};
+    view->recording.slot = -1;
+}
+
 void SetStatusSink(RecorderStatusSink sink) {
     std::lock_guard lock(g_statusLock);
     g_statusSink = std::move(sink);

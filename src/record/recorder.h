@@ -89,6 +89,9 @@ void AssignRecordingSlot(PanoView* view, int id, int numViews, const std::functi
 // Capture start and stop: the view's context is (re)created and discarded.
 void StartRecordingContext(PanoView* view);
 void StopRecordingContext(PanoView* view);
+// A closed view gives its slot up: views opened later in the same process (a host that
+// reopens its views) must not be taken for duplicates of it and left unrecorded.
+void ReleaseRecordingSlot(PanoView* view);
 
 // Motion flag argument when the view has no motion detector running.
 constexpr int kNoMotionDetector = -1;

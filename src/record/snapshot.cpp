@@ -26,6 +26,7 @@
 #include "platform/jpeg_codec.h"
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/window.h"
 #include "record/player.h"
 #include "record/recorder.h"
@@ -109,6 +110,9 @@ int WriteSnapshot(PanoView* viewer, PanoView& source, const std::string& path) {
         std::lock_guard lock(source.ui.viewMutex);
         HDIB picture = source.frames.current;
         if (!picture) return 0;
+        // A first snapshot may come before any recording made the folder.
+        const size_t slash = path.find_last_of('/');
+        if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
         if (JpegEncodeFile(picture, path.c_str()) == 1) {
             vastio::File f(path.c_str(), "ab");
             if (f && vastio::fseeki64(f.f, 0, SEEK_END) == 0 &&

@@ -276,6 +276,18 @@ TEST(Recorder, WhatIsNotRecordedAndFailures) {
     w.UseRoots({w.home.path("nowhere")});
     EXPECT_EQ(RecordFrame(&twin.view, j.data(), j.size(), kNoMotionDetector), 0);
     EXPECT_EQ(w.status.back(), Text(2553));
+
+    // Closed views give their slots up: a view of the same place opened afterwards records.
+    ReleaseRecordingSlot(&twin.view);
+    ReleaseRecordingSlot(&cam.view);
+    EXPECT_EQ(g_recordingSlots[1].view, nullptr);
+    EXPECT_EQ(twin.view.recording.slot, -1);
+    EXPECT_EQ(RecordFrame(&twin.view, j.data(), j.size(), kNoMotionDetector), 0);
+    Camera reopened("Gate", 0);
+    EXPECT_FALSE(g_recordingSlots[0].duplicate);
+    w.UseRoots({a});
+    orbtest::Run("mkdir -p '" + a + "/RECVAULT'");
+    EXPECT_EQ(RecordFrame(&reopened.view, j.data(), j.size(), kNoMotionDetector), 1);
 }
 
 TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {

@@ -112,7 +112,11 @@ TEST(Snapshot, FileIsTheJpegFollowedByMagicAndRecord) {
     EXPECT_EQ(WriteSnapshot(nullptr, empty, w.home.path("none.360")), 0);
     struct stat st{};
     EXPECT_NE(::stat(w.home.path("none.360").c_str(), &st), 0);
-    EXPECT_EQ(WriteSnapshot(nullptr, *src, w.home.path("missing/dir/x.360")), 0);
+    EXPECT_EQ(WriteSnapshot(nullptr, *src, path + "/x.360"), 0);  // under a file
+    EXPECT_NE(::stat((path + "/x.360").c_str(), &st), 0);
+    // A folder that does not exist yet (no recording made it) is created.
+    EXPECT_EQ(WriteSnapshot(nullptr, *src, w.home.path("missing/dir/x.360")), 1);
+    EXPECT_EQ(ReadFile(w.home.path("missing/dir/x.360")), file);
 }
 
 TEST(Snapshot, TrailerReaderRefusesWhatIsNotATrailer) {

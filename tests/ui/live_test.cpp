@@ -3,10 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <thread>
 
 #include "camera/capture_thread.h"
+#include "config/config_file.h"
+#include "config/settings.h"
+#include "dewarp/alignment.h"
+#include "record/backup.h"
+#include "record/recorder.h"
+#include "record/recording_file.h"
+#include "record/snapshot.h"
 #include "common/fake_camera.h"
 #include "common/simulated_cameras.h"
 #include "host/library_state.h"
@@ -15,6 +24,8 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/dib.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/window.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
@@ -53,7 +64,7 @@ struct Live : ::testing::Test {
     }
 
     // One fake camera per entry (the lenses in turn), Config.ure for them, and the views.
-    void Open(const std::vector<FakeFault>& faults, const std::string& password = "secret") {
+    void Open(const std::vector<FakeFault>& faults, const std::string& password = "secret", bool record = false) {
         std::vector<CameraRecord> records;
         for (size_t i = 0; i < faults.size(); ++i) {
             const auto kind = orbtools::kSimulatedLenses[i % 4];
@@ -73,6 +84,7 @@ struct Live : ::testing::Test {
         }
         ASSERT_TRUE(orbtools::WriteCameraConfig(home.path("Config.ure"), records));
         OrbiscopeInit();
+        if (record) EnableDVRRecording(1);
         void* out = nullptr;
         main = static_cast<HWND>(RunOrbiscope(nullptr, 0, static_cast<int32_t>(faults.size()), &out, 0, nullptr, 0, nullptr));
         ASSERT_TRUE(main);
@@ -100,6 +112,17 @@ struct Live : ::testing::Test {
         return v->ui.status;
     }
 };
+
+std::vector<uint8_t> RecordBytes(const CameraRecord& r) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&r);
+    return {p, p + sizeof r};
+}
+
+std::vector<uint8_t> PictureBytes(HDIB pic) {
+    DibLock l(pic);
+    if (!l) return {};
+    return {l.bits(), l.bits() + static_cast<size_t>(l.rowBytes()) * l.height()};
+}
 
 // Share of the window's pixels that are not black.
 double Lit(HWND w) {
@@ -167,4 +190,146 @@ TEST_F(Live, WrongPasswordShowsOnTheView) {
     EXPECT_TRUE(PumpUntil([&] { return cameras[0]->Refusals() >= 1; }));
     EXPECT_TRUE(PumpUntil([&] { return StatusOf(View(0)) == Text(1010); }));
     EXPECT_EQ(View(0)->frames.pictures, 0);
+}
+
+// A user snapshots a live view, opens it again with the camera's lens settings, backs the
+// view's recording up and plays it from the backup.
+TEST_F(Live, SnapshotAndBackupOfALiveCamera) {
+    const std::string disk = home.path("disk"), backup = home.path("backup") + "/";
+    MakeDirs(disk);
+    MakeDirs(backup);
+    WriteSetting("DVR", "StorageRoots", disk);
+    BuildDriveTable();  // this test's storage root, whatever an earlier one used
+    Open({FakeFault::None}, "secret", true);
+    PanoView* live = View(0);
+    ASSERT_TRUE(live);
+    ASSERT_TRUE(PumpUntil([&] { return live->frames.recorded >= 8; })) << g_drives.count << " " << g_drives.entries[0].folder << " rec=" << g_lib.recording << " pics=" << live->frames.pictures << " home=" << home.dir;
+
+    // The snapshot: the live picture as JPEG, the magic, then the view's record.
+    HWND viewer = static_cast<HWND>(Snapshot(nullptr, live));
+    ASSERT_TRUE(viewer);
+    const std::string path = g_snapViewer.view->snapshot.picturePath;
+    EXPECT_EQ(path.substr(path.size() - 4), ".360");
+    const auto file = orbtest::ReadFile(path);
+    ASSERT_GT(file.size(), kTrailerSize + 100);
+    EXPECT_EQ(std::string(file.end() - kTrailerSize, file.end() - 2984), "Orbiscope");
+    const auto liveRecord = RecordBytes(live->record);
+    EXPECT_EQ(std::vector<uint8_t>(file.end() - 2984, file.end()), liveRecord);
+    HDIB plain = LoadJpeg(path.c_str());  // the file is a JPEG any viewer opens
+    ASSERT_TRUE(plain);
+    {
+        DibLock l(plain);
+        EXPECT_EQ(l.width(), 320);
+        EXPECT_EQ(l.height(), 240);
+    }
+    DestroyDIB(plain);
+    ASSERT_TRUE(g_snapViewer.view->frames.output);
+    const auto firstView = PictureBytes(g_snapViewer.view->frames.output);
+    EXPECT_FALSE(firstView.empty());
+
+    // Opened again, it shows the same dewarped view with the same lens settings.
+    CloseSnapshotViewer();
+    ASSERT_TRUE(OpenSnapshot(nullptr, path.c_str()));
+    EXPECT_EQ(RecordBytes(g_snapViewer.view->record), liveRecord);
+    EXPECT_EQ(g_snapViewer.view->frames.currentW, 320);
+    ASSERT_TRUE(g_snapViewer.view->frames.output);
+    const auto reopened = PictureBytes(g_snapViewer.view->frames.output);
+    ASSERT_EQ(reopened.size(), firstView.size());
+    // The file holds the picture JPEG-encoded, so the view matches up to the codec's loss.
+    double difference = 0;
+    for (size_t i = 0; i < reopened.size(); ++i) difference += std::abs(reopened[i] - firstView[i]);
+    EXPECT_LT(difference / static_cast<double>(reopened.size()), 4.0);
+    CloseSnapshotViewer();
+    ASSERT_TRUE(OpenSnapshot(nullptr, path.c_str()));
+    EXPECT_EQ(PictureBytes(g_snapViewer.view->frames.output), reopened);
+    CloseSnapshotViewer();
+
+    // Backing the recording up after the views close: identical copies that play.
+    const int recorded = live->frames.recorded;
+    const int32_t radius = live->record.firstRadius;
+    DestroyWindow(main);
+    main = nullptr;
+    const std::string folder = g_drives.entries.at(0).folder;
+    std::vector<std::string> names;
+    for (const std::string& n : ListBackupFolder(folder))
+        if (n.size() > 5 && n.substr(n.size() - 5) == ".P360") names.push_back(n);
+    ASSERT_EQ(names.size(), 1u);
+    WriteSetting("Backup", "Dir", backup);
+    ScriptDialog("Backup", {{DialogStep::Press, 930}, {DialogStep::Press, IDOK}, {DialogStep::Press, IDCANCEL}});
+    EXPECT_EQ(Backup(nullptr), 1);
+    ASSERT_EQ(ListBackupFolder(backup), names);
+    EXPECT_EQ(orbtest::ReadFile(backup + names[0]), orbtest::ReadFile(folder + names[0]));
+    DvrContext reader;
+    CameraRecord stored{};
+    ASSERT_EQ(OpenRecordingForRead(reader, backup + names[0], &stored), OpenResult::Ok);
+    EXPECT_EQ(stored.firstRadius, radius);
+    const int32_t frames = ReadFrameCount(reader);
+    EXPECT_GE(frames, recorded);
+    for (int32_t i = 0; i < frames; ++i) {
+        ASSERT_TRUE(ReadFrame(reader, i)) << i;
+        HDIB pic = DecodeFromJPEGBuffer(reader.picture.data(), reader.loadedSize);
+        ASSERT_TRUE(pic) << i;
+        DestroyDIB(pic);
+    }
+    EXPECT_TRUE(TakeMessages().empty());
+}
+
+// A user aligns the lens on the live picture: the dialog's values and a drag of the circle
+// reach the streaming view at once, OK saves them into the camera record, cancel restores.
+TEST_F(Live, AlignmentOnTheLivePicture) {
+    Open({FakeFault::None});
+    PanoView* v = View(0);
+    ASSERT_TRUE(v);
+    ASSERT_TRUE(PumpUntil([&] { return v->frames.pictures >= 3; }));
+    const int32_t cx = v->record.centerX, cy = v->record.centerY, radius = v->record.firstRadius;
+    ASSERT_GT(radius, 30);
+
+    ScriptDialog("Blank", {{DialogStep::SetText, 1301, std::to_string(cx + 6)}, {DialogStep::Press, IDOK}});
+    EXPECT_EQ(DoAlignment(v), 1);
+    EXPECT_EQ(v->record.centerX, cx + 6);
+    auto slot = [&] {
+        const auto bytes = orbtest::ReadFile(home.path("Config.ure"));
+        CameraRecord r{};
+        if (bytes.size() >= sizeof r) std::memcpy(&r, bytes.data(), sizeof r);
+        return r;
+    };
+    EXPECT_EQ(slot().centerX, cx + 6);
+    int seen = v->frames.pictures;
+    EXPECT_TRUE(PumpUntil([&] { return v->frames.pictures >= seen + 3; }));
+
+    // Dragging the centre by (+10, -4) on the alignment picture while the camera streams.
+    if (!IsClassRegistered(kAlignmentClass)) RegisterWindowClass({kAlignmentClass, AlignmentPictureProc});
+    RegisterWindowClass({"Align Frame", DefWindowProc});
+    HWND top = CreateWindow("Align Frame", "", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, 0, nullptr);
+    HWND picture = CreateWindow(kAlignmentClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 640, 480, top, kAlignPictureId, nullptr);
+    g_align = {};
+    g_align.view = v;
+    g_align.picture = picture;
+    const int x0 = cx + 6 + radius / 3, y0 = cy;
+    InjectMouse(top, WM_MOUSEMOVE, x0, y0, 0);
+    EXPECT_EQ(g_align.mode, kAlignCentre);
+    InjectMouse(top, WM_LBUTTONDOWN, x0, y0, MK_LBUTTON);
+    for (int step = 1; step <= 5; ++step) {
+        InjectMouse(top, WM_MOUSEMOVE, x0 + 2 * step, y0 - step * 4 / 5, MK_LBUTTON);
+        PumpMessages();  // the camera keeps streaming between the mouse moves
+    }
+    InjectMouse(top, WM_LBUTTONUP, x0 + 10, y0 - 4, 0);
+    EXPECT_EQ(v->record.centerX, cx + 16);
+    EXPECT_EQ(v->record.centerY, cy - 4);
+    EXPECT_EQ(v->record.firstRadius, radius);
+    // The next picture rebuilds the maps.
+    EXPECT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(v->ui.viewMutex);
+        return v->dewarp.pendingRebuild == 0;
+    }));
+    g_align = {};
+    DestroyWindow(top);
+    seen = v->frames.pictures;
+    EXPECT_TRUE(PumpUntil([&] { return v->frames.pictures >= seen + 3; }));
+
+    // Cancel gives the live view its values back and saves nothing.
+    ScriptDialog("Blank", {{DialogStep::SetText, 1301, "10"}, {DialogStep::Press, IDCANCEL}});
+    EXPECT_EQ(DoAlignment(v), 0);
+    EXPECT_EQ(v->record.centerX, cx + 16);
+    EXPECT_EQ(slot().centerX, cx + 6);
 }
