@@ -1,6 +1,10 @@
 #include "platform/largefile.h"
 
 #include <sys/types.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
 
@@ -32,5 +36,30 @@ int fseeki64(FILE* stream, int64_t offset, int origin) {
 int64_t ftelli64(FILE* stream) { return stream ? static_cast<int64_t>(::ftello(stream)) : -1; }
 
 int fflush(FILE* stream) { return stream ? ::fflush(stream) : EOF; }
+
+bool pwriteAll(FILE* stream, const Part* parts, int count, int64_t at) {
+    if (!stream || at < 0 || count < 0 || count > 8) return false;
+    const int fd = ::fileno(stream);
+    if (fd < 0) return false;
+    iovec iov[8];
+    int n = 0;
+    for (int i = 0; i < count; ++i)
+        if (parts[i].size > 0) iov[n++] = {const_cast<void*>(parts[i].data), parts[i].size};
+    int first = 0;
+    while (first < n) {
+        const ssize_t w = ::pwritev(fd, iov + first, n - first, static_cast<off_t>(at));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;  // a full disk shows here as ENOSPC
+        at += w;
+        // A short write (a signal, a nearly full disk): go on after the bytes that made it.
+        size_t done = static_cast<size_t>(w);
+        while (first < n && done >= iov[first].iov_len) done -= iov[first++].iov_len;
+        if (first < n) {
+            iov[first].iov_base = static_cast<char*>(iov[first].iov_base) + done;
+            iov[first].iov_len -= done;
+        }
+    }
+    return true;
+}
 
 }  // namespace orb::vastio

@@ -15,6 +15,14 @@ int fseek(FILE* stream, int32_t offset, int origin);
 int fseeki64(FILE* stream, int64_t offset, int origin);
 int64_t ftelli64(FILE* stream);
 int fflush(FILE* stream);
+// Writes the parts one after the other at byte offset `at` of the stream's file, straight
+// to its descriptor in as few system calls as the kernel allows; the stream must hold no
+// buffered output. True when every byte is written.
+struct Part {
+    const void* data;
+    size_t size;
+};
+bool pwriteAll(FILE* stream, const Part* parts, int count, int64_t at);
 
 // Closes on scope exit.
 struct File {

@@ -104,22 +104,21 @@ int AppendOrReplaceTrailer(const std::string& path, const CameraRecord& record) 
     return f.close() == 0 ? 1 : 0;
 }
 
-int WriteSnapshot(PanoView* viewer, PanoView& source, const std::string& path) {
+namespace {
+
+// The picture as JPEG, then the magic and the record; no file left behind on failure.
+int EncodeSnapshot(HDIB picture, const CameraRecord& record, const std::string& path) {
+    if (!picture) return 0;
+    // A first snapshot may come before any recording made the folder.
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
     bool ok = false;
-    {
-        std::lock_guard lock(source.ui.viewMutex);
-        HDIB picture = source.frames.current;
-        if (!picture) return 0;
-        // A first snapshot may come before any recording made the folder.
-        const size_t slash = path.find_last_of('/');
-        if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
-        if (JpegEncodeFile(picture, path.c_str()) == 1) {
-            vastio::File f(path.c_str(), "ab");
-            if (f && vastio::fseeki64(f.f, 0, SEEK_END) == 0 &&
-                vastio::fwrite(kSnapshotMagic, kSnapshotMagicSize, 1, f.f) == 1 &&
-                vastio::fwrite(&source.record, sizeof(CameraRecord), 1, f.f) == 1) {
-                ok = f.close() == 0;
-            }
+    if (JpegEncodeFile(picture, path.c_str()) == 1) {
+        vastio::File f(path.c_str(), "ab");
+        if (f && vastio::fseeki64(f.f, 0, SEEK_END) == 0 &&
+            vastio::fwrite(kSnapshotMagic, kSnapshotMagicSize, 1, f.f) == 1 &&
+            vastio::fwrite(&record, sizeof(CameraRecord), 1, f.f) == 1) {
+            ok = f.close() == 0;
         }
     }
     if (!ok) {
@@ -128,8 +127,19 @@ int WriteSnapshot(PanoView* viewer, PanoView& source, const std::string& path) {
         return 0;
     }
     SetLastSnapshotPath(path);
-    if (viewer) viewer->snapshot.picturePath = path;
     return 1;
+}
+
+}  // namespace
+
+int WriteSnapshot(PanoView* viewer, PanoView& source, const std::string& path) {
+    int ok;
+    {
+        std::lock_guard lock(source.ui.viewMutex);
+        ok = EncodeSnapshot(source.frames.current, source.record, path);
+    }
+    if (ok && viewer) viewer->snapshot.picturePath = path;
+    return ok;
 }
 
 std::string SnapshotFolder() {
@@ -346,24 +356,34 @@ extern "C" {
 void* Snapshot(void* parentWindow, PanoView* view) {
     using namespace orb;
     try {
-        if (!view || !view->frames.current || view->ui.closing.load()) return nullptr;
+        if (!view || view->ui.closing.load()) return nullptr;
+        {
+            std::lock_guard lock(view->ui.viewMutex);  // the capture thread replaces the picture
+            if (!view->frames.current) return nullptr;
+        }
         // The capture holds still while its picture is frozen into the file.
         const int32_t wasPaused = view->ui.paused.exchange(1);
-        view->record.snapshotTime = LocalNow();
         HWND frame = CreateSnapshotViewer(parentWindow);
         if (frame) {
             HDIB copy = nullptr;
+            CameraRecord record;
             {
                 std::lock_guard lock(view->ui.viewMutex);
+                view->record.snapshotTime = LocalNow();
                 copy = DuplicateDIB(view->frames.current);
+                record = view->record;
             }
-            if (copy) ShowInViewer(g_snapViewer, copy, view->record);
-            if (!view->snapshot.nonJpeg || view->snapshot.picturePath.empty()) {
+            const bool write = !view->snapshot.nonJpeg || view->snapshot.picturePath.empty();
+            if (write) {
+                // The file holds the very picture the viewer shows, whatever the camera sent since.
                 const int number = view->ui.window ? GetDlgCtrlID(view->ui.window) : view->viewIndex;
-                WriteSnapshot(g_snapViewer.view.get(), *view, SnapshotFileName(view->record.snapshotTime, number,
-                                                                               view->record.location));
+                const std::string path = SnapshotFileName(record.snapshotTime, number, record.location);
+                const int ok = copy ? EncodeSnapshot(copy, record, path) : 0;
+                if (copy) ShowInViewer(g_snapViewer, copy, record);
+                if (ok) g_snapViewer.view->snapshot.picturePath = path;
                 FillSnapshotList(g_snapViewer);
             } else {
+                if (copy) ShowInViewer(g_snapViewer, copy, record);
                 g_snapViewer.view->snapshot = view->snapshot;
             }
         }

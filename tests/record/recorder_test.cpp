@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <map>
@@ -288,6 +291,52 @@ TEST(Recorder, WhatIsNotRecordedAndFailures) {
     w.UseRoots({a});
     orbtest::Run("mkdir -p '" + a + "/RECVAULT'");
     EXPECT_EQ(RecordFrame(&reopened.view, j.data(), j.size(), kNoMotionDetector), 1);
+}
+
+// A disk that fills up in the middle of the hour (the process's file size limit stands in
+// for it): appends fail without a word, the frames counted before stay intact, and once
+// there is room again the next frame continues the same file.
+TEST(Recorder, ADiskThatFillsUpMidHour) {
+    World w;
+    const auto a = w.AddRoot("a", 500);
+    w.UseRoots({a});
+    w.now = {2011, 5, 6, 14, 14, 10, 0, 0};
+    Camera cam("Dock", 0);
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < 12; ++i) frames.push_back(Jpeg(static_cast<uint8_t>(20 * i)));
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(RecordFrame(&cam.view, frames[i].data(), frames[i].size(), kNoMotionDetector), 1);
+    const std::string path = a + "/RECVAULT/201105141400Dock.P360";
+    struct stat st{};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+
+    // Room for one more frame and a half.
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = before;
+    tight.rlim_cur = static_cast<rlim_t>(st.st_size) + frames[4].size() + 16 + frames[5].size() / 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::vector<int> results;
+    for (int i = 4; i < 8; ++i)
+        results.push_back(RecordFrame(&cam.view, frames[i].data(), frames[i].size(), kNoMotionDetector));
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(results, (std::vector<int>{1, 0, 0, 0}));
+    EXPECT_TRUE(w.status.empty());  // a failed append shows nothing
+
+    DvrContext r;
+    ASSERT_EQ(OpenRecordingForRead(r, path, nullptr), OpenResult::Ok);
+    ASSERT_EQ(ReadFrameCount(r), 5);
+    // Room again: the hour goes on in the same file, after the last counted frame.
+    for (int i = 8; i < 12; ++i) ASSERT_EQ(RecordFrame(&cam.view, frames[i].data(), frames[i].size(), kNoMotionDetector), 1);
+    ASSERT_EQ(OpenRecordingForRead(r, path, nullptr), OpenResult::Ok);
+    ASSERT_EQ(ReadFrameCount(r), 9);
+    const int expected[9] = {0, 1, 2, 3, 4, 8, 9, 10, 11};
+    for (int k = 0; k < 9; ++k) {
+        ASSERT_TRUE(ReadFrame(r, k)) << k;
+        EXPECT_EQ(std::vector<uint8_t>(r.picture.begin(), r.picture.begin() + r.loadedSize), frames[expected[k]]) << k;
+    }
+    EXPECT_TRUE(w.status.empty());
 }
 
 TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {
