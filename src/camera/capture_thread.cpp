@@ -142,14 +142,16 @@ void StreamLoop(PanoView* view) {
         if (DelimiterFromAnswer(model)) delimiter = DelimiterFromHeader(c.buffer.data(), static_cast<size_t>(first));
         FeedWatchdog(v);
 
-        // Receive: cut a picture at every counting delimiter.
+        // Receive: cut a picture at every counting delimiter. The receive stage's CPU is
+        // what the thread used between two pictures' hand-overs.
+        StageFigures& figures = v.frames.stages;
+        int64_t received = ThreadCpuNanoseconds();
         while (!Stopping(v)) {
             if (WatchdogCount(v) > kWatchdogLimit) {
                 CloseStreamConnection(v);
                 Pause(v, 300);
                 break;
             }
-            const int64_t cpu0 = ThreadCpuNanoseconds();
             const int32_t before = c.fill;
             if (ReceiveAtLeast(v, 4096) < 0) {
                 if (Stopping(v)) break;
@@ -159,25 +161,19 @@ void StreamLoop(PanoView* view) {
                 break;
             }
             FeedWatchdog(v);
-            StageFigures& figures = v.frames.stages;
             const long d = SearchPass(c.buffer.data(), before, c.fill, delimiter);
-            if (d < 0) {
-                figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
-                continue;
-            }
+            if (d < 0) continue;
             // The picture's last byte is here: what follows until the view is updated is
             // the latency a user sees.
             const int64_t arrived = MonotonicNanoseconds();
             const long start = PictureStart(c.buffer.data(), d);
-            int64_t inPipeline = 0;
             if (start >= 0) {
-                const int64_t p0 = ThreadCpuNanoseconds();
+                figures.Add(kStageReceive, ThreadCpuNanoseconds() - received);
                 if (Deliver(v, c.buffer.data() + start, d - start, kStreamLoop) == FrameResult::Shown)
                     figures.AddLatency(MonotonicNanoseconds() - arrived);
-                inPipeline = ThreadCpuNanoseconds() - p0;
+                received = ThreadCpuNanoseconds();
             }
             CompactBuffer(c.buffer.data(), c.fill, d);
-            figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0 - inPipeline);
             const int32_t delay = v.record.captureParam;
             if (delay > 0 && delay <= 3000) Pause(v, delay);
         }

@@ -142,9 +142,9 @@ std::string FormatPollRequest(const std::string& completed, int32_t number, cons
         size_t k = j;
         while (k < completed.size() && k - j < 3 && completed[k] >= '0' && completed[k] <= '9') ++k;
         if (k < completed.size() && completed[k] == 'd') {
-            std::string spec = "%" + completed.substr(j, k - j) + "d";
+            const std::string conversion = "%" + completed.substr(j, k - j) + "d";
             char buf[32];
-            std::snprintf(buf, sizeof buf, spec.c_str(), number);
+            std::snprintf(buf, sizeof buf, conversion.c_str(), number);
             out += buf;
             i = k;
         } else if (k == j && completed[k] == 's') {

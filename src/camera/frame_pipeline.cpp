@@ -172,7 +172,6 @@ void PaintView(PanoView* view, const Canvas& canvas) {
     else
         FillRect(canvas, Rect{0, 0, canvas.width, canvas.height}, Rgb(0, 0, 0));
     view->frames.stages.Add(kStagePaint, ThreadCpuNanoseconds() - t0);
-    ++view->frames.stages.paints;
 }
 
 }  // namespace orb

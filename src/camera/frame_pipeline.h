@@ -23,7 +23,6 @@ struct StageFigures {
     std::atomic<int64_t> cpu[kStageCount] = {};
     std::atomic<int64_t> decodeWall{0};                                    // decode alone, wall time
     std::atomic<int64_t> latencySum{0}, latencyMax{0}, latencyCount{0};    // last byte -> view updated
-    std::atomic<int64_t> paints{0};
     void Add(Stage s, int64_t ns) { cpu[s].fetch_add(ns, std::memory_order_relaxed); }
     void AddLatency(int64_t ns);
 };

@@ -67,10 +67,6 @@ void SetSleeper(std::function<void(int)> sleeper) {
     g_sleeper = std::move(sleeper);
 }
 
-}  // namespace orb
-
-namespace orb {
-
 int64_t ThreadCpuNanoseconds() {
     timespec t{};
     if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;

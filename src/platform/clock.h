@@ -22,10 +22,6 @@ void WakeSleepers();
 // Replaces the sleeper (it receives the requested milliseconds); empty restores the real one.
 void SetSleeper(std::function<void(int ms)> sleeper);
 
-}  // namespace orb
-
-namespace orb {
-
 // CPU time the calling thread has used, in nanoseconds; what the pipeline's stage figures
 // are made of (a wall clock would count the other cameras' threads too).
 int64_t ThreadCpuNanoseconds();

@@ -374,17 +374,20 @@ void* Snapshot(void* parentWindow, PanoView* view) {
                 record = view->record;
             }
             const bool write = !view->snapshot.nonJpeg || view->snapshot.picturePath.empty();
-            if (write) {
+            std::string path;
+            int written = 0;
+            if (write && copy) {
                 // The file holds the very picture the viewer shows, whatever the camera sent since.
                 const int number = view->ui.window ? GetDlgCtrlID(view->ui.window) : view->viewIndex;
-                const std::string path = SnapshotFileName(record.snapshotTime, number, record.location);
-                const int ok = copy ? EncodeSnapshot(copy, record, path) : 0;
-                if (copy) ShowInViewer(g_snapViewer, copy, record);
-                if (ok) g_snapViewer.view->snapshot.picturePath = path;
-                FillSnapshotList(g_snapViewer);
-            } else {
-                if (copy) ShowInViewer(g_snapViewer, copy, record);
+                path = SnapshotFileName(record.snapshotTime, number, record.location);
+                written = EncodeSnapshot(copy, record, path);
+            }
+            if (copy) ShowInViewer(g_snapViewer, copy, record);
+            if (!write) {
                 g_snapViewer.view->snapshot = view->snapshot;
+            } else {
+                if (written) g_snapViewer.view->snapshot.picturePath = path;
+                FillSnapshotList(g_snapViewer);
             }
         }
         view->ui.paused = wasPaused;
