@@ -7,6 +7,7 @@
 #include "host/panoview.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
 
 namespace orb {
 
@@ -150,7 +151,7 @@ bool SaveMotionMask(MaskEditor& e, PanoView& view) {
     MakeDirs(JoinPath(LibraryDir(), "Temp"));
     const MaskHeader header{view.record.modelIndex, e.width, e.height, e.bw, e.bh};
     const std::vector<uint8_t> bytes = EncodeMaskFile(header, e.mask);
-    FILE* f = std::fopen(path.c_str(), "wb+");
+    FILE* f = OpenFile(path.c_str(), "wb+");
     if (!f) return false;
     bool ok = true;
     for (size_t at = 0; ok && at < bytes.size(); at += kWritePiece) {

@@ -9,8 +9,11 @@
 #include <new>
 
 #include "camera/base64.h"
+#include "config/settings.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
+#include "platform/safe_names.h"
 
 namespace orb {
 
@@ -49,6 +52,10 @@ bool KeyCharOk(char c) {
 }  // namespace
 
 void SetMotionStatusSink(StatusSink sink) { g_statusSink.store(sink); }
+
+void ShowMotionStatus(PanoView* view, int line, const char* text) {
+    if (StatusSink sink = g_statusSink.load()) sink(view, line, text);
+}
 
 bool ParseMaskFile(std::span<const uint8_t> file, int32_t modelWord, MotionMask& out) {
     if (file.size() < kMaskHeaderSize) return false;
@@ -93,7 +100,9 @@ std::string MaskFilePath(const CameraRecord& record) {
     const std::string key(record.macText, strnlen(record.macText, sizeof record.macText));
     if (key.empty() || !std::all_of(key.begin(), key.end(), KeyCharOk)) return {};
     if (Base64Decode(key).size() != 17) return {};
-    return JoinPath(JoinPath(LibraryDir(), "Temp"), key);
+    const std::string folder = JoinPath(LibraryDir(), "Temp");
+    const std::string path = JoinPath(folder, SafeFileName(key));
+    return PathInside(folder, path) ? path : std::string();
 }
 
 void InitMotionState(MotionState& m, PanoView* owner, CameraRecord* record) {
@@ -112,7 +121,7 @@ bool LoadMotionMask(MotionState& m) {
     if (!m.record) return false;
     const std::string path = MaskFilePath(*m.record);
     if (path.empty()) return false;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = OpenFile(path.c_str(), "rb");
     if (!f) return false;
     // The largest valid file: a 30000 x 30000 picture's mask; one byte more is invalid.
     constexpr size_t kLimit = kMaskHeaderSize + 3750u * 3750u + 1;
@@ -370,28 +379,34 @@ void* OpenLibrary(const std::string& name) {
 
 }  // namespace
 
+bool IsBareLibraryName(const std::string& name) {
+    // No folder of any kind and nothing that reads as one: the record cannot point the
+    // loader anywhere but the hooks folder.
+    return !name.empty() && name.find_first_of("/\\") == std::string::npos && SafeFileName(name) == name;
+}
+
+std::string MotionHookFolder() {
+    const std::string configured = ReadSetting(kHookSection, kHookFolderKey, "", 260);
+    return configured.empty() ? LibraryDir() : NormaliseSeparators(configured);
+}
+
 int LoadMotionHook(MotionHook& hook, const char* library, const char* function) {
     UnloadMotionHook(hook);
-    const std::string lib = NormaliseSeparators(std::string(library, strnlen(library, 32)));
+    const std::string lib(library, strnlen(library, 32));
     const std::string fn(function, strnlen(function, 32));
     if (lib.empty()) return kHookNoLibrary;
+    if (!IsBareLibraryName(lib)) return kHookRefused;
     std::vector<std::string> names{lib};
-    const auto slash = lib.find('/');
-    const std::string base = slash == std::string::npos ? lib : lib.substr(lib.find_last_of('/') + 1);
-    if (base.find('.') == std::string::npos) {
+    if (lib.find('.') == std::string::npos) {
         names.push_back(lib + ".so");
-        if (slash == std::string::npos) names.push_back("lib" + lib + ".so");
+        names.push_back("lib" + lib + ".so");
     }
+    // Only ever from the hooks folder: never the current folder or the system's search path.
+    const std::string folder = MotionHookFolder();
     void* handle = nullptr;
     for (const auto& n : names) {
-        // Relative names are taken from the library's folder, never the current one; a bare
-        // name may also come from the system's library path.
-        if (n.front() == '/') {
-            handle = OpenLibrary(n);
-        } else {
-            handle = OpenLibrary(JoinPath(LibraryDir(), n));
-            if (!handle && n.find('/') == std::string::npos) handle = OpenLibrary(n);
-        }
+        const std::string path = JoinPath(folder, n);
+        if (PathInside(folder, path)) handle = OpenLibrary(path);
         if (handle) break;
     }
     if (!handle) return kHookNoLibrary;

@@ -56,6 +56,7 @@ std::string MaskFilePath(const CameraRecord& record);
 // capture layer; null means the text is dropped.
 using StatusSink = void (*)(PanoView* view, int line, const char* text);
 void SetMotionStatusSink(StatusSink sink);
+void ShowMotionStatus(PanoView* view, int line, const char* text);
 constexpr const char* kBadMotionSizeText = "Bad Image Size For Motion Detector";
 
 struct MotionState {
@@ -97,13 +98,24 @@ struct MotionHook {
     void* library = nullptr;
     MotionHookProc proc = nullptr;
 };
-// Results of loading a hook; the non-zero ones are the numbers of the texts to show.
+// Results of loading a hook; the positive ones above 1 are the numbers of the texts to show.
 constexpr int kHookLoaded = 0;
+constexpr int kHookRefused = 1;  // not a bare name: refused without looking for it
 constexpr int kHookNoLibrary = 2616;
 constexpr int kHookNoFunction = 2617;
-// Loads the library named (as given; without a folder and extension also "<name>.so"
-// and "lib<name>.so"; a bare name is looked for in the library's folder first) and looks
-// the function up. On failure nothing stays loaded.
+// The status line a refused name writes on the view.
+constexpr int kHookRefusedLine = 3;
+constexpr const char* kHookRefusedText = "Motion event library refused: give a bare name in the hooks folder";
+// Where hook libraries live: the setting "HookFolder" of section "Orbiscope", else the
+// library's folder.
+constexpr const char* kHookSection = "Orbiscope";
+constexpr const char* kHookFolderKey = "HookFolder";
+std::string MotionHookFolder();
+// True for a bare file name: no folder, no separator, nothing SafeFileName would change.
+bool IsBareLibraryName(const std::string& name);
+// Loads the library named: a bare name only (else kHookRefused), looked for in the hooks
+// folder as given and, without an extension, as "<name>.so" and "lib<name>.so"; then
+// looks the function up. On failure nothing stays loaded.
 int LoadMotionHook(MotionHook& hook, const char* library, const char* function);
 void UnloadMotionHook(MotionHook& hook);
 

@@ -101,7 +101,8 @@ void PrepareMotionHook(PanoView& view) {
     std::lock_guard lock(view.motionZones.guard);
     const CameraRecord& r = view.record;
     if (!r.hookOn || !NameSet(r.hookLibrary) || !NameSet(r.hookFunction) || view.motionZones.hook.library) return;
-    LoadMotionHook(view.motionZones.hook, r.hookLibrary, r.hookFunction);
+    if (LoadMotionHook(view.motionZones.hook, r.hookLibrary, r.hookFunction) == kHookRefused)
+        ShowMotionStatus(&view, kHookRefusedLine, kHookRefusedText);
 }
 
 int CallMotionHook(PanoView& view, const uint8_t* jpeg, int32_t length) {
@@ -121,6 +122,7 @@ int EventDialogOk(PanoView& view, bool on, const char* library, const char* func
         return 0;
     }
     const int result = LoadMotionHook(view.motionZones.hook, library ? library : "", function ? function : "");
+    if (result == kHookRefused) return kHookNoLibrary;
     if (result != kHookLoaded) return result;
     view.record.hookOn = 1;
     CopyName(view.record.hookLibrary, library);

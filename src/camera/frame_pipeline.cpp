@@ -1,8 +1,10 @@
 #include "camera/frame_pipeline.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "analysis/motion_view.h"
+#include "config/settings.h"
 #include "dewarp/dewarp.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
@@ -61,6 +63,24 @@ void ViewSize(PanoView& view, HDIB picture, int& w, int& h) {
 
 }  // namespace
 
+int64_t ViewPictureBudget(PanoView& view) {
+    int64_t budget = view.frames.pictureBudget.load(std::memory_order_relaxed);
+    if (budget <= 0) {
+        // Read once per view: the settings file is not read for every picture.
+        const int megapixels = ReadSettingInt(kBudgetSection, kBudgetKey, "64");
+        budget = megapixels > 0 ? static_cast<int64_t>(megapixels) * 1000 * 1000 : kDefaultPictureBudget;
+        view.frames.pictureBudget.store(budget, std::memory_order_relaxed);
+    }
+    return budget;
+}
+
+std::string OverBudgetText(int width, int height, int64_t budget) {
+    char text[160];
+    std::snprintf(text, sizeof text, "Picture of %d x %d refused: above the picture budget of %lld megapixels",
+                  width, height, static_cast<long long>(budget / 1000000));
+    return text;
+}
+
 int ShowPicture(PanoView& view, HDIB picture) {
     if (!picture) return 0;
     FrameState& f = view.frames;
@@ -102,12 +122,18 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
     }
 
     const int64_t decodeCpu = ThreadCpuNanoseconds(), decodeWall = MonotonicNanoseconds();
-    HDIB fresh = JpegDecodeBuffer(jpeg, length);
+    DecodeStatus decoded = DecodeStatus::Unreadable;
+    int declaredW = 0, declaredH = 0;
+    HDIB fresh = JpegDecodeWithin(jpeg, length, ViewPictureBudget(view), &decoded, &declaredW, &declaredH);
     figures.Add(kStageDecode, ThreadCpuNanoseconds() - decodeCpu);
     figures.decodeWall.fetch_add(MonotonicNanoseconds() - decodeWall, std::memory_order_relaxed);
     if (stop && stop->load()) {
         DestroyDIB(fresh);
         return FrameResult::Stopped;
+    }
+    if (decoded == DecodeStatus::OverBudget) {
+        ++view.frames.overBudget;
+        ShowViewStatus(&view, kBudgetStatusLine, OverBudgetText(declaredW, declaredH, ViewPictureBudget(view)));
     }
     if (!fresh) return FrameResult::Dropped;
     if (accept) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "orbiscope.h"
 #include "platform/window.h"
@@ -35,6 +36,8 @@ struct FrameState {
     std::atomic<int32_t> sizeChanged{0};  // read and cleared by the view
     std::atomic<int32_t> pictures{0};     // pictures shown since the view started
     std::atomic<int32_t> recorded{0};     // pictures handed to the recorder
+    std::atomic<int32_t> overBudget{0};   // pictures refused for their size
+    std::atomic<int64_t> pictureBudget{0};  // pixels; 0 until read from the settings
     StageFigures stages;
     FrameState() = default;
     FrameState(const FrameState&) = delete;
@@ -49,6 +52,15 @@ enum class FrameResult {
     Dropped,   // not a usable picture
     Stopped,   // the view asked the capture to end meanwhile
 };
+
+// The picture budget of a view: "PictureBudget" (megapixels) of section "Orbiscope",
+// default 64, read when the view decodes its first picture. A picture above it is refused
+// from its header with a status line.
+constexpr const char* kBudgetSection = "Orbiscope";
+constexpr const char* kBudgetKey = "PictureBudget";
+constexpr int kBudgetStatusLine = 2;
+int64_t ViewPictureBudget(PanoView& view);
+std::string OverBudgetText(int width, int height, int64_t budget);
 
 // Runs the pipeline on one cut picture. stop may be null.
 // `accept` (when given) decides on the decoded size; a refused picture is dropped.

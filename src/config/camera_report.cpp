@@ -5,6 +5,7 @@
 
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
 #include "platform/spawn.h"
 
 namespace orb {
@@ -104,7 +105,7 @@ std::string CameraReportFileBytes(const CameraRecord& record) {
 
 int ShowCameraReport(void* owner, const CameraRecord& record, const ReportViewing& viewing) {
     const std::string path = LibraryFile(kReportFileName);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = OpenFile(path.c_str(), "wb");
     if (!f) return MessageBox(owner, "Can not open file for Write Camera Info", "", kMbOk);
     const std::string bytes = CameraReportFileBytes(record);
     std::fwrite(bytes.data(), 1, bytes.size(), f);

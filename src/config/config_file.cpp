@@ -15,6 +15,7 @@
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
 #include "platform/profile.h"
 
 namespace orb {
@@ -27,7 +28,7 @@ namespace {
 
 struct StdFile {
     FILE* f;
-    StdFile(const std::string& path, const char* mode) : f(std::fopen(path.c_str(), mode)) {}
+    StdFile(const std::string& path, const char* mode) : f(OpenFile(path.c_str(), mode)) {}
     ~StdFile() { if (f) std::fclose(f); }
     explicit operator bool() const { return f != nullptr; }
 };

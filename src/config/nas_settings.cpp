@@ -105,7 +105,9 @@ int AdvanceOk(void* owner, const AdvanceDialog& d) {
     g_nas.command = Cut(d.command, kCommandSize);
     g_nas.folder = Cut(d.folder, kFolderSize);
     g_nas.launch = d.launch;
-    WriteNasSettings();
+    if (!WriteNasSettings())
+        MessageBox(owner, "The network storage settings could not be kept: a line break in a folder or command is refused.",
+                   "", kMbOk | kMbIconWarning);
     if (g_rebuildRecordingDrives() <= 0)
         MessageBox(owner, Text(2764), "", kMbOk);
     else

@@ -1,8 +1,15 @@
 #include "export/export_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
+
+#include "config/camera_record.h"
+#include "platform/private_files.h"
 
 namespace orb {
 
@@ -14,7 +21,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 bool CopyInto(const std::string& source, std::FILE* target) {
-    FilePtr in(std::fopen(source.c_str(), "rb"));
+    FilePtr in(OpenFile(source.c_str(), "rb"));
     if (!in || !target) return false;
     std::vector<char> chunk(kCopyChunk);
     for (;;) {
@@ -25,10 +32,44 @@ bool CopyInto(const std::string& source, std::FILE* target) {
 }
 
 bool CopyFileTo(const std::string& source, const std::string& target) {
-    FilePtr out(std::fopen(target.c_str(), "wb+"));
+    FilePtr out(OpenFile(target.c_str(), "wb+"));
     if (!out) return false;
     const bool copied = CopyInto(source, out.get());
     return std::fclose(out.release()) == 0 && copied;
+}
+
+namespace {
+// The account and password of a record that starts at recordAt in the file, zeroed.
+bool ZeroCredentials(int fd, long long recordAt) {
+    const char zeros[sizeof(CameraRecord::account) + sizeof(CameraRecord::password)] = {};
+    const auto put = [&](size_t field, size_t size) {
+        return ::pwrite(fd, zeros, size, static_cast<off_t>(recordAt + static_cast<long long>(field))) ==
+               static_cast<ssize_t>(size);
+    };
+    return put(offsetof(CameraRecord, account), sizeof(CameraRecord::account)) &&
+           put(offsetof(CameraRecord, password), sizeof(CameraRecord::password));
+}
+}  // namespace
+
+int BlankCredentials(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    int result = 0;
+    char head[9] = {};
+    constexpr long long kRecordingRecordAt = 44;
+    constexpr long long kTrailer = 9 + static_cast<long long>(sizeof(CameraRecord));
+    if (::fstat(fd, &st) != 0) {
+        result = -1;
+    } else if (st.st_size >= kRecordingRecordAt + static_cast<long long>(sizeof(CameraRecord)) &&
+               ::pread(fd, head, 9, 0) == 9 && std::memcmp(head, "ORBISCOPE", 9) == 0) {
+        result = ZeroCredentials(fd, kRecordingRecordAt) ? 1 : -1;
+    } else if (st.st_size >= kTrailer && ::pread(fd, head, 9, st.st_size - kTrailer) == 9 &&
+               std::memcmp(head, "Orbiscope", 9) == 0) {
+        result = ZeroCredentials(fd, st.st_size - kTrailer + 9) ? 1 : -1;
+    }
+    if (::close(fd) != 0) result = -1;
+    return result;
 }
 
 bool FileExists(const std::string& path) {

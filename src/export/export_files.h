@@ -14,6 +14,11 @@ bool CopyInto(const std::string& source, std::FILE* target);
 // Creates target ("wb+") and copies source into it.
 bool CopyFileTo(const std::string& source, const std::string& target);
 
+// Zeroes the camera's account and password in a recording (the record in its header) or a
+// snapshot (the record in its trailer): 1 done, 0 neither kind of file, -1 on failure.
+// Only ever used on a copy.
+int BlankCredentials(const std::string& path);
+
 bool FileExists(const std::string& path);
 long long FileSizeOf(const std::string& path);  // -1 when absent
 

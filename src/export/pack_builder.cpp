@@ -1,6 +1,7 @@
 #include "export/pack_builder.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +14,8 @@
 #include "host/texts.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
+#include "platform/safe_names.h"
 #include "platform/spawn.h"
 #include "orbiscope.h"
 
@@ -95,13 +98,41 @@ bool KeptByCleanup(const std::string& path) {
 // The marker file names the recording or snapshot inside the package.
 int AddMarker(PackList& list, const std::string& marker, const std::string& fileName) {
     const std::string path = LibraryFile(marker);
-    FilePtr f(std::fopen(path.c_str(), "wb+"));
+    FilePtr f(OpenFile(path.c_str(), "wb+"));
     if (!f) {
         ++list.copyErrors;
         return 0;
     }
     list.entries.push_back({marker, true});
     return std::fwrite(fileName.data(), 1, fileName.size(), f.get()) == fileName.size() ? 1 : 0;
+}
+
+// The recording or snapshot as packed: never with the camera's account and password. A
+// fresh copy is blanked in place; a file that was listed as it stands (already in the
+// library's folder) is left alone and a blanked copy in a private folder is packed instead.
+struct PackedMedia {
+    bool ok = true;
+    std::string staged;  // the blanked copy to pack, when not the listed file itself
+};
+
+PackedMedia WithoutCredentials(const PackList& list, size_t entry) {
+    PackedMedia m;
+    if (entry >= list.entries.size()) return m;  // not listed: nothing to pack
+    const PackEntry& e = list.entries[entry];
+    const std::string resolved = Resolve(e.path);
+    if (!FileExists(resolved)) return m;
+    if (e.removeAfter) {
+        m.ok = BlankCredentials(resolved) >= 0;
+        return m;
+    }
+    std::string folder = LibraryFile(".pack-XXXXXX");
+    if (!::mkdtemp(folder.data())) {
+        m.ok = false;
+        return m;
+    }
+    m.staged = JoinPath(folder, LastComponent(e.path));
+    m.ok = CopyFileTo(resolved, m.staged) && BlankCredentials(m.staged) >= 0;
+    return m;
 }
 
 struct PackKind {
@@ -126,22 +157,24 @@ int BuildPack(void* owner, const std::string& mediaPath, const std::string& outp
     list.entries.push_back({player, false});
     list.entries.push_back({kLanguageFileName, false});
     list.entries.push_back({kIconName, false});
-    const std::string mediaName = LastComponent(mediaPath);
+    // The name inside the package is a plain name whatever the file was called.
+    const std::string mediaName = SafeFileName(LastComponent(mediaPath));
     Report(o, 10, std::string(kind.step) + " " + mediaName);
+    const size_t mediaEntry = list.entries.size();
     AddPackEntry(list, mediaPath, mediaName);
     AddMarker(list, kind.marker, mediaName);
+    const PackedMedia media = WithoutCredentials(list, mediaEntry);
 
-    // The zip tool's command, in our own words: quoted paths, one blank after each.
-    std::string command;
-    command.reserve(4000);
-    command = o.zipProgram + " -9 -q -v -j \"" + list.names.archive + "\" ";
+    // The zip tool's arguments, one word each: a file name never becomes an option or a
+    // pattern (-nw: no wildcards; "--": only names follow).
+    std::vector<std::string> command = {o.zipProgram, "-9", "-q", "-v", "-j", "-nw", list.names.archive, "--"};
     long long inputBytes = 0;
-    for (const PackEntry& e : list.entries) {
+    for (size_t i = 0; i < list.entries.size(); ++i) {
+        const PackEntry& e = list.entries[i];
         if (e.path.empty()) continue;
-        if (command.capacity() - command.size() < 300) command.reserve(command.capacity() + 256);
-        const std::string resolved = Resolve(e.path);
+        const std::string resolved = i == mediaEntry && !media.staged.empty() ? media.staged : Resolve(e.path);
         if (!FileExists(resolved)) continue;
-        command += "\"" + resolved + "\" ";
+        command.push_back(resolved);
         inputBytes += FileSizeOf(resolved);
     }
     Report(o, 30, "Compressing " + std::to_string(list.entries.size()) + " files");
@@ -160,9 +193,14 @@ int BuildPack(void* owner, const std::string& mediaPath, const std::string& outp
             Report(o, percent, "Compressing");
         }
     };
-    RunCommandLine(command, true, o.toolTimeoutMs, o.progress ? std::function<void()>(tick) : std::function<void()>());
+    if (media.ok)
+        RunProgram(command, true, o.toolTimeoutMs, o.progress ? std::function<void()>(tick) : std::function<void()>());
+    if (!media.staged.empty()) {
+        std::remove(media.staged.c_str());
+        ::rmdir(FolderOf(media.staged).c_str());
+    }
 
-    bool ok = FileExists(list.names.archive);
+    bool ok = media.ok && FileExists(list.names.archive);
     if (ok) {
         Report(o, 70, "Building the program " + list.names.program);
         SelfExtractor sfx;
@@ -214,7 +252,7 @@ int AddPackEntry(PackList& list, const std::string& source, const std::string& t
         list.entries.push_back({target, false});
         return 1;
     }
-    FilePtr out(std::fopen(targetPath.c_str(), "wb+"));
+    FilePtr out(OpenFile(targetPath.c_str(), "wb+"));
     if (!out) {
         ++list.copyErrors;
         return 0;
@@ -309,7 +347,7 @@ exit $status
 bool WriteSelfExtractor(const SelfExtractor& sfx, const PackOptions& options) {
     const std::string stub = SelfExtractorStub(sfx);
     {
-        FilePtr out(std::fopen(sfx.programPath.c_str(), "wb+"));
+        FilePtr out(OpenFile(sfx.programPath.c_str(), "wb+"));
         if (!out) return false;
         if (std::fwrite(stub.data(), 1, stub.size(), out.get()) != stub.size()) return false;
         if (!CopyInto(sfx.zipPath, out.get())) return false;
@@ -325,7 +363,7 @@ bool WriteSelfExtractor(const SelfExtractor& sfx, const PackOptions& options) {
     std::snprintf(digits, sizeof digits, "%0*lld", static_cast<int>(kSizeDigits), size);
     const size_t at = stub.find(kSizeField) + std::strlen(kSizeField);
     {
-        FilePtr f(std::fopen(sfx.programPath.c_str(), "rb+"));
+        FilePtr f(OpenFile(sfx.programPath.c_str(), "rb+"));
         if (!f || std::fseek(f.get(), static_cast<long>(at), SEEK_SET) != 0) return false;
         if (std::fwrite(digits, 1, kSizeDigits, f.get()) != kSizeDigits) return false;
         if (std::fclose(f.release()) != 0) return false;

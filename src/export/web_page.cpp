@@ -32,6 +32,30 @@ bool WriteAll(std::FILE* f, const std::string& bytes) {
 
 }  // namespace
 
+std::string HtmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default:
+                // Line breaks and other control characters would end the tag's line.
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                    char code[8];
+                    std::snprintf(code, sizeof code, "&#%d;", static_cast<int>(static_cast<unsigned char>(c)));
+                    out += code;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
 std::string WebPageText(int width, int height, const std::string& baseName) {
     const char* const lines[] = {
         "<!-- To publish this camera, copy this page, its camera file (.cctv) and the control package "
@@ -56,7 +80,8 @@ std::string WebPageText(int width, int height, const std::string& baseName) {
         page += "\r\n";
     }
     page += " width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) + "\">\r\n";
-    page += "  <param name=\"Config\" value=\"" + baseName + ".cctv\">\r\n";
+    // The name is the user's: inserted as text, never as markup.
+    page += "  <param name=\"Config\" value=\"" + HtmlEscape(baseName) + ".cctv\">\r\n";
     page += "</object>\r\n</p>\r\n</body>\r\n</html>\r\n";
     return page;
 }
@@ -80,7 +105,7 @@ int GenerateWebPageFiles(void* owner, const CameraRecord& record, const std::str
     if (!DeriveWebPagePaths(chosenPath, paths)) return 0;
     UseDefaultSize();
     {
-        FilePtr page(std::fopen(paths.page.c_str(), "wb+"));
+        FilePtr page(std::fopen(paths.page.c_str(), "wb+e"));  // made to be published
         if (!page) {
             MessageBox(owner, paths.page, "File Create Fail !!", kMbOk | kMbIconError);
             return 0;
@@ -90,7 +115,7 @@ int GenerateWebPageFiles(void* owner, const CameraRecord& record, const std::str
         if (std::fclose(page.release()) != 0) return 0;
     }
     {
-        FilePtr settings(std::fopen(paths.settings.c_str(), "wb+"));
+        FilePtr settings(std::fopen(paths.settings.c_str(), "wb+e"));
         if (!settings) {
             MessageBox(owner, "File Create Fail !!!", paths.settings, kMbOk | kMbIconError);
             return 0;

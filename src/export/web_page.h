@@ -17,6 +17,9 @@ struct WebPageSize {
 };
 extern WebPageSize g_webPageSize;
 
+// Text made safe inside an HTML attribute value or element: & < > " ' and control
+// characters become character references.
+std::string HtmlEscape(const std::string& text);
 // The page's bytes (CR LF line ends) for a size and the camera file's base name.
 std::string WebPageText(int width, int height, const std::string& baseName);
 

@@ -1,5 +1,6 @@
 #include "platform/jpeg_codec.h"
 
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -11,21 +12,14 @@
 #include <jerror.h>
 
 #include "platform/dib.h"
+#include "platform/private_files.h"
 
 namespace orb {
 
 namespace {
 
 std::mutex g_codecLock;
-
-// Polls the codec lock: `polls` tries, `pauseMs` apart. True when it was taken.
-bool TakeCodecLock(int polls, int pauseMs) {
-    for (int i = 0; i < polls; ++i) {
-        if (g_codecLock.try_lock()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-    }
-    return g_codecLock.try_lock();
-}
+std::atomic<int64_t> g_pictureBudget{kDefaultPictureBudget};
 std::mutex g_pathLock;
 std::string g_lastSnapshotPath;
 std::atomic<int64_t> g_operations{0};
@@ -68,7 +62,17 @@ struct DecodeRequest {
     FILE* file = nullptr;
     int minSide = kJpegMinSideMemory;
     bool headerOnly = false;
+    int64_t maxPixels = kDefaultPictureBudget;
+    DecodeStatus* status = nullptr;
 };
+
+// What the library may allocate for one picture beyond the picture itself: whole-image
+// coefficient buffers of multi-scan pictures, at most three full components of 16-bit
+// coefficients per pixel, and some room for tables.
+long MemoryFor(int64_t pixels) {
+    const int64_t bytes = pixels * 6 + (16 << 20);
+    return bytes > LONG_MAX ? LONG_MAX : static_cast<long>(bytes);
+}
 
 // Everything with a destructor stays outside the setjmp region: the picture is a plain
 // handle freed on the failure path.
@@ -95,6 +99,12 @@ HDIB DecodeLocked(const DecodeRequest& req, int* outW, int* outH, bool* headerOk
     if (outW) *outW = w;
     if (outH) *outH = h;
     if (headerOk) *headerOk = true;
+    if (!req.headerOnly && static_cast<int64_t>(w) * h > req.maxPixels) {
+        if (req.status) *req.status = DecodeStatus::OverBudget;
+        jpeg_destroy_decompress(&cinfo);
+        return nullptr;
+    }
+    cinfo.mem->max_memory_to_use = MemoryFor(req.maxPixels);
     if (req.headerOnly || !JpegSideAccepted(w, h, req.minSide) ||
         (cinfo.num_components != 3 && cinfo.num_components != 1) || cinfo.jpeg_color_space == JCS_CMYK ||
         cinfo.jpeg_color_space == JCS_YCCK) {
@@ -173,21 +183,45 @@ bool EncodeLocked(HDIB picture, int quality, FILE* file, unsigned char** mem, un
 
 }  // namespace
 
-HDIB JpegDecodeBuffer(const uint8_t* data, size_t size) {
+HDIB JpegDecodeWithin(const uint8_t* data, size_t size, int64_t maxPixels, DecodeStatus* status, int* width,
+                      int* height) {
+    DecodeStatus local = DecodeStatus::Unreadable;
+    DecodeStatus& result = status ? *status : local;
+    result = DecodeStatus::Unreadable;
     if (!data || size == 0) return nullptr;
-    if (!TakeCodecLock(50, 1)) return nullptr;
-    std::lock_guard lock(g_codecLock, std::adopt_lock);
-    ++g_operations;
+    // The header alone decides on the budget, before the lock and before any allocation.
+    int w = 0, h = 0;
+    if (!JpegReadSize(data, size, &w, &h)) return nullptr;
+    if (width) *width = w;
+    if (height) *height = h;
+    if (static_cast<int64_t>(w) * h > maxPixels) {
+        result = DecodeStatus::OverBudget;
+        return nullptr;
+    }
     DecodeRequest req;
     req.data = data;
     req.size = size;
-    return DecodeLocked(req, nullptr, nullptr, nullptr);
+    req.maxPixels = maxPixels;
+    req.status = &result;
+    // Held for this one decode only; a caller waits at most for the decode before it, which
+    // the budget bounds, and never gives a picture up for the wait.
+    HDIB picture;
+    {
+        std::lock_guard lock(g_codecLock);
+        ++g_operations;
+        picture = DecodeLocked(req, nullptr, nullptr, nullptr);
+    }
+    if (picture) result = DecodeStatus::Ok;
+    return picture;
+}
+
+HDIB JpegDecodeBuffer(const uint8_t* data, size_t size) {
+    return JpegDecodeWithin(data, size, PictureBudget(), nullptr, nullptr, nullptr);
 }
 
 int JpegProbe(const uint8_t* data, size_t size) {
     if (!data || size == 0) return 0;
-    if (!TakeCodecLock(20, 10)) return 0;
-    std::lock_guard lock(g_codecLock, std::adopt_lock);
+    std::lock_guard lock(g_codecLock);
     ++g_operations;
     DecodeRequest req;
     req.data = data;
@@ -197,6 +231,9 @@ int JpegProbe(const uint8_t* data, size_t size) {
     DecodeLocked(req, nullptr, nullptr, &ok);
     return ok ? 1 : 0;
 }
+
+void SetPictureBudget(int64_t pixels) { g_pictureBudget.store(pixels > 0 ? pixels : kDefaultPictureBudget); }
+int64_t PictureBudget() { return g_pictureBudget.load(); }
 
 bool JpegReadSize(const uint8_t* data, size_t size, int* width, int* height) {
     if (!data || size == 0) return false;
@@ -211,7 +248,7 @@ bool JpegReadSize(const uint8_t* data, size_t size, int* width, int* height) {
 
 HDIB JpegLoadFile(const char* path) {
     if (!path || !*path) return nullptr;
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = OpenFile(path, "rb");
     if (!f) return nullptr;
     HDIB picture;
     {
@@ -220,6 +257,7 @@ HDIB JpegLoadFile(const char* path) {
         DecodeRequest req;
         req.file = f;
         req.minSide = kJpegMinSideFile;
+        req.maxPixels = PictureBudget();
         picture = DecodeLocked(req, nullptr, nullptr, nullptr);
     }
     std::fclose(f);
@@ -229,7 +267,7 @@ HDIB JpegLoadFile(const char* path) {
 
 int JpegEncodeFile(HDIB picture, const char* path) {
     if (!picture || !path) return 0;
-    FILE* f = std::fopen(path, "wb");
+    FILE* f = OpenFile(path, "wb");
     if (!f) return 0;
     const bool ok = EncodeLocked(picture, 75, f, nullptr, nullptr);
     const bool closed = std::fclose(f) == 0;

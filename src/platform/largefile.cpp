@@ -1,5 +1,7 @@
 #include "platform/largefile.h"
 
+#include "platform/private_files.h"
+
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -12,7 +14,7 @@ namespace orb::vastio {
 
 FILE* fopen(const char* path, const char* mode) {
     if (!path || !mode || !*path) return nullptr;
-    return ::fopen(path, mode);
+    return OpenFile(path, mode);
 }
 
 int fclose(FILE* stream) { return stream ? ::fclose(stream) : EOF; }

@@ -1,11 +1,15 @@
 #include "platform/paths.h"
 
 #include <dlfcn.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 #include <cstdlib>
+
+#include "platform/private_files.h"
 
 namespace orb {
 
@@ -24,6 +28,20 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
+std::string HomeDir() {
+    std::string d = EnvDir("HOME");
+    if (!d.empty()) return d;
+    // A service started without HOME still has an account: never fall back to a folder
+    // everyone can write to.
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
 std::string NormaliseSeparators(std::string path) {
     for (char& c : path)
         if (c == '\\') c = '/';
@@ -41,9 +59,8 @@ std::string SystemDir() {
     if (!d.empty()) return d;
     d = EnvDir("XDG_CONFIG_HOME");
     if (!d.empty()) return JoinPath(d, "orbiscope");
-    d = EnvDir("HOME");
-    if (d.empty()) d = "/tmp";
-    return JoinPath(d, ".config/orbiscope");
+    d = HomeDir();
+    return JoinPath(d.empty() ? LibraryDir() : d, ".config/orbiscope");
 }
 
 std::string LibraryDir() {
@@ -59,7 +76,7 @@ std::string LibraryDir() {
         buf[n] = 0;
         return ParentOf(buf);
     }
-    return SystemDir();
+    return HomeDir();
 }
 
 std::string SystemFile(const std::string& name) { return JoinPath(SystemDir(), name); }
@@ -71,7 +88,7 @@ bool MakeDirs(const std::string& path) {
     if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     const std::string parent = ParentOf(path);
     if (parent != path && parent != "." && parent != "/") MakeDirs(parent);
-    return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+    return MakePrivateDir(path.c_str());
 }
 
 }  // namespace orb

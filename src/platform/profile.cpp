@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/private_files.h"
 
 namespace orb {
 
@@ -75,7 +76,7 @@ std::string Unquote(const std::string& v) {
 struct WriteLock {
     int fd = -1;
     explicit WriteLock(const std::string& path) {
-        fd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        fd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, PrivateFileMode());
         if (fd >= 0) flock(fd, LOCK_EX);
     }
     ~WriteLock() {
@@ -134,8 +135,22 @@ std::string ProfileString(const char* section, const char* key, const char* def,
     return std::string(buf.data(), n);
 }
 
+bool ProfileTextAllowed(const char* section, const char* key, const char* value) {
+    const auto breaks = [](const char* t) { return t && std::strpbrk(t, "\r\n") != nullptr; };
+    if (!section || breaks(section) || breaks(key) || breaks(value)) return false;
+    // A section name ends at "]"; a key at "=", and a key that looks like a section or a
+    // comment line would not read back as itself.
+    if (std::strchr(section, ']')) return false;
+    if (key) {
+        const std::string k = Trim(key);
+        if (k.empty() || k.find('=') != std::string::npos || k[0] == '[' || k[0] == ';') return false;
+    }
+    return true;
+}
+
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const std::string& path) {
-    if (!section) return false;
+    // One line per key: a text that would break out of its line is refused, not written.
+    if (!ProfileTextAllowed(section, key, value)) return false;
     const auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
     WriteLock lock(path);
@@ -181,11 +196,16 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
 
     const std::string tmp = path + ".tmp" + std::to_string(::getpid());
     {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        // The file may hold a storage command with its password: private to the user.
+        FILE* out = OpenFile(tmp.c_str(), "wb");
         if (!out) return false;
-        for (const std::string& line : lines) out << line << '\n';
-        out.flush();
-        if (!out) {
+        bool ok = true;
+        for (const std::string& line : lines) {
+            ok = ok && std::fwrite(line.data(), 1, line.size(), out) == line.size();
+            ok = ok && std::fputc('\n', out) != EOF;
+        }
+        ok = (std::fclose(out) == 0) && ok;
+        if (!ok) {
             std::remove(tmp.c_str());
             return false;
         }

@@ -16,6 +16,10 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
 int GetPrivateProfileInt(const char* section, const char* key, int def, const std::string& path);
 // Writes key=value into section, creating the file and section as needed. A null value
 // removes the key; a null key removes the section. The file is replaced atomically.
+// Nothing is written (false) when a text would break out of its line (a line break in
+// any of them, "]" in the section, "=" in the key, or a key that starts like a section
+// or a comment): a value can never add sections or keys.
+bool ProfileTextAllowed(const char* section, const char* key, const char* value);
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const std::string& path);
 
 // Convenience: the value cut to a buffer of bufSize characters (so at most bufSize-1).

@@ -110,6 +110,9 @@ SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int ti
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
+    // The program gets its standard streams and nothing else: no recording, socket or
+    // settings file of ours (or of the host's) stays open in it.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // The child starts with default signal handling whatever the host did.
@@ -159,13 +162,22 @@ SpawnResult RunCommandLine(std::string_view line, bool hidden, int timeoutMs,
     return RunProgram(SplitCommandLine(line), hidden, timeoutMs, onTick);
 }
 
+namespace {
+// A file name handed to a program always starts with "/" (or "./"), so that no program can
+// take it for an option.
+std::string NotAnOption(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    return "./" + path;
+}
+}  // namespace
+
 std::vector<std::string> TextViewerCommand(const std::string& path) {
     for (const char* var : {"VISUAL", "EDITOR"}) {
         const char* v = std::getenv(var);
         if (!v || !*v) continue;
         std::vector<std::string> words = SplitCommandLine(v);
         if (words.empty() || FindProgram(words[0]).empty()) continue;
-        words.push_back(path);
+        words.push_back(NotAnOption(path));
         return words;
     }
     return ShellOpenCommand(path);
@@ -174,7 +186,7 @@ std::vector<std::string> TextViewerCommand(const std::string& path) {
 std::vector<std::string> ShellOpenCommand(const std::string& path) {
     const std::string opener = FindProgram("xdg-open");
     if (opener.empty()) return {};
-    return {opener, path};
+    return {opener, NotAnOption(path)};
 }
 
 }  // namespace orb

@@ -1,6 +1,7 @@
 // Starting other programs: never through a shell. A command line is split into words by our
 // own rule (blanks separate, double quotes group, nothing else is special) and started with
-// posix_spawnp. "Hidden" sends the program's output to /dev/null.
+// posix_spawnp. "Hidden" sends the program's output to /dev/null. A started program inherits
+// only its standard streams (0-2).
 #pragma once
 #include <functional>
 #include <string>
@@ -37,7 +38,9 @@ constexpr int kLongWaitMs = 10 * 60 * 1000;
 // onTick (optional) is called now and then while waiting, for progress displays.
 SpawnResult RunProgram(const std::vector<std::string>& argv, bool hidden, int timeoutMs,
                        const std::function<void()>& onTick = {});
-// The same for a command line split by SplitCommandLine.
+// The same for a command line split by SplitCommandLine. Only for a command line the user
+// typed as such (the network-storage log-in); the library builds its own commands as
+// argument vectors and never joins words into a text to split again.
 SpawnResult RunCommandLine(std::string_view line, bool hidden, int timeoutMs,
                            const std::function<void()>& onTick = {});
 

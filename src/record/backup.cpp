@@ -2,6 +2,7 @@
 #include "record/backup.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,8 @@
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
+#include "platform/safe_names.h"
 #include "platform/window.h"
 #include "record/player.h"
 #include "record/recorder.h"
@@ -50,6 +53,43 @@ bool EndsWithCaseBlind(const std::string& s, const char* tail) {
     return s.size() > n && ::strcasecmp(s.c_str() + s.size() - n, tail) == 0;
 }
 
+// Opens the target without truncating it first: a target that is the source itself
+// (another name for the same file) or a recording the recorder is writing is refused before
+// a single byte of it changes.
+CopyResult OpenTarget(FILE* source, const std::string& target, vastio::File& out) {
+    struct stat from {}, to {};
+    if (::fstat(::fileno(source), &from) != 0) return CopyResult::ReadFailed;
+    if (IsRecordingOpen(target)) return CopyResult::TargetHeld;
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, PrivateFileMode());
+    if (fd < 0) return CopyResult::TargetFailed;
+    if (::fstat(fd, &to) != 0 || !S_ISREG(to.st_mode)) {
+        ::close(fd);
+        return CopyResult::TargetFailed;
+    }
+    if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) {
+        ::close(fd);
+        return CopyResult::SameFile;
+    }
+    FILE* f = ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, "w+") : nullptr;
+    if (!f) {
+        ::close(fd);
+        return CopyResult::TargetFailed;
+    }
+    out.f = f;
+    return CopyResult::Ok;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+std::string FolderOfPath(const std::string& path) {
+    const auto cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string(".") : path.substr(0, cut + 1);
+}
+
 }  // namespace
 
 int CopyRecordingFile(BackupJob& job, const std::string& source, const std::string& target) {
@@ -62,8 +102,8 @@ int CopyRecordingFile(BackupJob& job, const std::string& source, const std::stri
     if (!buffer) return fail(CopyResult::ReadFailed);
     vastio::File in(source.c_str(), "rb");
     if (!in) return fail(CopyResult::SourceMissing);
-    vastio::File out(target.c_str(), "wb+");
-    if (!out) return fail(CopyResult::TargetFailed);
+    vastio::File out;
+    if (const CopyResult r = OpenTarget(in.f, target, out); r != CopyResult::Ok) return fail(r);
     // The size at the start: a recording the recorder still appends to is copied as it was.
     if (vastio::fseeki64(in.f, 0, SEEK_END) != 0) return fail(CopyResult::ReadFailed);
     const int64_t size = vastio::ftelli64(in.f);
@@ -108,10 +148,33 @@ int CopyRecordings(BackupJob& job, const std::vector<std::string>& sources) {
     int copied = 0;
     const int n = static_cast<int>(sources.size());
     job.kept = 0;
+    job.skipped.clear();
+    // A backup into a source's own folder would copy a recording onto itself: refused whole.
+    for (const std::string& source : sources) {
+        if (SameFolder(FolderOfPath(source), job.folder)) {
+            job.lastResult = CopyResult::SameFolder;
+            job.lastName = BaseName(source);
+            return 0;
+        }
+    }
     for (int i = 0; i < n; ++i) {
-        const std::string name = BaseName(sources[i]);
+        // The name is the recording's own; made plain all the same, and kept in the folder.
+        const std::string name = SafeFileName(BaseName(sources[i]));
         if (job.onFile) job.onFile(i * 100 / n, name);
-        if (!CopyRecordingFile(job, sources[i], job.folder + name)) break;
+        const std::string target = job.folder + name;
+        if (!PathInside(job.folder, target)) {
+            job.lastResult = CopyResult::SameFolder;
+            job.lastName = name;
+            break;
+        }
+        if (!CopyRecordingFile(job, sources[i], target)) {
+            // A target the recorder holds (or the source itself) is left alone and the rest
+            // goes on; any other failure stops the backup.
+            if (job.lastResult != CopyResult::TargetHeld && job.lastResult != CopyResult::SameFile) break;
+            job.skipped.push_back(name);
+            job.lastResult = CopyResult::Ok;
+            continue;
+        }
         ++copied;
         if (job.pumpMessages) job.pumpMessages();
         if (job.move) {
@@ -170,7 +233,7 @@ std::string BackupFolderSetting() {
     return dir;
 }
 
-void StoreBackupFolder(const std::string& folder) { WriteSetting("Backup", "Dir", folder); }
+bool StoreBackupFolder(const std::string& folder) { return WriteSetting("Backup", "Dir", folder); }
 
 std::vector<std::string> BackupPlaybackList() { return ListBackupFolder(BackupFolderSetting()); }
 
@@ -259,10 +322,16 @@ void CopyChosen(HWND dlg, BackupDialog& d) {
     if (d.stopDialog && IsWindow(d.stopDialog)) DestroyWindow(d.stopDialog);
     d.stopDialog = nullptr;
     d.job = nullptr;
-    if (copied < static_cast<int>(paths.size()) && job.lastResult != CopyResult::Ok) {
+    if (job.lastResult == CopyResult::SameFolder) {
+        MessageBox(dlg, kBackupSameFolderText, "", kMbOk | kMbIconError);
+    } else if (copied < static_cast<int>(paths.size()) && job.lastResult != CopyResult::Ok) {
         // The sources stay where they are; the user hears which file stopped the backup.
         const int text = job.lastResult == CopyResult::DiskFull ? 2331 : 2332;
         MessageBox(dlg, Text(text) + "\n" + job.lastName, "", kMbOk | kMbIconError);
+    } else if (!job.skipped.empty()) {
+        std::string names;
+        for (const std::string& name : job.skipped) names += "\n" + name;
+        MessageBox(dlg, kBackupSkippedText + names, "", kMbOk | kMbIconWarning);
     } else if (job.kept > 0) {
         MessageBox(dlg, Text(2333), "", kMbOk | kMbIconWarning);
     }
@@ -313,7 +382,7 @@ LRESULT BackupProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
                 d->folder = folder;
                 SetDlgItemText(dlg, kFolderText, folder);
                 FillTargets(dlg, *d);
-                StoreBackupFolder(folder);
+                if (!StoreBackupFolder(folder)) MessageBox(dlg, kFolderNotKeptText, "", kMbOk | kMbIconWarning);
             }
             return 1;
         }

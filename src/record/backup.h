@@ -16,7 +16,16 @@ struct PlayerState;
 constexpr size_t kBackupChunk = 1000000;
 
 // Why a copy ended.
-enum class CopyResult { Ok, SourceMissing, TargetFailed, ReadFailed, DiskFull, WriteFailed, Incomplete };
+// SameFile: the target is the source under another name; TargetHeld: the target is a
+// recording the recorder is writing; SameFolder: the backup folder is the source's folder.
+// None of these touches the target.
+enum class CopyResult {
+    Ok, SourceMissing, TargetFailed, ReadFailed, DiskFull, WriteFailed, Incomplete, SameFile, TargetHeld, SameFolder
+};
+constexpr const char* kBackupSameFolderText =
+    "The backup folder is the recording folder: nothing was copied. Choose another folder.";
+constexpr const char* kBackupSkippedText =
+    "These recordings were skipped: their copy would have overwritten a recording in use:";
 
 struct BackupJob {
     std::string folder;  // the backup folder, ending in "/"
@@ -32,13 +41,16 @@ struct BackupJob {
     CopyResult lastResult = CopyResult::Ok;
     std::string lastName;  // the file the last failure concerns
     int kept = 0;          // moved files whose source stayed because the recorder holds it
+    std::vector<std::string> skipped;  // files not copied: their target was in use or the source
 };
 
 // Copies one file in 1,000,000-byte chunks with 64-bit sizes; 1 when the whole file was
 // written and the target verified at the source's size taken at the start.
 int CopyRecordingFile(BackupJob& job, const std::string& source, const std::string& target);
 // Copies the sources in order into the folder; stops at the first failure or a stop
-// request. Returns the number of files copied.
+// request, and before anything when the folder is a source's own folder (SameFolder). A
+// target in use or identical with its source is skipped (listed in skipped). Returns the
+// number of files copied.
 int CopyRecordings(BackupJob& job, const std::vector<std::string>& sources);
 
 // The backup folder's recordings ("*.p360", case-blind), sorted by name.
@@ -50,7 +62,10 @@ std::string BackupListText(const std::string& name);
 int DeleteBackups(void* owner, const std::string& folder, const std::vector<std::string>& names);
 // The backup folder setting, with a trailing "/" (empty when none is set).
 std::string BackupFolderSetting();
-void StoreBackupFolder(const std::string& folder);
+// False when the settings cannot keep it (a name with a line break is refused).
+bool StoreBackupFolder(const std::string& folder);
+constexpr const char* kFolderNotKeptText =
+    "This folder is used now but cannot be kept in the settings: its name holds a line break.";
 // The move needs the root password unless it was confirmed since the player or a snapshot
 // viewer was last opened.
 bool BackupPasswordAllowed(void* owner);

@@ -22,6 +22,8 @@
 #include "platform/clock.h"
 #include "platform/largefile.h"
 #include "platform/paths.h"
+#include "platform/private_files.h"
+#include "platform/safe_names.h"
 
 namespace orb {
 
@@ -151,12 +153,8 @@ bool SameHour(const SystemTime& a, const SystemTime& b) {
     return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour;
 }
 
-std::string LocationForName(const char* location) {
-    std::string s(location, strnlen(location, 120));
-    for (char& c : s)
-        if (c == '/' || c == '\\') c = '_';
-    return s;
-}
+// The camera's location is its own text: a plain piece of the name, never a path.
+std::string LocationForName(const char* location) { return SafeNamePart(std::string_view(location, strnlen(location, 120)), 120); }
 
 }  // namespace
 
@@ -270,7 +268,7 @@ void BuildDriveTableLocked() {
         DriveEntry& e = g_drives.entries[g_drives.count];
         e.root = root;
         e.folder = RecordingFolderOf(root);
-        mkdir(e.folder.c_str(), 0777);
+        MakePrivateDir(e.folder.c_str());
         if (!Exists(e.folder)) continue;
         // The drive counts only when a file can be made and removed in the folder.
         const std::string test = e.folder + "Test";

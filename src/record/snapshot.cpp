@@ -27,6 +27,7 @@
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/safe_names.h"
 #include "platform/window.h"
 #include "record/player.h"
 #include "record/recorder.h"
@@ -159,9 +160,11 @@ std::string SnapshotFolder() {
 }
 
 std::string SnapshotFileName(const SystemTime& t, int viewNumber, const char* location) {
+    // The location is the camera's text: it becomes a plain piece of the name, never a path.
+    const std::string place = SafeNamePart(location ? std::string_view(location, strnlen(location, 79)) : "", 79);
     char text[260];
-    std::snprintf(text, sizeof text, "%s%04d%02d%02d%02d%02d%02d%d%.79s.360", SnapshotFolder().c_str(), t.year,
-                  t.month, t.day, t.hour, t.minute, t.second, viewNumber, location ? location : "");
+    std::snprintf(text, sizeof text, "%s%04d%02d%02d%02d%02d%02d%d%s.360", SnapshotFolder().c_str(), t.year,
+                  t.month, t.day, t.hour, t.minute, t.second, viewNumber, place.c_str());
     return text;
 }
 
@@ -380,7 +383,7 @@ void* Snapshot(void* parentWindow, PanoView* view) {
                 // The file holds the very picture the viewer shows, whatever the camera sent since.
                 const int number = view->ui.window ? GetDlgCtrlID(view->ui.window) : view->viewIndex;
                 path = SnapshotFileName(record.snapshotTime, number, record.location);
-                written = EncodeSnapshot(copy, record, path);
+                written = PathInside(SnapshotFolder(), path) ? EncodeSnapshot(copy, record, path) : 0;
             }
             if (copy) ShowInViewer(g_snapViewer, copy, record);
             if (!write) {
