@@ -163,7 +163,10 @@ void ReadUserFile() {
 
 void WriteUserFile() {
     StdFile out(UserFilePath(), "wb+");
-    if (out) std::fwrite(g_userBlock.data(), 1, g_userBlock.size(), out.f);
+    if (!out) return;
+    // It holds the root password: a file left readable by an older version is made private.
+    ::fchmod(::fileno(out.f), PrivateFileMode());
+    std::fwrite(g_userBlock.data(), 1, g_userBlock.size(), out.f);
 }
 
 const CameraRecord* CameraTable::record(int i) const {

@@ -8,7 +8,9 @@
 
 #include <unistd.h>
 
+#include "analysis/motion.h"
 #include "analysis/motion_view.h"
+#include "config/settings.h"
 #include "analysis/pictures.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
@@ -58,11 +60,6 @@ TEST(MotionHook, LibraryNamesAndFailures) {
     EXPECT_NE(hook.proc, nullptr);
     EXPECT_EQ(orb::LoadMotionHook(hook, "libmotionprobe.so", "OnMotion"), orb::kHookLoaded);
     EXPECT_EQ(orb::LoadMotionHook(hook, "libmotionprobe", "OnMotion"), orb::kHookLoaded);
-    // An absolute name works when it fits the record's 32 characters.
-    const std::string shortPath = "/tmp/orbprobe" + std::to_string(getpid()) + ".so";
-    std::filesystem::copy_file(lib, shortPath, std::filesystem::copy_options::overwrite_existing);
-    EXPECT_EQ(orb::LoadMotionHook(hook, shortPath.c_str(), "OnMotion"), orb::kHookLoaded);
-    std::filesystem::remove(shortPath);
     orb::UnloadMotionHook(hook);
     EXPECT_EQ(hook.library, nullptr);
     // Missing library, broken library, missing function, empty names.
@@ -155,4 +152,58 @@ TEST(MotionHook, EventDialog) {
     view.record.hookOn = 1;
     orb::EventDialogCancel(view);
     EXPECT_NE(view.motionZones.hook.proc, nullptr);
+}
+
+TEST(MotionHook, ARecordCannotPointTheLoaderOutsideTheHooksFolder) {
+    orbtest::TempHome home;
+    std::filesystem::copy_file(ORB_MOTION_PROBE, home.path("libmotionprobe.so"));
+    // A library elsewhere, named by a crafted camera record: absolute, or "../" out of the
+    // library's folder, or with the other separator.
+    const std::string outside = home.path("elsewhere");
+    std::filesystem::create_directories(outside);
+    const std::string evil = outside + "/libevil.so";
+    std::filesystem::copy_file(ORB_MOTION_PROBE, evil);
+    const std::string shortPath = "/tmp/orbevil" + std::to_string(getpid()) + ".so";
+    std::filesystem::copy_file(ORB_MOTION_PROBE, shortPath, std::filesystem::copy_options::overwrite_existing);
+    orb::MotionHook hook;
+    for (const std::string name : {shortPath, std::string("../") + "x/libevil.so", std::string("elsewhere/libevil.so"),
+                                   std::string("elsewhere\\libevil.so"), std::string(".."), std::string("."),
+                                   std::string(".hidden.so")}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(orb::LoadMotionHook(hook, name.c_str(), "OnMotion"), orb::kHookRefused);
+        EXPECT_EQ(hook.library, nullptr);
+    }
+    // Refused before the loader saw it: its load-time code never ran.
+    EXPECT_EQ(dlopen(shortPath.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
+    EXPECT_EQ(dlopen(evil.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
+    std::filesystem::remove(shortPath);
+
+    // The view's start says so on its status line, and loads nothing.
+    std::vector<std::string> lines;
+    static std::vector<std::string>* seen;
+    seen = &lines;
+    orb::SetMotionStatusSink([](PanoView*, int line, const char* text) {
+        seen->push_back(std::to_string(line) + ":" + text);
+    });
+    PanoView view{};
+    view.record.hookOn = 1;
+    SetName(view.record.hookLibrary, "../elsewhere/libevil.so");
+    SetName(view.record.hookFunction, "OnMotion");
+    orb::PrepareMotionHook(view);
+    EXPECT_EQ(view.motionZones.hook.library, nullptr);
+    EXPECT_EQ(lines, (std::vector<std::string>{std::to_string(orb::kHookRefusedLine) + ":" + orb::kHookRefusedText}));
+    // The event dialog refuses it with its "cannot be loaded" text.
+    EXPECT_EQ(orb::EventDialogOk(view, true, "/tmp/x.so", "OnMotion"), orb::kHookNoLibrary);
+    orb::SetMotionStatusSink(nullptr);
+
+    // A configured hooks folder is where bare names are looked for, and only there.
+    EXPECT_EQ(orb::LoadMotionHook(hook, "libevil.so", "OnMotion"), orb::kHookNoLibrary);
+    ASSERT_TRUE(orb::WriteSetting(orb::kHookSection, orb::kHookFolderKey, outside));
+    EXPECT_EQ(orb::MotionHookFolder(), outside);
+    EXPECT_EQ(orb::LoadMotionHook(hook, "evil", "OnMotion"), orb::kHookLoaded);
+    EXPECT_EQ(orb::LoadMotionHook(hook, "motionprobe", "OnMotion"), orb::kHookNoLibrary);
+    orb::UnloadMotionHook(hook);
+    EXPECT_TRUE(orb::IsBareLibraryName("libmotionprobe.so"));
+    EXPECT_FALSE(orb::IsBareLibraryName("a/b.so"));
+    EXPECT_FALSE(orb::IsBareLibraryName("-x.so"));
 }

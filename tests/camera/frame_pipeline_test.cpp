@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <jpeglib.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <memory>
+#include <thread>
+#include <chrono>
 
 #include "analysis/motion_view.h"
+#include "camera/capture_thread.h"
+#include "common/fake_camera.h"
 #include "camera/frame_pipeline.h"
 #include "common/scene_renderer.h"
 #include "config/settings.h"
@@ -191,4 +199,169 @@ TEST(FramePipeline, RecordingFollowsMotionWhenADetectorRuns) {
     EXPECT_EQ(view->frames.recorded, before + 1);
     StopMotionDetector(*view);
     StopRecordingContext(view.get());
+}
+
+namespace {
+
+// A picture of a few hundred bytes that declares 16384 x 16384: progressive and
+// arithmetic-coded, so a decoder would need whole-picture buffers before reading a pixel.
+std::vector<uint8_t> HostileJpeg() {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = 64;
+    c.image_height = 64;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    c.arith_code = TRUE;
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(64 * 3, 128);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<uint8_t> out(mem, mem + size);
+    std::free(mem);
+    // The frame header (SOF10: progressive, arithmetic) gets the hostile size.
+    for (size_t i = 0; i + 9 < out.size(); ++i) {
+        if (out[i] == 0xFF && out[i + 1] == 0xCA) {
+            out[i + 5] = 0x40, out[i + 6] = 0x00;  // height 16384
+            out[i + 7] = 0x40, out[i + 8] = 0x00;  // width 16384
+            break;
+        }
+    }
+    return out;
+}
+
+// The process's peak resident memory in kB since the last reset.
+long PeakKb() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+}  // namespace
+
+TEST(FramePipeline, APictureAboveTheBudgetIsRefusedFromItsHeader) {
+    World world;
+    CameraRecord scene{};
+    auto view = MakeView(scene);
+    StartRecordingContext(view.get());
+    AssignRecordingSlot(view.get(), 0, 1);
+    std::vector<std::string> lines;
+    std::mutex linesLock;
+    SetStatusSink([&](PanoView*, int line, const std::string& text) {
+        std::lock_guard lock(linesLock);
+        lines.push_back(std::to_string(line) + ":" + text);
+    });
+    const std::vector<uint8_t> hostile = HostileJpeg();
+    int w = 0, h = 0;
+    ASSERT_TRUE(JpegReadSize(hostile.data(), hostile.size(), &w, &h));
+    ASSERT_EQ(w, 16384);
+    ASSERT_EQ(h, 16384);
+    const int64_t operations = JpegOperationCount();
+    EXPECT_EQ(RunFramePipeline(*view, hostile.data(), hostile.size(), nullptr), FrameResult::Dropped);
+    EXPECT_EQ(JpegOperationCount(), operations);  // never went inside the library
+    EXPECT_EQ(view->frames.overBudget, 1);
+    EXPECT_EQ(view->frames.recorded, 0);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "2:Picture of 16384 x 16384 refused: above the picture budget of 64 megapixels");
+    // The budget is a setting; a picture within it decodes.
+    WriteSetting(kBudgetSection, kBudgetKey, "1");
+    auto small = MakeView(scene);
+    const std::vector<uint8_t> vga = SceneJpeg(640, 480, nullptr), big = SceneJpeg(1280, 960, nullptr);
+    EXPECT_EQ(ViewPictureBudget(*small), 1000000);
+    EXPECT_EQ(RunFramePipeline(*small, vga.data(), vga.size(), nullptr), FrameResult::Shown);
+    EXPECT_EQ(RunFramePipeline(*small, big.data(), big.size(), nullptr), FrameResult::Dropped);
+    EXPECT_EQ(small->frames.overBudget, 1);
+    DecodeStatus status = DecodeStatus::Ok;
+    EXPECT_EQ(JpegDecodeWithin(big.data(), big.size(), 1000000, &status, &w, &h), nullptr);
+    EXPECT_EQ(status, DecodeStatus::OverBudget);
+    EXPECT_EQ(w, 1280);
+    SetStatusSink({});
+    ReleaseFrames(*small);
+    ReleaseFrames(*view);
+    StopRecordingContext(view.get());
+}
+
+TEST(FramePipeline, AHostileCameraNeitherStarvesNorLosesTheOthersPictures) {
+    World world;
+    SetSleeper({});  // real pauses between reconnects: a stop wakes them
+    SetStatusSink({});
+    const std::vector<uint8_t> hostile = HostileJpeg();
+
+    // The attacker's camera pushes the hostile picture as fast as it can; a normal camera
+    // beside it answers one picture per request.
+    orbtools::FakeCameraOptions evil;
+    evil.framesPerSecond = 50;
+    evil.picture = [&](int) { return hostile; };
+    orbtools::FakeCamera evilCam(evil);
+    orbtools::FakeCameraOptions plain;
+    plain.answer = orbtools::FakeAnswer::Length;
+    plain.framesPerSecond = 25;
+    orbtools::FakeCamera plainCam(plain);
+    const int evilPort = evilCam.Start(), plainPort = plainCam.Start();
+    ASSERT_GT(evilPort, 0);
+    ASSERT_GT(plainPort, 0);
+
+    auto camera = [](int model, int port, const char* location) {
+        auto v = std::make_unique<PanoView>();
+        SetText(v->record.address, "127.0.0.1");
+        v->record.httpPort = port;
+        v->record.modelIndex = model;
+        v->record.lensType = kLensNormal;
+        SetText(v->record.location, location);
+        v->ui.clientWidth = 160;
+        v->ui.clientHeight = 120;
+        return v;
+    };
+    auto attacked = camera(2, evilPort, "Evil");
+    auto normal = camera(16, plainPort, "Hall");
+    for (PanoView* v : {normal.get(), attacked.get()}) StartRecordingContext(v);
+    AssignRecordingSlot(normal.get(), 0, 2);
+    AssignRecordingSlot(attacked.get(), 1, 2);
+
+    ResetPeak();
+    const long before = PeakKb();
+    ASSERT_TRUE(StartCapture(attacked.get()));
+    ASSERT_TRUE(StartCapture(normal.get()));
+    const auto wait = [](auto done) {
+        for (int i = 0; i < 12000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return done();
+    };
+    EXPECT_TRUE(wait([&] { return normal->frames.recorded >= 40 && attacked->frames.overBudget >= 20; }))
+        << normal->frames.recorded << " " << attacked->frames.overBudget;
+    // Every picture the normal camera sent is recorded: stop it, then count.
+    plainCam.Stop();
+    EXPECT_TRUE(wait([&] { return normal->frames.recorded >= plainCam.PicturesSent(); }));
+    StopCapture(normal.get());
+    StopCapture(attacked.get());
+    evilCam.Stop();
+    const long peak = PeakKb();
+
+    EXPECT_EQ(normal->frames.recorded, plainCam.PicturesSent());
+    EXPECT_EQ(normal->frames.pictures, plainCam.PicturesSent());
+    EXPECT_EQ(attacked->frames.recorded, 0);
+    EXPECT_EQ(attacked->frames.pictures, 0);
+    // One hostile picture once took 1.8 GB; now none is decoded. The bound leaves room for
+    // the sanitizers' own bookkeeping.
+    EXPECT_LT(peak - before, 512L * 1024) << "peak grew by " << (peak - before) << " kB";
+    std::printf("normal camera: %d sent, %d recorded; hostile pictures refused: %d; peak memory growth %ld kB\n",
+                plainCam.PicturesSent(), normal->frames.recorded.load(), attacked->frames.overBudget.load(),
+                peak - before);
+    for (PanoView* v : {normal.get(), attacked.get()}) {
+        StopRecordingContext(v);
+        ReleaseFrames(*v);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -332,4 +333,63 @@ TEST(PackWithPlayer, PackageOfARecordingPlaysOnItsOwn) {
     EXPECT_NE(said.find("played 12 of 12 frames"), std::string::npos) << said;
     EXPECT_TRUE(Exists(runDir + "/CAM07_2026-12-06_10-last.jpg")) << said;
     UnloadLanguage();
+}
+
+TEST_F(Pack, AQuotedFileNameRunsNoCommandAndThePackageCarriesNoPassword) {
+    if (!HaveZipTools()) GTEST_SKIP() << "zip and unzip are not installed; the package cannot be built";
+    // A recording whose name closes the quoted word and hands zip a test command: joined
+    // into one text and split again, it ran "id" into a file named PWNED.
+    const std::string hostile = "201105141300Lobby\" -T -TT \"id>PWNED;true\" \"z.P360";
+    const std::string source = media + "/" + hostile;
+    CameraRecord r{};
+    std::strcpy(r.account, "YWRtaW4=");
+    std::strcpy(r.password, "c2VjcmV0");
+    std::strcpy(r.location, "Lobby");
+    DvrContext rec;
+    ASSERT_EQ(CreateRecording(rec, source, r, SystemTime{2011, 5, 6, 14, 13, 0, 0, 0}), 1);
+    const uint8_t jpeg[4] = {0xFF, 0xD8, 0xFF, 0xD9};
+    ASSERT_EQ(AppendFrame(rec, jpeg, 4, SystemTime{2011, 5, 6, 14, 13, 0, 1, 0}), 1);
+    CloseRecording(rec);
+    const std::string before = orbtest::ReadText(source);
+
+    char cwd[4096];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    const std::string outDir = home.path("out");
+    fs::create_directories(outDir);
+    ASSERT_EQ(BuildRecordingPack(nullptr, source, outDir + "/clip.exe", {}), 1);
+    TakeMessages();
+    for (const std::string& where : {std::string(cwd), home.dir, outDir, media})
+        EXPECT_FALSE(Exists(where + "/PWNED")) << where;
+    // The package holds the recording under a plain name, and without the credentials.
+    const std::string unpacked = home.path("unpacked");
+    ASSERT_EQ(orbtest::Run("unzip -qq -o \"" + outDir + "/clip.exe\" -d \"" + unpacked + "\" 2>/dev/null"), 0);
+    const std::string plain = "201105141300Lobby_ -T -TT _id_PWNED;true_ _z.P360";
+    EXPECT_EQ(orbtest::ReadText(unpacked + "/RecVault.dvr"), plain);
+    const std::string packed = orbtest::ReadText(unpacked + "/" + plain);
+    ASSERT_EQ(packed.size(), before.size());
+    CameraRecord inside{};
+    std::memcpy(&inside, packed.data() + 44, sizeof inside);
+    EXPECT_EQ(std::string(inside.account, sizeof inside.account), std::string(sizeof inside.account, '\0'));
+    EXPECT_EQ(std::string(inside.password, sizeof inside.password), std::string(sizeof inside.password, '\0'));
+    EXPECT_STREQ(inside.location, "Lobby");  // the rest of the record travels
+    EXPECT_EQ(packed.substr(44 + sizeof inside), before.substr(44 + sizeof inside));
+    // The user's own recording keeps its credentials.
+    EXPECT_EQ(orbtest::ReadText(source), before);
+
+    // A snapshot already in the library's folder is left alone; the packed copy is blanked.
+    std::string shot = Bytes(5000) + std::string("Orbiscope", 9);
+    shot.append(reinterpret_cast<const char*>(&r), sizeof r);
+    orbtest::WriteText(home.path("shot.360"), shot);
+    ASSERT_EQ(BuildSnapshotPack(nullptr, home.path("shot.360"), outDir + "/snap.exe", {}), 1);
+    TakeMessages();
+    EXPECT_EQ(orbtest::ReadText(home.path("shot.360")), shot);
+    ASSERT_EQ(orbtest::Run("unzip -qq -o \"" + outDir + "/snap.exe\" -d \"" + unpacked + "\" 2>/dev/null"), 0);
+    const std::string packedShot = orbtest::ReadText(unpacked + "/shot.360");
+    ASSERT_EQ(packedShot.size(), shot.size());
+    std::memcpy(&inside, packedShot.data() + packedShot.size() - sizeof inside, sizeof inside);
+    EXPECT_EQ(inside.account[0], 0);
+    EXPECT_EQ(inside.password[0], 0);
+    EXPECT_STREQ(inside.location, "Lobby");
+    for (const auto& e : fs::directory_iterator(home.dir))
+        EXPECT_EQ(e.path().filename().string().rfind(".pack-", 0), std::string::npos) << "staging left behind";
 }

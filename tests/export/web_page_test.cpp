@@ -178,3 +178,24 @@ TEST_F(WebPage, NamesAndFailures) {
 }
 
 }  // namespace
+
+TEST_F(WebPage, TheChosenNameIsInsertedAsTextNeverAsMarkup) {
+    // A page name that closes the attribute and the tag and adds a script.
+    const std::string name = "x\"><script>alert('pwned')<b a=\"&";
+    const std::string chosen = home.path(name + ".html");
+    CameraRecord record{};
+    ASSERT_EQ(GenerateWebPageFiles(nullptr, record, chosen), 1);
+    const std::string page = orbtest::ReadText(chosen);
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+    EXPECT_EQ(page.find("'pwned'"), std::string::npos);
+    EXPECT_NE(page.find("  <param name=\"Config\" value=\"x&quot;&gt;&lt;script&gt;alert(&#39;pwned&#39;)"
+                        "&lt;b a=&quot;&amp;.cctv\">\r\n"),
+              std::string::npos)
+        << page;
+    // Every tag of the page is still one of its own.
+    size_t tags = 0;
+    for (size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) ++tags;
+    EXPECT_EQ(tags, 5u + 9u);  // five comment lines and the page's nine tags
+    EXPECT_EQ(HtmlEscape(std::string("a\r\nb\t<")), "a&#13;&#10;b&#9;&lt;");
+    EXPECT_EQ(HtmlEscape("plain name"), "plain name");
+}

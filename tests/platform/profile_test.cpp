@@ -45,3 +45,26 @@ TEST(Profile, WritesKeepEveryOtherLine) {
     // An unwritable place fails without a crash.
     EXPECT_FALSE(WritePrivateProfileString("S", "K", "1", "/proc/nope/x.ini"));
 }
+
+TEST(Profile, TextsThatWouldBreakOutOfTheirLineAreRefused) {
+    orbtest::TempHome home;
+    const std::string ini = home.path("c.ini");
+    const std::string before = "[Backup]\nDir=/media/backup/\n[DVR]\nNAS=0\n";
+    WriteText(ini, before);
+    // A folder name carrying its own sections and keys.
+    const char* hostile = "/media/x\n[DVR]\nNAS=1\nNASLaunch=1\nNASConfig=touch PWNED\n";
+    EXPECT_FALSE(WritePrivateProfileString("Backup", "Dir", hostile, ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup", "Dir", "a\rb", ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup", "Dir\n[DVR]\nNAS", "1", ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup]\n[DVR", "NAS", "1", ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup", "NAS=1;x", "1", ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup", "[DVR]", "1", ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup", ";x", "1", ini));
+    EXPECT_FALSE(WritePrivateProfileString("Backup", "  ", "1", ini));
+    EXPECT_EQ(ReadText(ini), before);  // not a byte changed
+    EXPECT_EQ(GetPrivateProfileInt("DVR", "NAS", 9, ini), 0);
+    // Everything else a value may hold is kept as it is, on its one line.
+    ASSERT_TRUE(WritePrivateProfileString("Backup", "Dir", "/media/a=b;[c] \"d\"/", ini));
+    EXPECT_EQ(ProfileString("Backup", "Dir", "", 260, ini), "/media/a=b;[c] \"d\"/");
+    EXPECT_EQ(ReadText(ini), "[Backup]\nDir=/media/a=b;[c] \"d\"/\n[DVR]\nNAS=0\n");
+}

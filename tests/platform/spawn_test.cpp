@@ -1,10 +1,17 @@
 #include "platform/spawn.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 
+#include "config/camera_record.h"
+#include "platform/private_files.h"
+#include "platform/socket.h"
+#include "record/recording_file.h"
 #include "support/test_support.h"
 
 namespace {
@@ -89,6 +96,56 @@ TEST(Spawn, FindsProgramsAndViewers) {
     EXPECT_EQ(orb::ShellOpenCommand("/f.html"), (std::vector<std::string>{home.path("xdg-open"), "/f.html"}));
     EXPECT_EQ(orb::TextViewerCommand("/f.txt"), (std::vector<std::string>{home.path("xdg-open"), "/f.txt"}));
     setenv("PATH", savedPath.c_str(), 1);
+}
+
+// The descriptors a started program holds, as "ls -l /proc/self/fd" shows them, without
+// the lister's own handle on that folder.
+std::vector<std::string> DescriptorsOfAStartedProgram(const std::string& listing) {
+    const orb::SpawnResult r =
+        orb::RunProgram({"/bin/sh", "-c", "exec ls -l /proc/self/fd > \"$0\"", listing}, true, 20000);
+    EXPECT_TRUE(r.succeeded());
+    std::vector<std::string> fds;
+    std::istringstream lines(orbtest::ReadText(listing));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t arrow = line.find(" -> ");
+        if (arrow == std::string::npos) continue;
+        const std::string target = line.substr(arrow + 4);
+        const std::string head = line.substr(0, arrow);
+        const std::string fd = head.substr(head.find_last_of(' ') + 1);
+        if (target.size() > 3 && target.compare(target.size() - 3, 3, "/fd") == 0) continue;
+        fds.push_back(fd + " " + target);
+    }
+    return fds;
+}
+
+TEST(Spawn, StartedProgramsHoldOnlyTheirStandardStreams) {
+    orbtest::TempHome home;
+    // What the library holds open while the user starts a program: a recording being
+    // written, a camera socket, a picture file; and a descriptor the host left inheritable.
+    orb::DvrContext dvr;
+    CameraRecord record{};
+    ASSERT_EQ(orb::CreateRecording(dvr, home.path("201105141300Lobby.P360"), record, SystemTime{2011, 5, 6, 14, 13, 0, 0, 0}), 1);
+    orb::Socket camera = orb::CreateTcpSocket();
+    ASSERT_TRUE(camera.Valid());
+    FILE* picture = orb::OpenFile(home.path("picture.jpg").c_str(), "wb+");
+    ASSERT_NE(picture, nullptr);
+    const int hostFd = ::open(home.path("host.txt").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(hostFd, 0);
+    // Each of ours is close-on-exec in the first place.
+    for (const int fd : {::fileno(dvr.stream), camera.Fd(), ::fileno(picture)})
+        EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << fd;
+
+    const std::vector<std::string> held = DescriptorsOfAStartedProgram(home.path("fds.txt"));
+    std::vector<std::string> numbers;
+    for (const std::string& entry : held) numbers.push_back(entry.substr(0, entry.find(' ')));
+    EXPECT_EQ(numbers, (std::vector<std::string>{"0", "1", "2"}));
+    // None of them is one of ours: only the listing the program was told to write.
+    for (const std::string& entry : held)
+        if (entry.find(home.dir) != std::string::npos) EXPECT_NE(entry.find("fds.txt"), std::string::npos) << entry;
+
+    ::close(hostFd);
+    std::fclose(picture);
+    orb::CloseRecording(dvr);
 }
 
 }  // namespace

@@ -411,3 +411,10 @@ TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {
     g_lib.recording = 1;
     g_userBlock.fill(0);
 }
+
+TEST(Recorder, ACameraLocationNamesARecordingNeverAPath) {
+    const SystemTime t{2011, 5, 6, 14, 13, 0, 0, 0};
+    EXPECT_EQ(HourFileName("/r/RECVAULT/", t, "/../../escaped"), "/r/RECVAULT/201105141300_.__.__escaped.P360");
+    EXPECT_EQ(HourFileName("/r/RECVAULT/", t, "a\\b\"c\nd"), "/r/RECVAULT/201105141300a_b_c_d.P360");
+    EXPECT_EQ(HourFileName("/r/RECVAULT/", t, "Lobby", 2), "/r/RECVAULT/201105141300Lobby~2.P360");
+}

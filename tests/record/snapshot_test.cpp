@@ -280,3 +280,30 @@ TEST(Snapshot, PlainJpegAndBadPictures) {
     EXPECT_EQ(PictureAppendCCTVData(nullptr), 0);
     EXPECT_EQ(SnapPack(nullptr), 0);
 }
+
+TEST(Snapshot, ACameraLocationCannotLeadTheSnapshotOutOfItsFolder) {
+    SnapWorld w;
+    auto src = SnapWorld::LiveView();
+    src->viewIndex = 1;
+    // The camera's location text is the attacker's: a traversal, and a quoted word that
+    // once reached a command line.
+    for (const char* location : {"/../../escaped", "..", "Lobby\" -T -TT \"id>PWNED;true\" \"z"}) {
+        SCOPED_TRACE(location);
+        std::memset(src->record.location, 0, sizeof src->record.location);
+        std::strcpy(src->record.location, location);
+        ASSERT_NE(Snapshot(nullptr, src.get()), nullptr);
+        const std::string path = g_snapViewer.view->snapshot.picturePath;
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(path.rfind(w.home.dir + "/RECVAULT/20110514130203", 0), 0u) << path;
+        EXPECT_EQ(path.find('/', (w.home.dir + "/RECVAULT/").size()), std::string::npos) << path;
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0);
+        CloseSnapshotViewer();
+    }
+    EXPECT_EQ(ListSnapshots().size(), 3u);
+    struct stat st {};
+    EXPECT_NE(::stat((w.home.dir + "/escaped.360").c_str(), &st), 0);
+    EXPECT_NE(::stat("/escaped.360", &st), 0);
+    EXPECT_EQ(SnapshotFileName(SystemTime{2011, 5, 6, 14, 13, 2, 3, 0}, 1, "/../../escaped"),
+              w.home.dir + "/RECVAULT/201105141302031_.__.__escaped.360");
+}
