@@ -143,7 +143,9 @@ struct PackKind {
 int BuildPack(void* owner, const std::string& mediaPath, const std::string& outputPath, const PackOptions& o,
               const PackKind& kind) {
     if (outputPath.empty()) return 0;  // the save dialog was cancelled
-    const std::string output = outputPath.substr(0, pack::kOutputMax);
+    std::string output = outputPath.substr(0, pack::kOutputMax);
+    // Every name handed to the tools starts with "/" or "./": never read as an option.
+    if (output[0] != '/') output = "./" + output;
     std::remove(output.c_str());
 
     PackList& list = g_packList;
