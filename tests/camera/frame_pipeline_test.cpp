@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <cstdio>
-#include <jpeglib.h>
 
 #include <cstring>
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include "analysis/motion_view.h"
 #include "camera/capture_thread.h"
 #include "common/fake_camera.h"
+#include "common/hostile_picture.h"
 #include "camera/frame_pipeline.h"
 #include "common/scene_renderer.h"
 #include "config/settings.h"
@@ -203,44 +202,6 @@ TEST(FramePipeline, RecordingFollowsMotionWhenADetectorRuns) {
 
 namespace {
 
-// A picture of a few hundred bytes that declares 16384 x 16384: progressive and
-// arithmetic-coded, so a decoder would need whole-picture buffers before reading a pixel.
-std::vector<uint8_t> HostileJpeg() {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = 64;
-    c.image_height = 64;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    c.arith_code = TRUE;
-    jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(64 * 3, 128);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<uint8_t> out(mem, mem + size);
-    std::free(mem);
-    // The frame header (SOF10: progressive, arithmetic) gets the hostile size.
-    for (size_t i = 0; i + 9 < out.size(); ++i) {
-        if (out[i] == 0xFF && out[i + 1] == 0xCA) {
-            out[i + 5] = 0x40, out[i + 6] = 0x00;  // height 16384
-            out[i + 7] = 0x40, out[i + 8] = 0x00;  // width 16384
-            break;
-        }
-    }
-    return out;
-}
-
 // The process's peak resident memory in kB since the last reset.
 long PeakKb() {
     std::ifstream in("/proc/self/status");
@@ -265,7 +226,7 @@ TEST(FramePipeline, APictureAboveTheBudgetIsRefusedFromItsHeader) {
         std::lock_guard lock(linesLock);
         lines.push_back(std::to_string(line) + ":" + text);
     });
-    const std::vector<uint8_t> hostile = HostileJpeg();
+    const std::vector<uint8_t> hostile = orbtools::HostileJpeg();
     int w = 0, h = 0;
     ASSERT_TRUE(JpegReadSize(hostile.data(), hostile.size(), &w, &h));
     ASSERT_EQ(w, 16384);
@@ -299,7 +260,7 @@ TEST(FramePipeline, AHostileCameraNeitherStarvesNorLosesTheOthersPictures) {
     World world;
     SetSleeper({});  // real pauses between reconnects: a stop wakes them
     SetStatusSink({});
-    const std::vector<uint8_t> hostile = HostileJpeg();
+    const std::vector<uint8_t> hostile = orbtools::HostileJpeg();
 
     // The attacker's camera pushes the hostile picture as fast as it can; a normal camera
     // beside it pushes ordinary pictures.

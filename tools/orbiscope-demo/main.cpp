@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/fake_camera.h"
+#include "common/hostile_picture.h"
 #include "common/simulated_cameras.h"
 #include "config/settings.h"
 #include "host/panoview.h"
@@ -46,6 +47,7 @@ struct Options {
     int fps = 15;
     int cameras = 4;
     bool faults = false;      // inject camera faults at random (a soak run)
+    bool hostile = false;     // the last camera is an attacker's: it sends a 16384 x 16384 picture
     bool motion = false;      // run every camera's motion detector (recording follows motion)
     bool steer = false;       // half-way, click the first view and press the left arrow key
     std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
@@ -54,7 +56,8 @@ struct Options {
 int Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
-                 "                      [--steer] [--screenshot FILE] [--faults] [--motion]\n");
+                 "                      [--steer] [--screenshot FILE] [--faults] [--motion]\n"
+                 "                      [--hostile]\n");
     return 2;
 }
 
@@ -76,6 +79,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
         } else if (a == "--faults") {
             o.faults = true;
+        } else if (a == "--hostile") {
+            o.hostile = true;
         } else if (a == "--motion") {
             o.motion = true;
         } else if (a == "--steer") {
@@ -274,6 +279,10 @@ int main(int argc, char** argv) {
         auto frames = std::make_shared<const std::vector<std::vector<uint8_t>>>(sim.frames);
         const int offset = i * 7;  // cameras of the same lens do not show the same picture
         fo.picture = [frames, offset](int frame) { return (*frames)[static_cast<size_t>(frame + offset) % frames->size()]; };
+        if (opt.hostile && i == opt.cameras - 1) {
+            const auto evil = std::make_shared<const std::vector<uint8_t>>(orbtools::HostileJpeg());
+            fo.picture = [evil](int) { return *evil; };
+        }
         cameras.push_back(std::make_unique<orbtools::FakeCamera>(fo));
         const int port = cameras.back()->Start();
         ports.push_back(port);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/fake_camera.h"
+#include "common/hostile_picture.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ void Usage() {
                  "  --user NAME --password TEXT   require these Basic credentials\n"
                  "  --fault none|close|stall|drip|garbage|boundary|refuse|error|short|reset|huge\n"
                  "  --picture FILE   serve this JPEG file (repeat for several, served in turn)\n"
+                 "  --hostile        serve an attacker's picture: a few hundred bytes declaring 16384 x 16384\n"
                  "  --seconds N      stop after N seconds (default: until interrupted)\n");
 }
 
@@ -90,6 +92,8 @@ int main(int argc, char** argv) {
                 return 1;
             }
             pictures.push_back(std::move(bytes));
+        } else if (a == "--hostile") {
+            pictures.push_back(orbtools::HostileJpeg());
         } else if (a == "--seconds") seconds = std::atoi(need().c_str());
         else if (a == "--help" || a == "-h") return Usage(), 0;
         else return Usage(), 2;
