@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include <jpeglib.h>
 #include <jerror.h>
