@@ -140,8 +140,11 @@ TEST(Spawn, StartedProgramsHoldOnlyTheirStandardStreams) {
     for (const std::string& entry : held) numbers.push_back(entry.substr(0, entry.find(' ')));
     EXPECT_EQ(numbers, (std::vector<std::string>{"0", "1", "2"}));
     // None of them is one of ours: only the listing the program was told to write.
-    for (const std::string& entry : held)
-        if (entry.find(home.dir) != std::string::npos) EXPECT_NE(entry.find("fds.txt"), std::string::npos) << entry;
+    for (const std::string& entry : held) {
+        if (entry.find(home.dir) != std::string::npos) {
+            EXPECT_NE(entry.find("fds.txt"), std::string::npos) << entry;
+        }
+    }
 
     ::close(hostFd);
     std::fclose(picture);
