@@ -71,7 +71,7 @@ void ReferenceRow(const WindowKernel& k, const DewarpEngine& e, int64_t j, MapCo
 // Cosine and sine (one pair) of each azimuth form, by atan entry: +atan, -atan,
 // half - atan, atan - half; then the two quarter turns.
 struct AzimuthIndex {
-    std::array<int64_t, 4 * kTableSize + 2> at{};  // cosine in the low half, sine in the high half
+    std::vector<int64_t> at = std::vector<int64_t>(4 * kTableSize + 2);  // cosine low, sine high
     enum { kPlus = 0, kMinus = kTableSize, kHalfMinus = 2 * kTableSize, kMinusHalf = 3 * kTableSize,
            kPlusQuarter = 4 * kTableSize, kMinusQuarter };
 };
