@@ -179,9 +179,10 @@ __attribute__((target("avx2"))) void FastRow(const WindowKernel& k, const Dewarp
     }
 }
 
-// True when every |X|, |Y|, |Z'| of the cell stays below 2^36 (they are linear in the
-// position, so the corners bound them).
-bool FitsDoubles(const WindowKernel& k) {
+// True when the doubles hold every value exactly: |X|, |Y|, |Z'| of the cell below 2^36
+// (they are linear in the position, so the corners bound them), radii below 2^35 and
+// sines and cosines below 2^16, so that their products stay below 2^53.
+bool FitsDoubles(const WindowKernel& k, const DewarpEngine& e) {
     const double u0 = -((k.cell.w - 1) / 2), u1 = u0 + k.cell.w - 1, j0 = -(k.cell.h / 2), j1 = j0 + k.cell.h - 1;
     double most = 0;
     for (double u : {u0, u1})
@@ -190,14 +191,20 @@ bool FitsDoubles(const WindowKernel& k) {
             most = std::max(most, std::fabs(double(k.m02) * u + double(k.m12) * j + double(k.m22)));
             most = std::max(most, std::fabs(double(k.m11) * j + double(k.m21)));
         }
-    return most < 68719476736.0;
+    int64_t trig = 0, angle = std::abs(int64_t(e.quarterTurn));
+    for (int i = 0; i < kTableSize; ++i) {
+        trig = std::max({trig, std::abs(int64_t(e.cosineTable[i])), std::abs(int64_t(e.sineTable[i]))});
+        angle = std::max(angle, std::abs(int64_t(e.atanTable[i])));
+    }
+    constexpr int64_t k35 = int64_t(1) << 35;
+    return most < 68719476736.0 && trig < 65536 && angle < k35 && std::abs(k.r0) < k35;
 }
 
 }  // namespace
 
 void BuildWindowRows(const WindowKernel& k, const DewarpEngine& e, DewarpState& d, int32_t jBegin, int32_t jEnd) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    const bool fast = avx2 && !k.curve && k.cell.w >= 4 && FitsDoubles(k);
+    const bool fast = avx2 && !k.curve && k.cell.w >= 4 && FitsDoubles(k, e);
     thread_local AzimuthIndex az;
     thread_local RowScratch scratch;
     if (fast) {
