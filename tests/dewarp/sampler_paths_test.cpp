@@ -124,14 +124,17 @@ std::vector<uint8_t> Render(const Case& c, SamplerPath path) {
         r.colourShift[0] = 40, r.colourShift[1] = -30, r.colourShift[2] = 15, r.colourShift[3] = 20, r.colourShift[4] = -10;
     }
     if (c.srcBits == 32) {
-        orb::DibLock s(v.src.h);
-        HDIB wide = orb::CreateDIB(s.width(), s.height(), 32);
-        orb::DibLock w(wide);
-        for (int y = 0; y < s.height(); ++y)
-            for (int x = 0; x < s.width(); ++x) {
-                std::memcpy(w.rowFromTop(y) + x * 4, s.rowFromTop(y) + x * 3, 3);
-                w.rowFromTop(y)[x * 4 + 3] = uint8_t(x + y);
-            }
+        HDIB wide = nullptr;
+        {
+            orb::DibLock s(v.src.h);
+            wide = orb::CreateDIB(s.width(), s.height(), 32);
+            orb::DibLock w(wide);
+            for (int y = 0; y < s.height(); ++y)
+                for (int x = 0; x < s.width(); ++x) {
+                    std::memcpy(w.rowFromTop(y) + x * 4, s.rowFromTop(y) + x * 3, 3);
+                    w.rowFromTop(y)[x * 4 + 3] = uint8_t(x + y);
+                }
+        }
         v.src.reset(wide);
         orb::AttachPictures(*v.view, v.src.h, v.dst.h);
     }
