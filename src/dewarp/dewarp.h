@@ -137,6 +137,17 @@ struct SampleTarget {
 };
 void SampleRows(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
                 int32_t rowBottom0, int32_t w, int32_t h);
+// The sampler's code paths: the plain reference, and vector code for processors that have
+// SSE4.1 or AVX2. All give the same bytes; the best one the processor runs is the default.
+enum class SamplerPath { kScalar, kSse41, kAvx2 };
+SamplerPath BestSamplerPath();
+bool SamplerPathRuns(SamplerPath path);
+// Chooses the path of every later SampleRows (one the processor lacks falls back to the
+// next slower one); for tests and benchmarks.
+void SetSamplerPath(SamplerPath path);
+SamplerPath CurrentSamplerPath();
+void SampleRowsWith(SamplerPath path, const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs,
+                    int32_t mapStride, int32_t x0, int32_t rowBottom0, int32_t w, int32_t h);
 
 // Process-wide 256 x 256 products, built at start.
 const int32_t* MultiplyTable();

@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "dewarp/dewarp.h"
+#include "dewarp/window_kernel.h"
 #include "host/panoview.h"
 
 namespace orb {
@@ -284,46 +285,14 @@ void RebuildWindow(PanoView& view, int k) {
                                      : 64.0 * (r.firstRadius - (r.firstRadius - r.secondRadius) * r.tiltMax / r.effectiveAngle);
     const int64_t r0 = static_cast<int64_t>(std::clamp(std::trunc(r0d), -1e12, 1e12));
     const int64_t cx = int64_t(d.srcW) * r.centerX / r.ovalH, cy = int64_t(d.srcH) * r.centerY / r.ovalV;
-    const int64_t per360 = e->pixelsPer360, quarter = e->quarterTurn, half = e->halfTurn;
-    const auto& at = e->atanTable;
-    const auto& hyp = e->hypTable;
-    auto ratio = [&](int64_t a, int64_t b) {  // atan of a/b through the table, a, b >= 0, a + b > 0
-        return int64_t(at[std::clamp<int64_t>(4096 * a / (a + b), 0, 4096)]);
-    };
-    const bool curve = CurveInForce(r) && !e->curve1.empty();
-    const int64_t curveN = int64_t(e->curve1.size()) - 1;
-
-    const int32_t j0 = -(cell.h / 2), u0 = -((cell.w - 1) / 2);
-    auto rows = [&](int32_t jBegin, int32_t jEnd) {
-        for (int32_t jj = jBegin; jj < jEnd; ++jj) {
-            const int64_t j = j0 + jj;
-            int64_t X = m00 * u0 + m10 * j + m20;
-            int64_t Zp = m02 * u0 + m12 * j + m22;
-            const int64_t Y = m11 * j + m21;
-            const int32_t outRow = cell.y + (effV ? cell.h - 1 - jj : jj);
-            const size_t row = size_t(d.H - 1 - outRow) * size_t(d.W) + size_t(cell.x);
-            for (int32_t uu = 0; uu < cell.w; ++uu, X += m00, Zp += m02) {
-                int64_t phi;
-                if (Zp > 0) phi = X >= 1 ? ratio(X, Zp) : -ratio(-X, Zp);
-                else if (Zp == 0) phi = X < 1 ? -quarter : quarter;
-                else phi = X >= 0 ? half - ratio(X, -Zp) : ratio(-X, -Zp) - half;
-                const int64_t index = ((phi * 16384) / per360) & 4095;
-                const int64_t ax = X < 0 ? -X : X, az = Zp < 0 ? -Zp : Zp;
-                const int64_t big = std::max(ax, az), small = std::min(ax, az);
-                const int64_t rho = big == 0 ? 0 : (hyp[(small * 4096) / big] * big) >> 12;
-                int64_t el;
-                if (rho > 0) el = Y >= 1 ? ratio(Y, rho) : -ratio(-Y, rho);
-                else el = Y < 1 ? -quarter : quarter;
-                int64_t rad = r0 - el;
-                if (curve) {
-                    const int64_t ci = rad >> 6;
-                    if (ci >= 0 && ci <= curveN) rad = e->curve1[ci].value + (((rad & 63) * e->curve1[ci].step) >> 6);
-                }
-                const int64_t dx = e->cosineTable[index] * rad, dy = e->sineTable[index] * rad;
-                Store(d, row + size_t(effH ? cell.w - 1 - uu : uu), (dx >> 17) + cx, (dy >> 17) + cy, dx >> 9, dy >> 9);
-            }
-        }
-    };
+    WindowKernel kernel;
+    kernel.m00 = m00, kernel.m02 = m02, kernel.m10 = m10, kernel.m11 = m11, kernel.m12 = m12;
+    kernel.m20 = m20, kernel.m21 = m21, kernel.m22 = m22;
+    kernel.r0 = r0, kernel.cx = cx, kernel.cy = cy;
+    kernel.curve = CurveInForce(r) && !e->curve1.empty();
+    kernel.effH = effH, kernel.effV = effV;
+    kernel.cell = cell;
+    auto rows = [&](int32_t jBegin, int32_t jEnd) { BuildWindowRows(kernel, *e, d, jBegin, jEnd); };
     BuildRows(cell.h, int64_t(cell.w) * cell.h, rows);
     d.rebuildGuard = 0;
 }

@@ -1,59 +1,34 @@
 // The per-picture update and the bilinear sampler. Weights sum to 255 and the result is
 // divided by 65536, so a uniform level P comes out as (P * 65025) >> 16.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "dewarp/dewarp.h"
+#include "dewarp/sampler.h"
 #include "host/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {
 namespace {
 
-inline void Blend(const uint8_t* a0, const uint8_t* a1, const uint8_t* b0, const uint8_t* b1, uint32_t fx, uint32_t fy,
-                  uint8_t* out, const ColourTables* ct) {
-    const uint32_t wx0 = 255 - fx, wy0 = 255 - fy;
-    for (int c = 0; c < 3; ++c) {
-        const uint32_t top = wx0 * a0[c] + fx * a1[c];
-        const uint32_t bottom = wx0 * b0[c] + fx * b1[c];
-        out[c] = static_cast<uint8_t>((wy0 * top + fy * bottom) >> 16);
-    }
-    if (ct) {
-        out[0] = ct->blue[out[0]];
-        out[1] = ct->green[out[1]];
-        out[2] = ct->red[out[2]];
-    }
-}
+using sampler::ReferencePixel;
 
+// The reference: one pixel after the other, colour tables applied as it goes.
 template <int SrcBpp, int DstBpp, bool Colour>
 void SampleLoop(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
                 int32_t rowBottom0, int32_t w, int32_t h) {
-    static const uint8_t kBlack[4] = {0, 0, 0, 0};
-    const ColourTables* ct = Colour ? t.colour : nullptr;
-    const uint32_t innerW = static_cast<uint32_t>(t.srcW - 1), innerH = static_cast<uint32_t>(t.srcH - 1);
-    // Row y counted from the top of the source.
-    auto rowOf = [&](int32_t y) { return t.src + static_cast<ptrdiff_t>(t.srcH - 1 - y) * t.srcStride; };
+    const ColourTables* ct = t.colour;
     for (int32_t rb = rowBottom0; rb < rowBottom0 + h; ++rb) {
         const MapCoord* mc = coords + static_cast<size_t>(rb) * mapStride + x0;
         const MapFrac* mf = fracs + static_cast<size_t>(rb) * mapStride + x0;
         uint8_t* out = t.dst + static_cast<ptrdiff_t>(rb) * t.dstStride + static_cast<ptrdiff_t>(x0) * DstBpp;
         for (int32_t i = 0; i < w; ++i, out += DstBpp) {
-            const int32_t x = mc[i].x, y = mc[i].y;
-            const uint32_t fx = mf[i].fx, fy = mf[i].fy;
-            if (static_cast<uint32_t>(x) < innerW && static_cast<uint32_t>(y) < innerH) {
-                const uint8_t* a0 = rowOf(y) + x * SrcBpp;
-                const uint8_t* b0 = a0 - t.srcStride;
-                Blend(a0, a0 + SrcBpp, b0, b0 + SrcBpp, fx, fy, out, ct);
-            } else if (x < -1 || x > t.srcW - 1 || y < -1 || y > t.srcH - 1) {
-                out[0] = out[1] = out[2] = 0;
-                if (ct) out[0] = ct->blue[0], out[1] = ct->green[0], out[2] = ct->red[0];
-            } else {
-                // The one-pixel border: pixels outside the picture count as black.
-                auto at = [&](int32_t px, int32_t py) -> const uint8_t* {
-                    if (px < 0 || py < 0 || px >= t.srcW || py >= t.srcH) return kBlack;
-                    return rowOf(py) + px * SrcBpp;
-                };
-                Blend(at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1), fx, fy, out, ct);
+            ReferencePixel<SrcBpp>(t, mc[i].x, mc[i].y, mf[i].fx, mf[i].fy, out);
+            if (Colour) {
+                out[0] = ct->blue[out[0]];
+                out[1] = ct->green[out[1]];
+                out[2] = ct->red[out[2]];
             }
         }
     }
@@ -92,17 +67,82 @@ thread_local Session* g_session = nullptr;  // the pictures of the update in pro
 
 }  // namespace
 
-void SampleRows(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
-                int32_t rowBottom0, int32_t w, int32_t h) {
+namespace {
+
+std::atomic<int> g_path{-1};  // -1: the best this processor runs
+
+bool Runs(SamplerPath p) {
+    switch (p) {
+        case SamplerPath::kScalar: return true;
+        case SamplerPath::kSse41: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
+        case SamplerPath::kAvx2: return __builtin_cpu_supports("avx2");
+    }
+    return false;
+}
+
+void ApplyColour(uint8_t* out, int32_t n, int32_t bpp, const ColourTables& ct) {
+    for (int32_t i = 0; i < n; ++i, out += bpp) {
+        out[0] = ct.blue[out[0]];
+        out[1] = ct.green[out[1]];
+        out[2] = ct.red[out[2]];
+    }
+}
+
+// Row by row, in the order the maps lie in memory: the map and output streams are most of
+// the bytes moved, and splitting rows into tiles for the sake of the source's locality
+// measured slower on every layout.
+void SampleVector(sampler::SpanKernel kernel, const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs,
+                  int32_t mapStride, int32_t x0, int32_t rowBottom0, int32_t w, int32_t h) {
+    const ColourTables* ct = t.colour && t.colour->on ? t.colour : nullptr;
+    for (int32_t rb = rowBottom0; rb < rowBottom0 + h; ++rb) {
+        const size_t m = size_t(rb) * size_t(mapStride) + size_t(x0);
+        uint8_t* out = t.dst + ptrdiff_t(rb) * t.dstStride + ptrdiff_t(x0) * t.dstBpp;
+        kernel(t, coords + m, fracs + m, out, w);
+        if (ct) ApplyColour(out, w, t.dstBpp, *ct);
+    }
+}
+
+}  // namespace
+
+SamplerPath BestSamplerPath() {
+    static const SamplerPath best = Runs(SamplerPath::kAvx2)    ? SamplerPath::kAvx2
+                                    : Runs(SamplerPath::kSse41) ? SamplerPath::kSse41
+                                                                : SamplerPath::kScalar;
+    return best;
+}
+
+bool SamplerPathRuns(SamplerPath p) { return Runs(p); }
+
+void SetSamplerPath(SamplerPath p) {
+    while (!Runs(p)) p = static_cast<SamplerPath>(static_cast<int>(p) - 1);
+    g_path.store(static_cast<int>(p), std::memory_order_relaxed);
+}
+
+SamplerPath CurrentSamplerPath() {
+    const int p = g_path.load(std::memory_order_relaxed);
+    return p < 0 ? BestSamplerPath() : static_cast<SamplerPath>(p);
+}
+
+void SampleRowsWith(SamplerPath path, const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs,
+                    int32_t mapStride, int32_t x0, int32_t rowBottom0, int32_t w, int32_t h) {
     if (!t.src || !t.dst || w <= 0 || h <= 0 || t.srcW <= 0 || t.srcH <= 0) return;
-    const int key = t.srcBpp * 10 + t.dstBpp;
-    switch (key) {
+    if (!Runs(path)) path = BestSamplerPath();
+    sampler::SpanKernel kernel = nullptr;
+    if (path == SamplerPath::kAvx2) kernel = sampler::Avx2Kernel(t.srcBpp, t.dstBpp);
+    else if (path == SamplerPath::kSse41) kernel = sampler::Sse41Kernel(t.srcBpp, t.dstBpp);
+    if (kernel && sampler::VectorFits(t)) return SampleVector(kernel, t, coords, fracs, mapStride, x0, rowBottom0, w, h);
+    switch (t.srcBpp * 10 + t.dstBpp) {
         case 33: SampleWith<3, 3>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
         case 34: SampleWith<3, 4>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
         case 43: SampleWith<4, 3>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
         case 44: SampleWith<4, 4>(t, coords, fracs, mapStride, x0, rowBottom0, w, h); break;
         default: break;
     }
+}
+
+void SampleRows(const SampleTarget& t, const MapCoord* coords, const MapFrac* fracs, int32_t mapStride, int32_t x0,
+                int32_t rowBottom0, int32_t w, int32_t h) {
+    SampleRowsWith(CurrentSamplerPath(), t, coords, fracs, mapStride, x0, rowBottom0, w, h);
 }
 
 void RenderCell(PanoView& view, const Cell& cell) {

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/dib.h"
 #include "platform/window_backend.h"
@@ -875,14 +876,24 @@ bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source) {
     if (sw <= 0 || sh <= 0 || dst.width() <= 0 || dst.height() <= 0) return false;
     const int x0 = std::max(0, dst.left), x1 = std::min(d.width(), dst.right);
     const int y0 = std::max(0, dst.top), y1 = std::min(d.height(), dst.bottom);
+    if (x1 <= x0) return true;
+    // A picture of the rectangle's own width and depth (a view painted at its size) is copied
+    // row by row; otherwise each column's source is worked out once, not once a row.
+    const bool sameWidth = sw == dst.width() && bpp == 3;
+    std::vector<int> from;
+    if (!sameWidth) {
+        from.resize(size_t(x1 - x0));
+        for (int x = x0; x < x1; ++x) from[size_t(x - x0)] = int(int64_t(x - dst.left) * sw / dst.width()) * bpp;
+    }
     for (int y = y0; y < y1; ++y) {
         const int sy = static_cast<int>(static_cast<int64_t>(y - dst.top) * sh / dst.height());
         const uint8_t* srow = s.rowFromTop(sy);
         uint8_t* p = d.rowFromTop(y) + x0 * 3;
-        for (int x = x0; x < x1; ++x, p += 3) {
-            const int sx = static_cast<int>(static_cast<int64_t>(x - dst.left) * sw / dst.width());
-            std::memcpy(p, srow + sx * bpp, 3);
+        if (sameWidth) {
+            std::memcpy(p, srow + (x0 - dst.left) * 3, size_t(x1 - x0) * 3);
+            continue;
         }
+        for (int x = 0; x < x1 - x0; ++x, p += 3) std::memcpy(p, srow + from[size_t(x)], 3);
     }
     return true;
 }
