@@ -1,4 +1,5 @@
 // Small host-facing switches of the library state.
+#include <cstdlib>
 #include <cstring>
 
 #include "config/camera_record.h"
@@ -11,9 +12,12 @@
 namespace orb {
 
 std::string SystemDriveText() {
-    // The system folder's parent, with a trailing "/"; a trailing "/" of the folder itself
-    // does not count.
-    std::string dir = NormaliseSeparators(SystemDir());
+    // A desktop user's snapshots go among their pictures.
+    const char* system = std::getenv("ORBISCOPE_SYSTEM_DIR");
+    if (!system || !*system) return JoinPath(UserPicturesDir(), "Orbiscope/");
+    // Else the system folder's parent, with a trailing "/"; a trailing "/" of the folder
+    // itself does not count.
+    std::string dir = NormaliseSeparators(system);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     const auto cut = dir.find_last_of('/');
     if (cut == std::string::npos) return {};

@@ -36,7 +36,7 @@ std::string Unescape(const std::string& v) {
 }  // namespace
 
 bool LoadLanguageResource() {
-    std::ifstream in(LibraryFile(kLanguageFile), std::ios::binary);
+    std::ifstream in(DataFile(kLanguageFile), std::ios::binary);
     if (!in) return false;
     Language lang;
     lang.loaded = true;

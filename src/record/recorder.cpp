@@ -20,6 +20,7 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/clock.h"
+#include "platform/debug_log.h"
 #include "platform/largefile.h"
 #include "platform/paths.h"
 
@@ -86,6 +87,24 @@ bool SameDevice(const std::string& a, const std::string& b) {
 bool EndsWithP360(const char* name) {
     const size_t n = std::strlen(name);
     return n >= 5 && strcasecmp(name + n - 5, ".P360") == 0;
+}
+
+// A desktop user cannot write at the top of the file system that holds their home: there
+// the recordings go into the user's data folder, on the same drive.
+std::string UserRootFor(const std::string& mountPoint) {
+    if (access(mountPoint.c_str(), W_OK) == 0) return mountPoint;
+    const std::string user = UserDataDir();
+    struct stat sm {}, su {};
+    if (stat(mountPoint.c_str(), &sm) != 0) return mountPoint;
+    // The data folder may not exist yet: its nearest existing parent decides the drive.
+    std::string probe = user;
+    while (stat(probe.c_str(), &su) != 0) {
+        const auto cut = probe.find_last_of('/');
+        if (cut == std::string::npos || cut == 0) return mountPoint;
+        probe.resize(cut);
+    }
+    if (su.st_dev != sm.st_dev) return mountPoint;
+    return MakeDirs(user) ? user : mountPoint;
 }
 
 // The recording folder of a root: an existing folder of any spelling, else RECVAULT.
@@ -261,7 +280,7 @@ void BuildDriveTableLocked() {
             mounts = g_probe.mounts;
         }
         for (const auto& m : mounts ? mounts() : RealMounts())
-            if (IsStorageMount(m)) roots.push_back(m.mountPoint);
+            if (IsStorageMount(m)) roots.push_back(UserRootFor(m.mountPoint));
     }
     const std::string systemDir = SystemDir();
     for (const auto& root : roots) {
@@ -279,8 +298,12 @@ void BuildDriveTableLocked() {
         // Hiding the folder has no meaning here: a dot-name would change its name.
         double total = 0;
         FreeBytes(g_drives.count, &total);
-        if (total > kMinDriveBytes)
+        if (total > kMinDriveBytes) {
+            if (DebugEnabled())
+                DebugLog("recording drive %d: %s (%.1f GB free)", g_drives.count, e.folder.c_str(),
+                         FreeBytes(g_drives.count) / 1e9);
             ++g_drives.count;
+        }
         else
             rmdir(e.folder.c_str());
     }
@@ -415,6 +438,7 @@ int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion) {
             ShowViewStatus(view, 0, Text(2554));
             return 0;
         }
+        DebugLog("recording into %s", path.c_str());
     }
     if (!dvr->stream) return 0;
     return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);
