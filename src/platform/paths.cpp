@@ -122,8 +122,16 @@ std::string SystemDir() {
 
 std::string ModuleDir() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ModuleDir), &info) && info.dli_fname && info.dli_fname[0] == '/')
-        return ParentOf(info.dli_fname);
+    if (dladdr(reinterpret_cast<void*>(&ModuleDir), &info) && info.dli_fname && info.dli_fname[0] == '/') {
+        // The real folder: relative paths from it must not climb out of a linked one.
+        const std::string dir = ParentOf(info.dli_fname);
+        if (char* real = realpath(dir.c_str(), nullptr)) {
+            std::string resolved = real;
+            std::free(real);
+            return resolved;
+        }
+        return dir;
+    }
     // Linked statically into a program: the program's folder.
     char buf[4096];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
