@@ -25,7 +25,7 @@ endif()
 # The programs a user runs. The host is built from tools/orbiscope under a target name that
 # does not clash with the library's.
 set(ORB_PROGRAMS "")
-foreach(t orbiscope-host orbiscope-player orbiscope-pack orbiscope-dewarp orbiscope-fakecam)
+foreach(t orbiscope-host orbiscope_host orbiscope-player orbiscope-pack orbiscope-dewarp orbiscope-fakecam)
   if(TARGET ${t})
     list(APPEND ORB_PROGRAMS ${t})
     target_compile_definitions(${t} PRIVATE ORBISCOPE_VERSION="${PROJECT_VERSION}")
@@ -33,7 +33,8 @@ foreach(t orbiscope-host orbiscope-player orbiscope-pack orbiscope-dewarp orbisc
 endforeach()
 
 install(TARGETS orbiscope LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/include/orbiscope.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+file(GLOB ORB_PUBLIC_HEADERS ${CMAKE_SOURCE_DIR}/include/*.h)
+install(FILES ${ORB_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 if(ORB_PROGRAMS)
   install(TARGETS ${ORB_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -64,6 +65,7 @@ find_program(GZIP gzip)
 if(HELP2MAN AND GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT ORBISCOPE_SANITIZE AND NOT ORBISCOPE_TSAN)
   set(ORB_MAN_NAMES
       "orbiscope-host=watch, record and play back 360-degree network cameras"
+      "orbiscope_host=watch, record and play back 360-degree network cameras"
       "orbiscope-player=play an Orbiscope recording or snapshot"
       "orbiscope-pack=pack a recording or snapshot with the player into a self-extracting program"
       "orbiscope-dewarp=dewarp one panoramic picture"
