@@ -83,10 +83,9 @@ if(HELP2MAN AND GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT ORBISCOPE_SANITIZE AND
       set(page ${CMAKE_BINARY_DIR}/man/${out}.1)
       add_custom_command(OUTPUT ${page}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-        COMMAND ${CMAKE_COMMAND} -E env ORBISCOPE_HEADLESS=1 ${HELP2MAN} --no-info
-                --name=${what} --output=${page} $<TARGET_FILE:${t}>
-        COMMAND ${GZIP} -9nf ${page}
-        DEPENDS ${t} VERBATIM)
+        COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${HELP2MAN} -DGZIP=${GZIP} -DWHAT=${what} -DPAGE=${page}
+                -DPROGRAM=$<TARGET_FILE:${t}> -P ${CMAKE_SOURCE_DIR}/cmake/manual_page.cmake
+        DEPENDS ${t} ${CMAKE_SOURCE_DIR}/cmake/manual_page.cmake VERBATIM)
       list(APPEND ORB_MAN_PAGES ${page}.gz)
     endif()
   endforeach()
