@@ -15,7 +15,9 @@
 #include "orbiscope.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
+#include "platform/msgbox.h"
 #include "platform/window.h"
+#include "record/player.h"
 #include "record/recording_file.h"
 #include "record/snapshot.h"
 
@@ -124,6 +126,15 @@ int main(int argc, char** argv) {
             return orb::RunMessageLoop();
         }
         PlayDVR(nullptr, file.c_str());
+        // Without the library's player window a double-clicked recording would seem to do
+        // nothing at all: say so, on the screen and on the terminal.
+        if (!orb::ThePlayer().createFrame) {
+            const std::string text = "The player window is not available in this build, so " + file +
+                                     " cannot be shown.\norbiscope-player --headless plays it into a picture.";
+            std::fprintf(stderr, "orbiscope-player: %s\n", text.c_str());
+            orb::MessageBox(nullptr, text, "Orbiscope Player", orb::kMbOk | orb::kMbIconError);
+            return 1;
+        }
         return 0;
     }
     return PlayHeadless(file, outDir);
