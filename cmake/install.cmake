@@ -32,6 +32,15 @@ foreach(t orbiscope-host orbiscope_host orbiscope-player orbiscope-pack orbiscop
   endif()
 endforeach()
 
+# The host loads the shared library; it finds it relative to itself, so that the tree runs
+# wherever it was installed (or staged).
+file(RELATIVE_PATH ORB_LIB_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+foreach(t orbiscope-host orbiscope_host)
+  if(TARGET ${t})
+    set_target_properties(${t} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORB_LIB_FROM_BINDIR}")
+  endif()
+endforeach()
+
 install(TARGETS orbiscope LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 file(GLOB ORB_PUBLIC_HEADERS ${CMAKE_SOURCE_DIR}/include/*.h)
 install(FILES ${ORB_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
