@@ -69,6 +69,12 @@ const char* PanoGetSystemDrive(void) {
     return orb::g_lib.systemDriveText.c_str();
 }
 
+const char* OrbiscopeLibraryFolder(void) {
+    static std::string folder;  // kept for the caller until the next call
+    folder = orb::LibraryDir();
+    return folder.c_str();
+}
+
 void UsingWinINet(void) {}
 
 }

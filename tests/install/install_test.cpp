@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
     OrbiscopeInit();
     if (argc == 2 && strcmp(argv[1], "info") == 0) {
         printf("snapshots: %s\n", PanoGetSystemDrive());
+        printf("cameras: %s\n", OrbiscopeLibraryFolder());
         return 0;
     }
     if (argc != 4 || strcmp(argv[1], "record") != 0) return 2;
@@ -302,7 +303,7 @@ TEST_F(Installed, LibraryFindsItsFilesInTheUsersFolders) {
     // Silent without the debug switch; snapshots among the user's pictures.
     Output o = Capture(UserEnv(user) + Quote(host) + " info");
     ASSERT_EQ(o.status, 0) << o.text;
-    EXPECT_EQ(o.text, "snapshots: " + user + "/home/Pictures/Orbiscope/\n");
+    EXPECT_EQ(o.text, "snapshots: " + user + "/home/Pictures/Orbiscope/\ncameras: " + user + "/config/orbiscope\n");
     // The pictures folder the desktop names; the debug switch tells where everything is.
     orbtest::WriteText(user + "/config/user-dirs.dirs", "# the desktop's folders\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
     o = Capture(UserEnv(user) + "ORBISCOPE_DEBUG=1 " + Quote(host) + " info");
@@ -320,6 +321,7 @@ TEST_F(Installed, LibraryFindsItsFilesInTheUsersFolders) {
     EXPECT_NE(o.text.find("library folder " + prefix_ + "/" + ORB_LIBDIR + ","), std::string::npos) << o.text;
     o = Capture(UserEnv(user) + "ORBISCOPE_DEBUG=1 ORBISCOPE_HOME=" + Quote(user + "/own") + " " + Quote(host) + " info");
     EXPECT_NE(o.text.find("library folder " + user + "/own,"), std::string::npos) << o.text;
+    EXPECT_NE(o.text.find("cameras: " + user + "/own\n"), std::string::npos) << o.text;
     EXPECT_NE(o.text.find("text resource file " + prefix_ + "/share/orbiscope/Halo360Web_003906.r: loaded"),
               std::string::npos)
         << o.text;
