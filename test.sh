@@ -14,6 +14,14 @@ build() {  # name, cmake options...
 
 mkdir -p build
 build release -DCMAKE_BUILD_TYPE=Release
+# The Debian package only when asked (ORBISCOPE_DEB=1): the installation test checks its
+# contents when one is there.
+rm -f build/release/orbiscope_*.deb
+if [ "${ORBISCOPE_DEB:-0}" = 1 ]; then
+  echo "== Debian package"
+  (cd build/release && cpack -G DEB >../../build-deb.log 2>&1) || { tail -30 build-deb.log; exit 1; }
+  ls build/release/orbiscope_*.deb
+fi
 echo "== release tests"
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 600 | tee build/release-ctest.log
 

@@ -32,6 +32,10 @@ ORB_EXPORT int32_t EnableDVRRecording(int32_t flag);
 ORB_EXPORT int32_t EnableMotionBlock(int32_t flag);
 ORB_EXPORT int32_t SetPackFlag(int32_t flag);
 ORB_EXPORT const char* PanoGetSystemDrive(void);
+/* The folder of Config.ure and User.dat, where a host that edits the camera list writes:
+ * $ORBISCOPE_HOME, else the library's own folder when it is writable and holds them, else
+ * the user's configuration folder. Valid until the next call. */
+ORB_EXPORT const char* OrbiscopeLibraryFolder(void);
 ORB_EXPORT int32_t SaveCameraConfigure(PanoView* view);
 ORB_EXPORT CameraRecord* CreateConfigure(int32_t imageType, int32_t width, int32_t height, const char* name);
 ORB_EXPORT int32_t BuildPackInfo(void* ownerWindow, const char* outputPath);

@@ -21,7 +21,7 @@
 
 namespace orb {
 
-PackList g_packList;
+constinit PackList g_packList;
 
 namespace {
 
@@ -54,7 +54,9 @@ size_t ExtensionDot(const std::string& path) {
     return dot;
 }
 
-std::string Resolve(const std::string& path) { return !path.empty() && path[0] == '/' ? path : LibraryFile(path); }
+// Relative names are in the library's folder, or, for what the library ships (the text
+// resource file), in its data folder.
+std::string Resolve(const std::string& path) { return !path.empty() && path[0] == '/' ? path : DataFile(path); }
 
 // The player's file: a path as given, else the library's folder, else $PATH.
 std::string PlayerSource(const std::string& player) {

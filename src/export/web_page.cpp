@@ -123,7 +123,7 @@ int GenerateWebPageFiles(void* owner, const CameraRecord& record, const std::str
         std::fwrite(&record, 1, sizeof record, settings.get());
     }
     // The control package is a convenience beside the page; its copy does not decide success.
-    const std::string package = LibraryFile(kControlPackage);
+    const std::string package = DataFile(kControlPackage);
     if (FileExists(package)) CopyFileTo(package, FolderOf(paths.page) + kControlPackage);
     return 1;
 }

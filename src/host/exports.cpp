@@ -1,4 +1,5 @@
 // Small host-facing switches of the library state.
+#include <cstdlib>
 #include <cstring>
 
 #include "config/camera_record.h"
@@ -11,9 +12,12 @@
 namespace orb {
 
 std::string SystemDriveText() {
-    // The system folder's parent, with a trailing "/"; a trailing "/" of the folder itself
-    // does not count.
-    std::string dir = NormaliseSeparators(SystemDir());
+    // A desktop user's snapshots go among their pictures.
+    const char* system = std::getenv("ORBISCOPE_SYSTEM_DIR");
+    if (!system || !*system) return JoinPath(UserPicturesDir(), "Orbiscope/");
+    // Else the system folder's parent, with a trailing "/"; a trailing "/" of the folder
+    // itself does not count.
+    std::string dir = NormaliseSeparators(system);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     const auto cut = dir.find_last_of('/');
     if (cut == std::string::npos) return {};
@@ -63,6 +67,12 @@ int32_t SetPackFlag(int32_t flag) {
 const char* PanoGetSystemDrive(void) {
     orb::g_lib.systemDriveText = orb::SystemDriveText();
     return orb::g_lib.systemDriveText.c_str();
+}
+
+const char* OrbiscopeLibraryFolder(void) {
+    static std::string folder;  // kept for the caller until the next call
+    folder = orb::LibraryDir();
+    return folder.c_str();
 }
 
 void UsingWinINet(void) {}

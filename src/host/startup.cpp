@@ -10,6 +10,9 @@
 #include "host/texts.h"
 #include "host/wiring.h"
 #include "orbiscope.h"
+#include "platform/debug_log.h"
+#include "platform/paths.h"
+#include "platform/window_icon.h"
 #include "record/recorder.h"
 
 namespace orb {
@@ -23,12 +26,16 @@ void Initialise() {
     // Run again, the start-up reloads the module (or finds it gone).
     UnloadLanguage();
     LoadLanguageResource();
+    DebugLog("library folder %s, settings %s, snapshots under %s", LibraryDir().c_str(),
+             SystemFile("orbiscfg.ini").c_str(), g_lib.systemDriveRoot.c_str());
+    DebugLog("text resource file %s: %s", DataFile(kLanguageFile).c_str(), LanguageLoaded() ? "loaded" : "missing");
     // Without the language module no window class is registered and no window opens.
     if (!LanguageLoaded()) return;
     ReadStartupOptions();
     ReadNasSettings();
     g_lib.mouseInvert = ReadMouseInvert();
     RegisterLibraryClasses();
+    SetProductWindowIcon();
 }
 
 void OnProcessAttach() {

@@ -11,6 +11,7 @@
 #include "config/root_password.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
+#include "platform/debug_log.h"
 #include "platform/window.h"
 #include "record/recorder.h"
 #include "ui/accessories.h"
@@ -21,10 +22,13 @@ namespace orb {
 
 void SetViewStatus(PanoView* view, int /*line*/, const char* text) {
     if (!view) return;
+    bool changed;
     {
         std::lock_guard lock(view->ui.viewMutex);
+        changed = view->ui.status != (text ? text : "");
         view->ui.status = text ? text : "";
     }
+    if (changed && text && *text) DebugLog("view %d: %s", view->viewIndex, text);
     if (view->ui.window) InvalidateRect(view->ui.window);
 }
 

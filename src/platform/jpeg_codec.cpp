@@ -19,7 +19,7 @@ namespace {
 std::mutex g_codecLock;
 std::atomic<int64_t> g_pictureBudget{kDefaultPictureBudget};
 std::mutex g_pathLock;
-std::string g_lastSnapshotPath;
+constinit std::string g_lastSnapshotPath;
 std::atomic<int64_t> g_operations{0};
 
 // The library's errors jump back here; nothing is printed. Truncation is a failure, the

@@ -2,21 +2,38 @@
 // current directory.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace orb {
 
-// The "Windows folder", home of the settings file: $ORBISCOPE_SYSTEM_DIR, else
-// $XDG_CONFIG_HOME/orbiscope, else ~/.config/orbiscope (the account's home when HOME is
-// unset, never a shared folder such as /tmp).
+// The user's configuration folder: $XDG_CONFIG_HOME/orbiscope, else ~/.config/orbiscope.
+std::string UserConfigDir();
+// The user's data folder: $XDG_DATA_HOME/orbiscope, else ~/.local/share/orbiscope.
+std::string UserDataDir();
+// The user's pictures folder (XDG_PICTURES_DIR of user-dirs.dirs), else ~/Pictures.
+std::string UserPicturesDir();
+// The "Windows folder", home of the settings file: $ORBISCOPE_SYSTEM_DIR, else the user's
+// configuration folder.
 std::string SystemDir();
+// The folder of the loaded library, or of the program it is linked into.
+std::string ModuleDir();
+// The library's folder (Config.ure, User.dat and the other files the library writes):
+// $ORBISCOPE_HOME; else the module's folder when it is writable and already holds
+// Config.ure or User.dat (a private copy kept beside the library); else the user's
+// configuration folder, created when missing. Installed, the module's folder is read-only.
 // The user's home: $HOME, else the account's home folder; empty when neither is known.
 std::string HomeDir();
-// The library's folder (Config.ure, User.dat, the text resource file): $ORBISCOPE_HOME,
-// else the folder of the loaded library.
 std::string LibraryDir();
 // A file in one of those folders.
 std::string SystemFile(const std::string& name);
 std::string LibraryFile(const std::string& name);
+// A file the library ships (the text resource file): the library's folder, beside the
+// module, the data folder of the installed tree the module sits in, then the system's data
+// folders. With $ORBISCOPE_HOME set only that folder and the module's own installed tree
+// count. The library-folder path when none has it.
+std::string DataFile(const std::string& name);
+// The data folders DataFile looks in after the library's folder, in order.
+std::vector<std::string> DataDirs();
 // Creates a folder and its parents, private to the user; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 // Joins with exactly one "/" between the parts.

@@ -20,6 +20,7 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/clock.h"
+#include "platform/debug_log.h"
 #include "platform/largefile.h"
 #include "platform/paths.h"
 #include "platform/private_files.h"
@@ -27,18 +28,24 @@
 
 namespace orb {
 
-DriveTable g_drives;
+constinit DriveTable g_drives;
 RecorderSwitches g_recorderSwitches;
 std::array<RecordingSlot, 32> g_recordingSlots;
 
 namespace {
 
 std::mutex g_probeLock;
-DriveProbe g_probe;
+DriveProbe& DriveProber() {
+    static auto* v = new DriveProbe;
+    return *v;
+}
 std::mutex g_buildLock;
 bool g_drivesBuilt = false;
 std::mutex g_statusLock;
-RecorderStatusSink g_statusSink;
+RecorderStatusSink& RecorderSink() {
+    static auto* v = new RecorderStatusSink;
+    return *v;
+}
 
 std::vector<MountEntry> RealMounts() {
     std::ifstream in("/proc/self/mounts");
@@ -88,6 +95,24 @@ bool SameDevice(const std::string& a, const std::string& b) {
 bool EndsWithP360(const char* name) {
     const size_t n = std::strlen(name);
     return n >= 5 && strcasecmp(name + n - 5, ".P360") == 0;
+}
+
+// A desktop user cannot write at the top of the file system that holds their home: there
+// the recordings go into the user's data folder, on the same drive.
+std::string UserRootFor(const std::string& mountPoint) {
+    if (access(mountPoint.c_str(), W_OK) == 0) return mountPoint;
+    const std::string user = UserDataDir();
+    struct stat sm {}, su {};
+    if (stat(mountPoint.c_str(), &sm) != 0) return mountPoint;
+    // The data folder may not exist yet: its nearest existing parent decides the drive.
+    std::string probe = user;
+    while (stat(probe.c_str(), &su) != 0) {
+        const auto cut = probe.find_last_of('/');
+        if (cut == std::string::npos || cut == 0) return mountPoint;
+        probe.resize(cut);
+    }
+    if (su.st_dev != sm.st_dev) return mountPoint;
+    return MakeDirs(user) ? user : mountPoint;
 }
 
 // The recording folder of a root: an existing folder of any spelling, else RECVAULT.
@@ -188,7 +213,7 @@ bool IsStorageMount(const MountEntry& m) {
 
 void SetDriveProbe(DriveProbe probe) {
     std::lock_guard lock(g_probeLock);
-    g_probe = std::move(probe);
+    DriveProber() = std::move(probe);
 }
 
 std::vector<std::string> ConfiguredStorageRoots() {
@@ -209,10 +234,10 @@ std::string NasFolderInUse() {
 double FreeBytes(int entry, double* total) {
     if (total) *total = 0;
     if (entry < 0 || entry >= kMaxDrives) return 0;
-    decltype(g_probe.space) space;
+    decltype(DriveProber().space) space;
     {
         std::lock_guard lock(g_probeLock);
-        space = g_probe.space;
+        space = DriveProber().space;
     }
     double freeBytes = 0, totalBytes = 0;
     const std::string& root = g_drives.entries[entry].root;
@@ -253,13 +278,13 @@ void BuildDriveTableLocked() {
     }
     std::vector<std::string> roots = ConfiguredStorageRoots();
     if (roots.empty()) {
-        decltype(g_probe.mounts) mounts;
+        decltype(DriveProber().mounts) mounts;
         {
             std::lock_guard lock(g_probeLock);
-            mounts = g_probe.mounts;
+            mounts = DriveProber().mounts;
         }
         for (const auto& m : mounts ? mounts() : RealMounts())
-            if (IsStorageMount(m)) roots.push_back(m.mountPoint);
+            if (IsStorageMount(m)) roots.push_back(UserRootFor(m.mountPoint));
     }
     const std::string systemDir = SystemDir();
     for (const auto& root : roots) {
@@ -277,8 +302,12 @@ void BuildDriveTableLocked() {
         // Hiding the folder has no meaning here: a dot-name would change its name.
         double total = 0;
         FreeBytes(g_drives.count, &total);
-        if (total > kMinDriveBytes)
+        if (total > kMinDriveBytes) {
+            if (DebugEnabled())
+                DebugLog("recording drive %d: %s (%.1f GB free)", g_drives.count, e.folder.c_str(),
+                         FreeBytes(g_drives.count) / 1e9);
             ++g_drives.count;
+        }
         else
             rmdir(e.folder.c_str());
     }
@@ -349,14 +378,14 @@ void ReleaseRecordingSlot(PanoView* view) {
 
 void SetStatusSink(RecorderStatusSink sink) {
     std::lock_guard lock(g_statusLock);
-    g_statusSink = std::move(sink);
+    RecorderSink() = std::move(sink);
 }
 
 void ShowViewStatus(PanoView* view, int line, const std::string& text) {
     RecorderStatusSink sink;
     {
         std::lock_guard lock(g_statusLock);
-        sink = g_statusSink;
+        sink = RecorderSink();
     }
     if (sink) sink(view, line, text);
 }
@@ -413,6 +442,7 @@ int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion) {
             ShowViewStatus(view, 0, Text(2554));
             return 0;
         }
+        DebugLog("recording into %s", path.c_str());
     }
     if (!dvr->stream) return 0;
     return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);

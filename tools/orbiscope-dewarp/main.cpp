@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "common/program_info.h"
 #include "common/scene_renderer.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
@@ -17,15 +18,18 @@
 
 namespace {
 
-void Usage() {
-    std::fprintf(stderr,
+void Usage(FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: orbiscope-dewarp [INPUT.jpg] [--config Config.ure --slot N] [--lens TYPE] [--center X,Y]\n"
                  "         [--radius OUTER[,INNER]] [--fov DEGREES] [--mode M] [--size WxH] [--out BASE]\n"
                  "         [--window K] [--pan P] [--tilt T] [--zoom Z]\n"
                  "         [--model M] [--projection J] [--span DEGREES] [--perspective]\n"
+                 "Dewarps one panoramic picture into the view picture of a showing mode.\n"
                  "  Without INPUT the built-in test scene is dewarped (lens 8 and 9: the half-sphere\n"
                  "  scene). Pan/tilt/zoom set window K's preset: degrees for the 360 lenses and the\n"
-                 "  perspective windows, 0..1 for the 180/90 crops. Writes BASE.jpg and BASE.bmp.\n");
+                 "  perspective windows, 0..1 for the 180/90 crops. Writes BASE.jpg and BASE.bmp.\n"
+                 "  --help     this text\n"
+                 "  --version  the program's version\n");
 }
 
 bool ReadSlot(const char* path, int slot, CameraRecord& record) {
@@ -40,6 +44,7 @@ bool ReadSlot(const char* path, int slot, CameraRecord& record) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (orbtools::AnswerVersion(argc, argv, "orbiscope-dewarp")) return 0;
     std::string input, config, out = "dewarped";
     int slot = 0, mode = 0, w = 1280, h = 720, lensType = -1, cx = -1, cy = -1, r1 = -1, r2 = -1;
     double fov = -1, span = -1;
@@ -79,7 +84,7 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--out") out = need();
         else if (a == "-h" || a == "--help") {
-            Usage();
+            Usage(stdout);
             return 0;
         } else if (!a.empty() && a[0] != '-' && input.empty()) input = a;
         else {

@@ -14,14 +14,17 @@
 
 #include "common/fake_camera.h"
 #include "common/hostile_picture.h"
+#include "common/program_info.h"
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void Usage() {
-    std::fprintf(stderr,
+void Usage(FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: orbiscope-fakecam [options]\n"
+                 "A camera on 127.0.0.1 for trying the client: serves a test scene (or JPEG files) as\n"
+                 "a Motion-JPEG stream, checks Basic credentials and prints the port it listens on.\n"
                  "  --port N         listen port on 127.0.0.1 (0 = any free port, printed)\n"
                  "  --answer push|length|close   how pictures are framed (default push)\n"
                  "  --boundary TEXT  the push stream's boundary (default --myboundary)\n"
@@ -31,7 +34,9 @@ void Usage() {
                  "  --fault none|close|stall|drip|garbage|boundary|refuse|error|short|reset|huge\n"
                  "  --picture FILE   serve this JPEG file (repeat for several, served in turn)\n"
                  "  --hostile        serve an attacker's picture: a few hundred bytes declaring 16384 x 16384\n"
-                 "  --seconds N      stop after N seconds (default: until interrupted)\n");
+                 "  --seconds N      stop after N seconds (default: until interrupted)\n"
+                 "  --help           this text\n"
+                 "  --version        the program's version\n");
 }
 
 bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
@@ -52,6 +57,7 @@ bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (orbtools::AnswerVersion(argc, argv, "orbiscope-fakecam")) return 0;
     orbtools::FakeCameraOptions o;
     int port = 0, seconds = 0;
     std::vector<std::vector<uint8_t>> pictures;
@@ -95,7 +101,7 @@ int main(int argc, char** argv) {
         } else if (a == "--hostile") {
             pictures.push_back(orbtools::HostileJpeg());
         } else if (a == "--seconds") seconds = std::atoi(need().c_str());
-        else if (a == "--help" || a == "-h") return Usage(), 0;
+        else if (a == "--help" || a == "-h") return Usage(stdout), 0;
         else return Usage(), 2;
     }
     if (!pictures.empty())

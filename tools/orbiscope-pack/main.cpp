@@ -6,11 +6,33 @@
 #include <filesystem>
 #include <string>
 
+#include "common/program_info.h"
 #include "export/pack_builder.h"
 #include "host/texts.h"
 #include "platform/msgbox.h"
 
+namespace {
+
+int Usage(const char* program, FILE* out) {
+    std::fprintf(out,
+                 "usage: %s [--snapshot] [--player NAME] FILE OUTPUT\n"
+                 "Packs a recording (or, with --snapshot, a snapshot file) with the stand-alone player\n"
+                 "into OUTPUT, a program that unpacks itself into a folder and plays it.\n"
+                 "  --snapshot     FILE is a snapshot (.360)\n"
+                 "  --player NAME  the player to pack (default: orbiscope-player beside the library or\n"
+                 "                 on the PATH)\n"
+                 "  --help         this text\n"
+                 "  --version      the program's version\n",
+                 program);
+    return out == stdout ? 0 : 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (orbtools::AnswerVersion(argc, argv, "orbiscope-pack")) return 0;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+        return Usage("orbiscope-pack", stdout);
     bool snapshot = false;
     orb::PackOptions options;
     int i = 1;
@@ -23,10 +45,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (argc - i != 2) {
-        std::fprintf(stderr, "usage: %s [--snapshot] [--player NAME] FILE OUTPUT\n", argv[0]);
-        return 2;
-    }
+    if (argc - i != 2) return Usage(argv[0], stderr);
     orb::LoadLanguageResource();
     options.progress = [](int percent, const std::string& step) { std::printf("[%3d%%] %s\n", percent, step.c_str()); };
     // The library resolves relative names against its own folder; the user meant ours.

@@ -9,12 +9,15 @@
 #include <memory>
 #include <string>
 
+#include "common/program_info.h"
 #include "dewarp/dewarp.h"
 #include "host/panoview.h"
 #include "orbiscope.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
+#include "platform/msgbox.h"
 #include "platform/window.h"
+#include "record/player.h"
 #include "record/recording_file.h"
 #include "record/snapshot.h"
 
@@ -22,9 +25,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int Usage() {
-    std::fprintf(stderr, "usage: orbiscope-player [--headless] [--out FOLDER] FILE.P360|FILE.360\n");
-    return 2;
+int Usage(FILE* out = stderr) {
+    std::fprintf(out,
+                 "usage: orbiscope-player [--headless] [--out FOLDER] FILE.P360|FILE.360\n"
+                 "Plays a recording (.P360) or shows a snapshot (.360) through the camera record stored\n"
+                 "in the file. On a desktop it opens the player window; without a display (or with\n"
+                 "--headless) it plays every frame and writes the last one, dewarped, as a picture.\n"
+                 "  --headless    never open a window (also: ORBISCOPE_HEADLESS set)\n"
+                 "  --out FOLDER  where the headless run writes its picture (default: here)\n"
+                 "  --help        this text\n"
+                 "  --version     the program's version\n");
+    return out == stderr ? 2 : 0;
 }
 
 // Dewarps one decoded picture through the view's record into a 1280 x 720 picture.
@@ -91,13 +102,14 @@ int PlayHeadless(const std::string& file, const std::string& outDir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (orbtools::AnswerVersion(argc, argv, "orbiscope-player")) return 0;
     bool headless = std::getenv("ORBISCOPE_HEADLESS") != nullptr;
     std::string outDir = ".", file;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--headless") headless = true;
         else if (a == "--out" && i + 1 < argc) outDir = argv[++i];
-        else if (a == "--help" || a == "-h") return Usage(), 0;
+        else if (a == "--help" || a == "-h") return Usage(stdout);
         else if (!a.empty() && a[0] != '-' && file.empty()) file = a;
         else return Usage();
     }
@@ -114,6 +126,15 @@ int main(int argc, char** argv) {
             return orb::RunMessageLoop();
         }
         PlayDVR(nullptr, file.c_str());
+        // Without the library's player window a double-clicked recording would seem to do
+        // nothing at all: say so, on the screen and on the terminal.
+        if (!orb::ThePlayer().createFrame) {
+            const std::string text = "The player window is not available in this build, so " + file +
+                                     " cannot be shown.\norbiscope-player --headless plays it into a picture.";
+            std::fprintf(stderr, "orbiscope-player: %s\n", text.c_str());
+            orb::MessageBox(nullptr, text, "Orbiscope Player", orb::kMbOk | orb::kMbIconError);
+            return 1;
+        }
         return 0;
     }
     return PlayHeadless(file, outDir);
