@@ -29,7 +29,36 @@ void Usage() {
                  "  --user NAME --password TEXT   require these Basic credentials\n"
                  "  --fault none|close|stall|drip|garbage|boundary|refuse|error|short|reset|huge\n"
                  "  --picture FILE   serve this JPEG file (repeat for several, served in turn)\n"
+                 "  --pictures numbered|exif|tiny|huge   generated pictures, different every frame\n"
+                 "  --framing LIST   comma-separated: split[:MS] chunked[:N] lower noblank keepalive\n"
+                 "                   nolength nofirst dashes extra splitheader http11\n"
+                 "  --limit N        end a push stream after N pictures\n"
                  "  --seconds N      stop after N seconds (default: until interrupted)\n");
+}
+
+bool ParseFraming(const std::string& list, orbtools::FakeFraming& f) {
+    size_t at = 0;
+    while (at <= list.size()) {
+        const size_t comma = std::min(list.find(',', at), list.size());
+        const std::string item = list.substr(at, comma - at);
+        const size_t colon = item.find(':');
+        const std::string word = item.substr(0, colon);
+        const int value = colon == std::string::npos ? -1 : std::atoi(item.c_str() + colon + 1);
+        if (word == "split") f.splitDelayMs = value < 0 ? 20 : value;
+        else if (word == "chunked") f.chunkBytes = value;
+        else if (word == "lower") f.lowerCaseHeaders = true;
+        else if (word == "noblank") f.noBlankAfterColon = true;
+        else if (word == "keepalive") f.keepAlive = true;
+        else if (word == "nolength") f.partLength = false;
+        else if (word == "nofirst") f.firstBoundary = false;
+        else if (word == "dashes") f.declaredDashes = true;
+        else if (word == "extra") f.extraPartHeaders = true;
+        else if (word == "splitheader") f.splitPartHeader = true;
+        else if (word == "http11") f.http11 = true;
+        else if (!word.empty()) return false;
+        at = comma + 1;
+    }
+    return true;
 }
 
 bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
@@ -90,7 +119,18 @@ int main(int argc, char** argv) {
                 return 1;
             }
             pictures.push_back(std::move(bytes));
-        } else if (a == "--seconds") seconds = std::atoi(need().c_str());
+        } else if (a == "--pictures") {
+            const std::string kind = need();
+            const int w = o.width, h = o.height;
+            if (kind == "numbered") o.picture = [w, h](int frame) { return orbtools::NumberedJpeg(w, h, frame); };
+            else if (kind == "exif") o.picture = [w, h](int frame) { return orbtools::ExifJpeg(w, h, frame); };
+            else if (kind == "tiny") o.picture = [](int frame) { return orbtools::TinyJpeg(frame); };
+            else if (kind == "huge") o.picture = [](int frame) { return orbtools::HugeJpeg(frame); };
+            else return Usage(), 2;
+        } else if (a == "--framing") {
+            if (!ParseFraming(need(), o.framing)) return Usage(), 2;
+        } else if (a == "--limit") o.pictureLimit = std::atoi(need().c_str());
+        else if (a == "--seconds") seconds = std::atoi(need().c_str());
         else if (a == "--help" || a == "-h") return Usage(), 0;
         else return Usage(), 2;
     }
