@@ -18,7 +18,7 @@
 
 namespace orb {
 
-PackList g_packList;
+constinit PackList g_packList;
 
 namespace {
 

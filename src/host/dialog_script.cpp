@@ -6,24 +6,27 @@ namespace orb {
 
 namespace {
 std::mutex g_lock;
-DialogAnswerer g_answerer;
+DialogAnswerer& Answerer() {
+    static auto* v = new DialogAnswerer;
+    return *v;
+}
 }  // namespace
 
 void SetDialogAnswerer(DialogAnswerer answerer) {
     std::lock_guard lock(g_lock);
-    g_answerer = std::move(answerer);
+    Answerer() = std::move(answerer);
 }
 
 bool HaveDialogAnswerer() {
     std::lock_guard lock(g_lock);
-    return static_cast<bool>(g_answerer);
+    return static_cast<bool>(Answerer());
 }
 
 int AskDialog(void* owner, const std::string& name, DialogValues& values) {
     DialogAnswerer answerer;
     {
         std::lock_guard lock(g_lock);
-        answerer = g_answerer;
+        answerer = Answerer();
     }
     if (!answerer) return -1;
     const bool ok = answerer(owner, name, values);

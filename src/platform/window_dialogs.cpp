@@ -19,8 +19,11 @@ constexpr const char* kDialogClass = "#dialog";
 constexpr const char* kControlClass = "#control";
 
 std::mutex g_scriptLock;
-std::map<std::string, std::deque<std::vector<DialogStep>>> g_scripts;
-std::vector<std::string> g_shownDialogs;
+std::map<std::string, std::deque<std::vector<DialogStep>>>& DialogScripts() {
+    static auto* v = new std::map<std::string, std::deque<std::vector<DialogStep>>>;
+    return *v;
+}
+constinit std::vector<std::string> g_shownDialogs;
 
 std::string Trim(const std::string& s) {
     const auto a = s.find_first_not_of(" \t");
@@ -263,7 +266,7 @@ intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc,
     {
         std::lock_guard lock(g_scriptLock);
         g_shownDialogs.push_back(templateName);
-        auto& q = g_scripts[templateName];
+        auto& q = DialogScripts()[templateName];
         if (!q.empty()) {
             steps = std::move(q.front());
             q.pop_front();
@@ -312,12 +315,12 @@ bool EndDialog(HWND dialog, intptr_t result) {
 
 void ScriptDialog(const std::string& templateName, std::vector<DialogStep> steps) {
     std::lock_guard lock(g_scriptLock);
-    g_scripts[templateName].push_back(std::move(steps));
+    DialogScripts()[templateName].push_back(std::move(steps));
 }
 
 void ClearDialogScripts() {
     std::lock_guard lock(g_scriptLock);
-    g_scripts.clear();
+    DialogScripts().clear();
 }
 
 std::vector<std::string> TakeShownDialogs() {
