@@ -145,7 +145,7 @@ struct Framings : Capture {
         o.fault = f.fault;
         o.boundary = f.boundary;
         o.framesPerSecond = 30;
-        if (answer == FakeAnswer::Push) o.pictureLimit = want;
+        o.pictureLimit = want;
         o.picture = [pictures](int frame) { return (*pictures)[static_cast<size_t>(frame) % pictures->size()]; };
         FakeCamera cam(o);
         const int port = cam.Start();
@@ -165,7 +165,8 @@ struct Framings : Capture {
         bool same = !stored.empty() && stored.size() <= pictures->size();
         for (size_t i = 0; same && i < stored.size(); ++i) same = stored[i] == (*pictures)[i];
         EXPECT_TRUE(same) << stored.size() << " recorded; first " << (stored.empty() ? 0 : stored[0].size()) << " bytes, sent " << (*pictures)[0].size();
-        EXPECT_GE(static_cast<int>(stored.size()), want);
+        EXPECT_EQ(static_cast<int>(stored.size()), want);
+        EXPECT_EQ(cam.PicturesSent(), want);
         EXPECT_EQ(view->frames.pictures.load(), static_cast<int>(stored.size()));
         // The view shows the last one pixel for pixel as the codec decodes what was sent.
         if (same) {
@@ -203,3 +204,5 @@ TEST_F(Framings, StreamModelWithStartOfImage) { RunLoop(35, FakeAnswer::Push, "s
 TEST_F(Framings, GenericStreamModel) { RunLoop(400, FakeAnswer::Push, "stream, model 400"); }
 TEST_F(Framings, LengthPollingModel) { RunLoop(21, FakeAnswer::Length, "length polling, 21"); }
 TEST_F(Framings, ClosePollingModel) { RunLoop(49, FakeAnswer::Close, "close polling, 49"); }
+TEST_F(Framings, GenericSnapshotModel) { RunLoop(401, FakeAnswer::Close, "snapshot, model 401"); }
+TEST_F(Framings, GenericStreamModelHttp10) { RunLoop(402, FakeAnswer::Push, "stream, model 402"); }

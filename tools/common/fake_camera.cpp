@@ -331,7 +331,11 @@ void FakeCamera::Serve(int fd) {
     Wire wire{fd, o.framing, drip, stop_};
     const FakeFraming& f = o.framing;
     if (o.answer != FakeAnswer::Push) {
-        const std::vector<uint8_t> pic = PictureFor(pictures_.load());
+        // Each answer takes its own frame number: a client may ask again before the last
+        // byte of the previous answer has left here.
+        const int frame = answered_++;
+        if (o.pictureLimit > 0 && frame >= o.pictureLimit) return finish();  // served them all
+        const std::vector<uint8_t> pic = PictureFor(frame);
         std::string head = wire.Status() + wire.Header("Content-Type", "image/jpeg");
         const bool length = o.answer == FakeAnswer::Length || f.keepAlive;  // an open connection needs a length
         if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");

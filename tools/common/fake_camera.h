@@ -51,7 +51,8 @@ struct FakeCameraOptions {
     int framesPerSecond = 25;
     FakeFault fault = FakeFault::None;
     FakeFraming framing;
-    // Push streams end after this many pictures (0: never); the connection is closed.
+    // Push streams end after this many pictures, the connection closed; single-picture
+    // answers stop coming after this many in all (0: no limit).
     int pictureLimit = 0;
     // The pictures to serve (JPEG bytes); without it, the test scene through a fisheye.
     std::function<std::vector<uint8_t>(int frame)> picture;
@@ -93,7 +94,7 @@ private:
     int listenFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
-    std::atomic<int> connections_{0}, pictures_{0}, refusals_{0};
+    std::atomic<int> connections_{0}, pictures_{0}, refusals_{0}, answered_{0};
     struct Threads;
     std::unique_ptr<Threads> threads_;
 };
