@@ -28,6 +28,7 @@ CaptureTimeouts& Timeouts() {
 namespace {
 
 constexpr int kWatchdogLimit = 63;
+constexpr int64_t kDropNoticeNs = 3000000000;
 
 bool Stopping(PanoView& v) { return v.capture.stop.load() != 0; }
 bool Pause(PanoView& v, int ms) { return SleepFor(ms, &v.capture.stop); }
@@ -48,8 +49,12 @@ std::string SizeText(int w, int h) {
 FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutine loop, bool cut) {
     const int32_t model = v.record.modelIndex;
     const bool lengthPolling = loop == kLengthPollLoop;
+    auto dropped = [&](int text) {
+        CameraStatus(v, 0, Text(text));
+        v.capture.droppedAt = MonotonicNanoseconds();
+    };
     if (cut || !JpegEndsWhole(jpeg, static_cast<size_t>(length))) {
-        CameraStatus(v, 0, Text(1012));
+        dropped(1012);
         return FrameResult::Dropped;
     }
     bool sizeRefused = false;
@@ -57,7 +62,7 @@ FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutin
         sizeRefused = !AcceptPictureSize(model, lengthPolling, w, h);
         return !sizeRefused;
     });
-    if (r == FrameResult::Dropped && !sizeRefused) CameraStatus(v, 0, Text(1013));
+    if (r == FrameResult::Dropped && !sizeRefused) dropped(1013);
     if (r != FrameResult::Shown) return r;
     const int w = v.frames.currentW, h = v.frames.currentH;
     const int32_t type = v.record.lensType;
@@ -68,7 +73,9 @@ FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutin
         if (loop == kClosePollLoop) text += "\nCurrent size is :\n" + SizeText(w, h);
         CameraStatus(v, -1, text);
     } else {
-        CameraStatus(v, 0, "");  // pictures flow: the connection lines are done with
+        // Pictures flow: the connection lines are done with. What was said of a dropped
+        // picture stays a while, long enough to be read.
+        if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
     }
     return r;
 }

@@ -259,7 +259,7 @@ AnswerPicture ReadAnswerPicture(uint8_t* buffer, size_t capacity, const ReadOnce
     }
     if (s < 0) return none;
     const long n = end - s;
-    return {s, n, closed && !JpegEndsWhole(buffer + s, static_cast<size_t>(n)), head.status};
+    return {s, n, !JpegEndsWhole(buffer + s, static_cast<size_t>(n)), head.status};
 }
 
 bool AcceptPictureSize(int32_t model, bool lengthPolling, int w, int h) {

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -206,3 +208,48 @@ TEST_F(Framings, LengthPollingModel) { RunLoop(21, FakeAnswer::Length, "length p
 TEST_F(Framings, ClosePollingModel) { RunLoop(49, FakeAnswer::Close, "close polling, 49"); }
 TEST_F(Framings, GenericSnapshotModel) { RunLoop(401, FakeAnswer::Close, "snapshot, model 401"); }
 TEST_F(Framings, GenericStreamModelHttp10) { RunLoop(402, FakeAnswer::Push, "stream, model 402"); }
+
+// A picture cut short and one that does not decode: neither shown nor recorded, the status
+// line says why (and keeps saying it while the next pictures come), the others all arrive.
+TEST_F(Framings, BrokenPicturesAreNeitherShownNorRecorded) {
+    for (const auto& [model, answer] : {std::pair{2, FakeAnswer::Push}, std::pair{21, FakeAnswer::Length}}) {
+        SCOPED_TRACE(model);
+        auto pictures = std::make_shared<std::vector<std::vector<uint8_t>>>();
+        for (int i = 0; i < 8; ++i) pictures->push_back(orbtools::NumberedJpeg(320, 240, i));
+        (*pictures)[2].resize((*pictures)[2].size() / 2);  // no end marker
+        (*pictures)[5].resize((*pictures)[5].size() / 2);
+        (*pictures)[5].push_back(0xFF), (*pictures)[5].push_back(0xD9);  // ends, but not whole
+        FakeCameraOptions o;
+        o.answer = answer;
+        o.framesPerSecond = 10;
+        o.pictureLimit = 8;
+        o.picture = [pictures](int frame) { return (*pictures)[static_cast<size_t>(frame) % pictures->size()]; };
+        FakeCamera cam(o);
+        const int port = cam.Start();
+        ASSERT_GT(port, 0);
+        auto view = CameraView(model, port);
+        const std::string location = "broken" + std::to_string(model);
+        SetText(view->record.location, location.c_str());
+        AssignRecordingSlot(view.get(), 0, 1);
+        StartRecordingContext(view.get());
+        ASSERT_TRUE(StartCapture(view.get()));
+        std::set<std::string> said;
+        const bool done = WaitFor([&] {
+            said.insert(Status(*view));
+            return view->frames.recorded >= 6 && cam.PicturesSent() >= 8;
+        }, 60);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // nothing more is to come
+        StopCapture(view.get());
+        EXPECT_TRUE(done) << view->frames.recorded;
+        EXPECT_TRUE(said.count(Text(1012))) << "the cut picture was not reported";
+        EXPECT_TRUE(said.count(Text(1013))) << "the undecodable picture was not reported";
+        const auto stored = Recorded(g_drives.entries[0].folder, location);
+        const std::vector<std::vector<uint8_t>> want = {(*pictures)[0], (*pictures)[1], (*pictures)[3],
+                                                        (*pictures)[4], (*pictures)[6], (*pictures)[7]};
+        EXPECT_TRUE(stored == want) << stored.size() << " recorded";
+        EXPECT_EQ(view->frames.pictures.load(), 6);
+        StopRecordingContext(view.get());
+        ReleaseRecordingSlot(view.get());
+        ReleaseFrames(*view);
+    }
+}
