@@ -143,7 +143,7 @@ std::vector<uint8_t> NoiseJpeg(int frame, int w, int h) {
 }
 }  // namespace
 
-std::vector<uint8_t> HugeJpeg(int frame) { return NoiseJpeg(frame, 720, 560); }
+std::vector<uint8_t> HugeJpeg(int frame) { return NoiseJpeg(frame, 1040, 820); }
 std::vector<uint8_t> OversizedJpeg(int frame) { return NoiseJpeg(frame, 1200, 900); }
 
 }  // namespace orbtools
