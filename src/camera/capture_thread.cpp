@@ -184,6 +184,36 @@ void ReceiveStream(PanoView& v, PushCutter& cutter, StreamBody& body) {
     }
 }
 
+// The answer's head, complete however the camera splits it; the body's first bytes stay
+// in the buffer after it (`got` bytes in all). A failure is told, closed and paused for.
+bool ReadStreamHead(PanoView& v, bool binary, AnswerHead& head, long& got) {
+    CaptureState& c = v.capture;
+    c.fill = 0;
+    got = 0;
+    int result;
+    if (binary) {
+        got = ReceiveSome(c.stream, c.buffer.data(), kReceiveChunk);  // the login answer is dropped
+        result = got > 0 ? 1 : got == 0 ? 0 : -1;
+        got = 0;
+    } else {
+        result = ReadAnswerHead(c.buffer.data(), c.buffer.size(), got, StreamRead(v), head);
+    }
+    if (result <= 0) {
+        CameraStatus(v, 2, Text(result == 0 ? 2328 : 2329));
+        CloseStreamConnection(v);
+        CameraStatus(v, 0, Text(1001));
+        Pause(v, 3000);
+        return false;
+    }
+    // A refusal or an error status is no stream: say so and try again later.
+    if (!binary && ShowRefusal(v, c.buffer.data(), static_cast<size_t>(got))) {
+        CloseStreamConnection(v);
+        Pause(v, 3000);
+        return false;
+    }
+    return true;
+}
+
 void StreamLoop(PanoView* view) {
     PanoView& v = *view;
     CaptureState& c = v.capture;
@@ -243,32 +273,9 @@ void StreamLoop(PanoView* view) {
             Pause(v, 3000);
             continue;
         }
-        // The answer's head, complete however the camera splits it; the body's first bytes
-        // stay as the start of the stream.
-        c.fill = 0;
-        long got = 0;
         AnswerHead head;
-        int headResult;
-        if (binary) {
-            got = ReceiveSome(c.stream, c.buffer.data(), kReceiveChunk);  // the login answer is dropped
-            headResult = got > 0 ? 1 : got == 0 ? 0 : -1;
-            got = 0;
-        } else {
-            headResult = ReadAnswerHead(c.buffer.data(), c.buffer.size(), got, StreamRead(v), head);
-        }
-        if (headResult <= 0) {
-            CameraStatus(v, 2, Text(headResult == 0 ? 2328 : 2329));
-            CloseStreamConnection(v);
-            CameraStatus(v, 0, Text(1001));
-            Pause(v, 3000);
-            continue;
-        }
-        // A refusal or an error status is no stream: say so and try again later.
-        if (!binary && ShowRefusal(v, c.buffer.data(), static_cast<size_t>(got))) {
-            CloseStreamConnection(v);
-            Pause(v, 3000);
-            continue;
-        }
+        long got = 0;
+        if (!ReadStreamHead(v, binary, head, got)) continue;
         SetReceiveTimeout(c.stream, Timeouts().stream);
         StreamBody body;
         body.chunked = head.chunked;

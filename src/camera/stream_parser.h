@@ -32,9 +32,6 @@ bool DelimiterFromAnswer(int32_t model);
 // FF D8 FF at p and 00 at p+4 (p+3 is the marker, not tested). Needs 5 bytes at p.
 inline bool IsStartOfImage(const uint8_t* p) { return p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF && p[4] == 0x00; }
 
-// The polling loops skip forward to a start of image; fewer bytes left is no picture.
-constexpr int32_t kMinPicture = 500;
-
 // A picture cut out of the buffer. cut: it is known to be incomplete (its end never came).
 struct CutPicture {
     long start = -1;
