@@ -103,11 +103,13 @@ TEST_F(Ffmpeg, EveryFrameArrivesWithDefaultAndCustomBoundaries) {
             HDIB ours = DecodeFromJPEGBuffer(stored[i].data(), static_cast<int32_t>(stored[i].size()));
             HDIB theirs = LoadJpeg(written[i].c_str());
             ASSERT_TRUE(ours && theirs);
-            DibLock a(ours), b(theirs);
-            EXPECT_EQ(a.width(), 640);
-            EXPECT_EQ(a.height(), 480);
-            EXPECT_EQ(std::vector<uint8_t>(a.bits(), a.bits() + a.rowBytes() * a.height()),
-                      std::vector<uint8_t>(b.bits(), b.bits() + b.rowBytes() * b.height()));
+            {
+                DibLock a(ours), b(theirs);
+                EXPECT_EQ(a.width(), 640);
+                EXPECT_EQ(a.height(), 480);
+                EXPECT_EQ(std::vector<uint8_t>(a.bits(), a.bits() + a.rowBytes() * a.height()),
+                          std::vector<uint8_t>(b.bits(), b.bits() + b.rowBytes() * b.height()));
+            }
             DestroyDIB(ours);
             DestroyDIB(theirs);
         }

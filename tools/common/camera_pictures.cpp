@@ -64,13 +64,15 @@ std::vector<uint8_t> SceneRgb(int w, int h) {
     auto& rgb = cache[{w, h}];
     if (rgb.empty()) {
         HDIB pic = RenderScene(SimulatedLensOf(SimulatedLens::Fisheye, w, h));
-        orb::DibLock d(pic);
-        rgb.resize(static_cast<size_t>(w) * h * 3);
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* src = d.rowFromTop(y);
-            for (int x = 0; x < w; ++x) {
-                uint8_t* px = &rgb[(static_cast<size_t>(y) * w + x) * 3];
-                px[0] = src[x * 3 + 2], px[1] = src[x * 3 + 1], px[2] = src[x * 3];
+        {
+            orb::DibLock d(pic);
+            rgb.resize(static_cast<size_t>(w) * h * 3);
+            for (int y = 0; y < h; ++y) {
+                const uint8_t* src = d.rowFromTop(y);
+                for (int x = 0; x < w; ++x) {
+                    uint8_t* px = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+                    px[0] = src[x * 3 + 2], px[1] = src[x * 3 + 1], px[2] = src[x * 3];
+                }
             }
         }
         orb::DestroyDIB(pic);
