@@ -44,6 +44,18 @@ struct Background {
     bool Ended() const { return !ReadText(rcFile).empty(); }
 };
 
+// Ends what the test started, also when an assertion left the test early.
+struct Stopper {
+    std::vector<Background*> started;
+    ~Stopper() {
+        for (Background* b : started)
+            if (b->pid() > 0 && !b->Ended()) {
+                ::kill(b->pid(), SIGTERM);
+                WaitFor([&] { return b->Ended(); }, 20);
+            }
+    }
+};
+
 // Starts a command in the background; its pid, output and exit status land in files.
 Background Start(const std::string& command, const std::string& dir, const std::string& tag) {
     Background b{dir + "/" + tag + ".pid", dir + "/" + tag + ".out", dir + "/" + tag + ".rc"};
@@ -83,7 +95,8 @@ TEST(OrbiscopeHost, AddListRunHeadlessStopAndPlay) {
     orbtest::Run("cp " + kBin + "/Halo360Web_003906.r " + home.dir + "/");
     const std::string scratch = home.path("out.txt"), disk = home.path("disk");
     fs::create_directories(disk);
-    Background stream, snapshot;
+    Background stream, snapshot, run;
+    Stopper stopper{{&stream, &snapshot, &run}};
     const int streamPort = StartCamera(home.dir, "stream", "--pictures numbered", stream);
     const int snapshotPort = StartCamera(home.dir, "snap", "--answer close --framing keepalive", snapshot);
     ASSERT_GT(streamPort, 0);
@@ -124,7 +137,7 @@ TEST(OrbiscopeHost, AddListRunHeadlessStopAndPlay) {
     EXPECT_EQ(out.find("secret"), std::string::npos) << "the password shows in the list";
 
     // Headless: both cameras recorded until SIGTERM, then every recording closed.
-    Background run = Start(host + " --headless --record " + disk, home.dir, "run");
+    run = Start(host + " --headless --record " + disk, home.dir, "run");
     ASSERT_GT(run.pid(), 0);
     const bool recorded = WaitFor(
         [&] {
@@ -159,8 +172,4 @@ TEST(OrbiscopeHost, AddListRunHeadlessStopAndPlay) {
     ASSERT_EQ(Capture(host + " list", out, scratch), 0);
     EXPECT_EQ(out.find("Door"), std::string::npos) << out;
     EXPECT_EQ(fs::file_size(home.path("Config.ure")), 3000u);
-    for (Background* cam : {&stream, &snapshot}) {
-        ::kill(cam->pid(), SIGTERM);
-        WaitFor([&] { return cam->Ended(); }, 20);
-    }
 }
