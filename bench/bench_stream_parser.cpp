@@ -1,8 +1,9 @@
 // Push-stream cutting of 100 KB and ~1 MB pictures from a long in-memory stream, the way the
-// capture loop does it (reads of one receive chunk into the receive buffer, a search over
-// each pass, the picture cut in place, the buffer compacted), against memchr scanning the
+// capture loop does it: reads of one receive chunk (or of odd small sizes: "split") into
+// the receive buffer, de-chunked on the way when the stream is chunked, every complete
+// picture cut in place after each read, the buffer compacted. Against memchr scanning the
 // same bytes for the delimiter's first byte, in the same run. The read into the receive
-// buffer is the only copy of a picture's bytes: the decoder is handed the buffer itself.
+// buffer is the only copy of a picture's bytes (a chunked stream is de-chunked in that copy).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -11,28 +12,49 @@
 #include <vector>
 
 #include "camera/http.h"
+#include "camera/http_answer.h"
 #include "camera/stream_parser.h"
 
 namespace {
 
-// Pictures of high-entropy bytes behind a JPEG start, in multipart parts.
-std::vector<uint8_t> Stream(size_t pictureBytes, int pictures) {
+enum Input { kClean, kChunked, kSplit, kNoLength };
+
+// Pictures of high-entropy bytes behind a JPEG start, in multipart parts; an FF in the
+// scan data is stuffed with 00 as an encoder writes it, so a walk of the segments stops at
+// every FF on its way to the end marker.
+std::vector<uint8_t> Stream(size_t pictureBytes, int pictures, bool lengths) {
     std::vector<uint8_t> out;
     uint32_t noise = 2463534242u;
-    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=myboundary\r\n\r\n";
-    out.insert(out.end(), head.begin(), head.end());
     for (int i = 0; i <= pictures; ++i) {
-        const std::string part = "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-                                 std::to_string(pictureBytes) + "\r\n\r\n";
+        std::string part = "--myboundary\r\nContent-Type: image/jpeg\r\n";
+        if (lengths) part += "Content-Length: " + std::to_string(pictureBytes) + "\r\n";
+        part += "\r\n";
         out.insert(out.end(), part.begin(), part.end());
         const size_t at = out.size();
         out.resize(at + pictureBytes);
         for (size_t k = 0; k < pictureBytes; ++k) {
             noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
-            out[at + k] = static_cast<uint8_t>(noise);
+            out[at + k] = k > 0 && out[at + k - 1] == 0xFF ? 0x00 : static_cast<uint8_t>(noise);
         }
-        const uint8_t soi[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10};
-        std::memcpy(&out[at], soi, sizeof soi);
+        const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x08, 1, 1, 0, 0, 0x3F, 0};
+        std::memcpy(&out[at], head, sizeof head);
+        out[at + pictureBytes - 3] = 0x00;  // no stuffing byte is cut off
+        out[at + pictureBytes - 2] = 0xFF;
+        out[at + pictureBytes - 1] = 0xD9;
+        out.push_back('\r');
+        out.push_back('\n');
+    }
+    return out;
+}
+
+std::vector<uint8_t> Chunked(const std::vector<uint8_t>& body) {
+    std::vector<uint8_t> out;
+    for (size_t at = 0; at < body.size(); at += 1436) {  // one TCP segment's worth a chunk
+        const size_t n = std::min<size_t>(1436, body.size() - at);
+        char line[16];
+        const int k = std::snprintf(line, sizeof line, "%zx\r\n", n);
+        out.insert(out.end(), line, line + k);
+        out.insert(out.end(), body.begin() + static_cast<long>(at), body.begin() + static_cast<long>(at + n));
         out.push_back('\r');
         out.push_back('\n');
     }
@@ -41,44 +63,50 @@ std::vector<uint8_t> Stream(size_t pictureBytes, int pictures) {
 
 constexpr int kPictures = 40;
 
+std::vector<uint8_t> Wire(Input input, size_t pictureBytes) {
+    const auto body = Stream(pictureBytes, kPictures, input != kNoLength);
+    return input == kChunked ? Chunked(body) : body;
+}
+
 void BM_StreamParser(benchmark::State& state) {
-    const auto stream = Stream(static_cast<size_t>(state.range(0)), kPictures);
+    const Input input = static_cast<Input>(state.range(1));
+    const auto stream = Wire(input, static_cast<size_t>(state.range(0)));
     std::vector<uint8_t> buffer(orb::kReceiveBufferSize + 1);
-    const orb::Delimiter delimiter = orb::DelimiterFor(2);
+    const size_t reads[] = {orb::kReceiveChunk, 1448, 517, 2048, 96};  // split: odd sizes
     int64_t cut = 0;
     for (auto _ : state) {
-        size_t at = 0;
-        auto read = [&](uint8_t* into) {
-            const size_t n = std::min<size_t>(orb::kReceiveChunk, stream.size() - at);
-            std::memcpy(into, stream.data() + at, n);  // the socket's copy into the buffer
-            at += n;
-            return static_cast<int32_t>(n);
-        };
-        int32_t fill = read(buffer.data());
+        orb::PushCutter cutter = orb::MakePushCutter(2, "--myboundary");
+        orb::ChunkDecoder chunks;
+        int32_t fill = 0;
+        size_t at = 0, k = 0;
         while (at < stream.size()) {
-            const int32_t before = fill;
-            for (int32_t got = 0; got < 4096 && at < stream.size();) {
-                const int32_t n = read(buffer.data() + fill);
-                fill += n;
-                got += n;
+            const size_t want = input == kSplit ? reads[k++ % 5] : orb::kReceiveChunk;
+            const size_t n = std::min(want, stream.size() - at);
+            if (input == kChunked) {
+                size_t used = 0;
+                fill += static_cast<int32_t>(orb::Dechunk(chunks, stream.data() + at, n, buffer.data() + fill,
+                                                          buffer.size() - static_cast<size_t>(fill), &used));
+            } else {
+                std::memcpy(buffer.data() + fill, stream.data() + at, n);  // the socket's copy
+                fill += static_cast<int32_t>(n);
             }
-            const long d = orb::SearchPass(buffer.data(), before, fill, delimiter);
-            if (d < 0) continue;
-            const long start = orb::PictureStart(buffer.data(), d);
-            if (start >= 0) {
-                benchmark::DoNotOptimize(buffer.data() + start);  // handed to the decoder in place
+            at += n;
+            orb::CutPicture p;
+            bool any = false;
+            while (orb::NextPicture(cutter, buffer.data(), fill, false, p)) {
+                benchmark::DoNotOptimize(buffer.data() + p.start);  // handed to the decoder in place
                 ++cut;
+                any = true;
             }
-            orb::CompactBuffer(buffer.data(), fill, d);
+            if (any) orb::CompactStream(cutter, buffer.data(), fill, orb::CutterKeepFrom(cutter));
         }
     }
     state.counters["pictures"] = benchmark::Counter(static_cast<double>(cut), benchmark::Counter::kAvgIterations);
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(stream.size()));
 }
-BENCHMARK(BM_StreamParser)->Arg(100 * 1024)->Arg(990 * 1000);
 
 void BM_MemchrScan(benchmark::State& state) {
-    const auto stream = Stream(static_cast<size_t>(state.range(0)), kPictures);
+    const auto stream = Wire(static_cast<Input>(state.range(1)), static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         int64_t hits = 0;
         const uint8_t* p = stream.data();
@@ -93,6 +121,13 @@ void BM_MemchrScan(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(stream.size()));
 }
-BENCHMARK(BM_MemchrScan)->Arg(100 * 1024)->Arg(990 * 1000);
+
+void Inputs(benchmark::internal::Benchmark* b) {
+    for (int input : {kClean, kChunked, kSplit, kNoLength})
+        for (int size : {100 * 1024, 990 * 1000}) b->Args({size, input});
+    b->ArgNames({"bytes", "input"});
+}
+BENCHMARK(BM_StreamParser)->Apply(Inputs);
+BENCHMARK(BM_MemchrScan)->Apply(Inputs);
 
 }  // namespace

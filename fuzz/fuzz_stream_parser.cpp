@@ -1,7 +1,8 @@
-// The push-stream search on arbitrary bytes, fed the way the capture loop feeds it: the
-// answer's first read, then reads of at most one receive chunk until 4096 bytes came in,
-// a search over what each pass received, the picture cut and the buffer compacted.
-// Byte 0 picks the model (its delimiter), byte 1 the read size; the rest is the stream.
+// The push-stream cutter on arbitrary bytes, fed the way the capture loop feeds it: reads
+// of a size picked by byte 1, every complete picture cut after each read, the buffer
+// compacted, the rest delivered when the stream ends. Byte 0 picks the model (its
+// delimiter); byte 2 whether the answer declared a boundary. Cut pictures must lie inside
+// the bytes present.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -12,39 +13,33 @@
 #include "camera/stream_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2 || size > (4u << 20)) return 0;
+    if (size < 3 || size > (4u << 20)) return 0;
     static const int32_t kModels[] = {2, 22, 27, 35, 36, 62, 110, 150, 198, 220, 250, 320, 400, 401, 402};
     const int32_t model = kModels[data[0] % (sizeof kModels / sizeof kModels[0])];
     const size_t step = 1 + data[1] % orb::kReceiveChunk;
-    const uint8_t* stream = data + 2;
-    const size_t length = size - 2;
+    const char* boundaries[] = {"", "--myboundary", "--ffmpeg", "--"};
+    orb::PushCutter cutter = orb::MakePushCutter(model, boundaries[data[2] % 4]);
+    const uint8_t* stream = data + 3;
+    const size_t length = size - 3;
     static std::vector<uint8_t> buffer(orb::kReceiveBufferSize + 1);
+    int32_t fill = 0;
     size_t at = 0;
-    auto read = [&](uint8_t* into) -> long {
-        const size_t n = std::min({step, length - at, static_cast<size_t>(orb::kReceiveChunk)});
-        std::memcpy(into, stream + at, n);
-        at += n;
-        return static_cast<long>(n);
-    };
-    orb::Delimiter delimiter = orb::DelimiterFor(model);
-    int32_t fill = static_cast<int32_t>(read(buffer.data()));
-    if (orb::DelimiterFromAnswer(model)) delimiter = orb::DelimiterFromHeader(buffer.data(), static_cast<size_t>(fill));
-    while (at < length) {
-        const int32_t before = fill;
-        long got = 0;
-        while (got < 4096 && at < length) {
-            if (fill >= orb::kReceiveLimit) return 0;  // a full buffer ends the connection
-            const long n = read(buffer.data() + fill);
-            fill += static_cast<int32_t>(n);
-            got += n;
+    for (;;) {
+        const bool closed = at >= length;
+        orb::CutPicture p;
+        bool any = false;
+        while (orb::NextPicture(cutter, buffer.data(), fill, closed, p)) {
+            if (p.start < 0 || p.length < 0 || p.start + p.length > fill) std::abort();
+            any = true;
         }
-        const long d = orb::SearchPass(buffer.data(), before, fill, delimiter);
-        if (d < 0) continue;
-        if (d > fill) std::abort();
-        const long start = orb::PictureStart(buffer.data(), d);
-        if (start > d || (start >= 0 && d - start < orb::kMinPicture)) std::abort();
-        orb::CompactBuffer(buffer.data(), fill, d);
-        if (fill < 0 || fill > orb::kReceiveLimit + orb::kReceiveChunk) std::abort();
+        const long keep = orb::CutterKeepFrom(cutter);
+        if (keep < 0 || keep > fill) std::abort();
+        if (any || fill >= orb::kReceiveLimit / 2) orb::CompactStream(cutter, buffer.data(), fill, keep);
+        if (closed || fill >= orb::kReceiveLimit) break;  // a full buffer ends the connection
+        const size_t n = std::min({step, length - at, static_cast<size_t>(orb::kReceiveChunk)});
+        std::memcpy(buffer.data() + fill, stream + at, n);
+        fill += static_cast<int32_t>(n);
+        at += n;
     }
     return 0;
 }

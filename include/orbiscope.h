@@ -64,6 +64,17 @@ ORB_EXPORT char* DecodeBase64(const char* source, char* destination);
 ORB_EXPORT HDIB DecodeFromJPEGBuffer(const void* buffer, int32_t byteCount);
 ORB_EXPORT HDIB LoadJpeg(const char* path);
 
+/* Picture access. A picture returned by DecodeFromJPEGBuffer or LoadJpeg belongs to the
+ * caller, who frees it with OrbiscopeFreePicture once and then never uses the handle again.
+ * OrbiscopeLockPicture gives the packed bitmap (the 40-byte header: width at offset 4,
+ * height at 8, bits per pixel at 14; then the rows, bottom row first, B,G,R, each padded to
+ * 4 bytes), valid until the matching OrbiscopeUnlockPicture; null for a null handle.
+ * OrbiscopePictureSize is the packed bitmap's length in bytes (0 for a null handle). */
+ORB_EXPORT void* OrbiscopeLockPicture(HDIB picture);
+ORB_EXPORT void OrbiscopeUnlockPicture(HDIB picture);
+ORB_EXPORT uint32_t OrbiscopePictureSize(HDIB picture);
+ORB_EXPORT void OrbiscopeFreePicture(HDIB picture);
+
 /* ---- Dewarping ---- */
 ORB_EXPORT void RebuildPanorama(PanoView* view);
 ORB_EXPORT int32_t UpdatePanorama(PanoView* view);

@@ -42,6 +42,8 @@
 1009=Orbiscope
 1010=The camera refused the account or password.
 1011=The camera answered with an error:
+1012=A picture arrived cut short; it was not shown or recorded.
+1013=A picture could not be decoded; it was not shown or recorded.
 1311=Empty this view
 1805=Show motion blocks
 1901=Show location

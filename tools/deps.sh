@@ -4,6 +4,8 @@
 orb_packages=(cmake g++ make pkg-config libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev libgtk-3-dev zip unzip clang xvfb xauth
   desktop-file-utils shared-mime-info libglib2.0-bin help2man dpkg-dev file)
+# ffmpeg: the camera interoperability tests read its multipart stream as a real server.
+orb_packages+=(ffmpeg)
 orb_missing=()
 for p in "${orb_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || orb_missing+=("$p")

@@ -1,6 +1,7 @@
 #include "camera/capture_thread.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -27,6 +28,7 @@ CaptureTimeouts& Timeouts() {
 namespace {
 
 constexpr int kWatchdogLimit = 63;
+constexpr int64_t kDropNoticeNs = 3000000000;
 
 bool Stopping(PanoView& v) { return v.capture.stop.load() != 0; }
 bool Pause(PanoView& v, int ms) { return SleepFor(ms, &v.capture.stop); }
@@ -41,12 +43,26 @@ std::string SizeText(int w, int h) {
     return t;
 }
 
-// Shows a cut picture; the size checks and the resolution lines of the loop.
-FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutine loop) {
+// Shows a cut picture; the size checks and the resolution lines of the loop. A picture
+// that is not whole (its end never came, or it does not decode) is neither shown nor
+// recorded, and the status line says so.
+FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutine loop, bool cut) {
     const int32_t model = v.record.modelIndex;
     const bool lengthPolling = loop == kLengthPollLoop;
-    const FrameResult r = RunFramePipeline(v, jpeg, static_cast<size_t>(length), &v.capture.stop,
-                                           [&](int w, int h) { return AcceptPictureSize(model, lengthPolling, w, h); });
+    auto dropped = [&](int text) {
+        CameraStatus(v, 0, Text(text));
+        v.capture.droppedAt = MonotonicNanoseconds();
+    };
+    if (cut || !JpegEndsWhole(jpeg, static_cast<size_t>(length))) {
+        dropped(1012);
+        return FrameResult::Dropped;
+    }
+    bool sizeRefused = false;
+    const FrameResult r = RunFramePipeline(v, jpeg, static_cast<size_t>(length), &v.capture.stop, [&](int w, int h) {
+        sizeRefused = !AcceptPictureSize(model, lengthPolling, w, h);
+        return !sizeRefused;
+    });
+    if (r == FrameResult::Dropped && !sizeRefused) dropped(1013);
     if (r != FrameResult::Shown) return r;
     const int w = v.frames.currentW, h = v.frames.currentH;
     const int32_t type = v.record.lensType;
@@ -57,16 +73,151 @@ FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutin
         if (loop == kClosePollLoop) text += "\nCurrent size is :\n" + SizeText(w, h);
         CameraStatus(v, -1, text);
     } else {
-        CameraStatus(v, 0, "");  // pictures flow: the connection lines are done with
+        // Pictures flow: the connection lines are done with. What was said of a dropped
+        // picture stays a while, long enough to be read.
+        if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
     }
     return r;
+}
+
+// One read of the stream socket, the thread's windows kept alive; negative on a stop.
+ReadOnce StreamRead(PanoView& v) {
+    return [&v](uint8_t* into, size_t max) -> long {
+        const long n = ReceiveSome(v.capture.stream, into, max);
+        if (n > 0) PumpMessages();
+        return Stopping(v) ? -1 : n;
+    };
+}
+
+// The stream's body as it comes off the socket: plain, or in chunks that are taken apart
+// before the pictures are cut.
+struct StreamBody {
+    bool chunked = false;
+    ChunkDecoder decoder;
+    bool done = false;    // the last chunk came
+    bool failed = false;  // the chunks made no sense, or the buffer is full
+    uint8_t raw[kReceiveChunk];
+};
+
+// Appends body bytes (which may lie inside the receive buffer, after the fill count).
+bool FeedBody(CaptureState& c, StreamBody& body, const uint8_t* data, long n) {
+    if (n <= 0) return true;
+    const size_t room = static_cast<size_t>(kReceiveLimit + kReceiveChunk - std::min(c.fill, kReceiveLimit));
+    if (!body.chunked) {
+        if (static_cast<size_t>(n) > room) return false;
+        std::memmove(c.buffer.data() + c.fill, data, static_cast<size_t>(n));
+        c.fill += static_cast<int32_t>(n);
+        return true;
+    }
+    size_t used = 0;
+    c.fill += static_cast<int32_t>(Dechunk(body.decoder, data, static_cast<size_t>(n), c.buffer.data() + c.fill, room, &used));
+    if (body.decoder.state == ChunkDecoder::State::Done) body.done = true;
+    return used == static_cast<size_t>(n) && body.decoder.state != ChunkDecoder::State::Error;
+}
+
+// One receive of body bytes: the count, 0 when the camera closed, -1 on error, full
+// buffer or stop.
+long ReceiveBody(PanoView& v, StreamBody& body) {
+    CaptureState& c = v.capture;
+    if (c.fill >= kReceiveLimit || c.fill < 0) return -1;
+    uint8_t* into = body.chunked ? body.raw : c.buffer.data() + c.fill;
+    const long n = ReceiveSome(c.stream, into, kReceiveChunk);
+    if (n <= 0) return n == 0 ? 0 : -1;
+    PumpMessages();
+    if (Stopping(v)) return -1;
+    if (!body.chunked) {
+        c.fill += static_cast<int32_t>(n);
+        return n;
+    }
+    return FeedBody(c, body, body.raw, n) ? n : -1;
+}
+
+// Cuts and delivers every picture as its last byte arrives, until the connection ends.
+void ReceiveStream(PanoView& v, PushCutter& cutter, StreamBody& body) {
+    CaptureState& c = v.capture;
+    StageFigures& figures = v.frames.stages;
+    int64_t received = ThreadCpuNanoseconds();
+    bool closed = body.done || body.failed;
+    while (!Stopping(v)) {
+        bool delivered = false;
+        CutPicture pic;
+        while (NextPicture(cutter, c.buffer.data(), c.fill, closed, pic)) {
+            // The picture's last byte is here: what follows until the view is updated is
+            // the latency a user sees.
+            const int64_t arrived = MonotonicNanoseconds();
+            figures.Add(kStageReceive, ThreadCpuNanoseconds() - received);
+            if (Deliver(v, c.buffer.data() + pic.start, pic.length, kStreamLoop, pic.cut) == FrameResult::Shown)
+                figures.AddLatency(MonotonicNanoseconds() - arrived);
+            received = ThreadCpuNanoseconds();
+            delivered = true;
+            const int32_t delay = v.record.captureParam;
+            if (delay > 0 && delay <= 3000) Pause(v, delay);
+            if (Stopping(v)) return;
+        }
+        if (delivered || c.fill >= kReceiveLimit / 2) CompactStream(cutter, c.buffer.data(), c.fill, CutterKeepFrom(cutter));
+        if (body.failed) {
+            CameraStatus(v, -2, "Receving Error !      ");
+            CloseStreamConnection(v);
+            Pause(v, 300);
+            return;
+        }
+        if (closed) {
+            CameraStatus(v, 0, Text(1001));
+            CameraStatus(v, 1, "0 Byte Receieved   ");
+            CloseStreamConnection(v);
+            Pause(v, 300);
+            return;
+        }
+        if (WatchdogCount(v) > kWatchdogLimit) {
+            CloseStreamConnection(v);
+            Pause(v, 300);
+            return;
+        }
+        const long n = ReceiveBody(v, body);
+        if (n < 0) {
+            if (Stopping(v)) return;
+            body.failed = true;
+            continue;  // what is complete is still delivered
+        }
+        if (n == 0 || body.done) closed = true;
+        else FeedWatchdog(v);
+    }
+}
+
+// The answer's head, complete however the camera splits it; the body's first bytes stay
+// in the buffer after it (`got` bytes in all). A failure is told, closed and paused for.
+bool ReadStreamHead(PanoView& v, bool binary, AnswerHead& head, long& got) {
+    CaptureState& c = v.capture;
+    c.fill = 0;
+    got = 0;
+    int result;
+    if (binary) {
+        got = ReceiveSome(c.stream, c.buffer.data(), kReceiveChunk);  // the login answer is dropped
+        result = got > 0 ? 1 : got == 0 ? 0 : -1;
+        got = 0;
+    } else {
+        result = ReadAnswerHead(c.buffer.data(), c.buffer.size(), got, StreamRead(v), head);
+    }
+    if (result <= 0) {
+        CameraStatus(v, 2, Text(result == 0 ? 2328 : 2329));
+        CloseStreamConnection(v);
+        CameraStatus(v, 0, Text(1001));
+        Pause(v, 3000);
+        return false;
+    }
+    // A refusal or an error status is no stream: say so and try again later.
+    if (!binary && ShowRefusal(v, c.buffer.data(), static_cast<size_t>(got))) {
+        CloseStreamConnection(v);
+        Pause(v, 3000);
+        return false;
+    }
+    return true;
 }
 
 void StreamLoop(PanoView* view) {
     PanoView& v = *view;
     CaptureState& c = v.capture;
     const int32_t model = v.record.modelIndex;
-    Delimiter delimiter = DelimiterFor(model);
     while (!Stopping(v)) {
         if (v.ui.paused) {
             Pause(v, 500);
@@ -122,61 +273,17 @@ void StreamLoop(PanoView* view) {
             Pause(v, 3000);
             continue;
         }
-        // The answer's header: its first bytes stay as the start of the stream.
+        AnswerHead head;
+        long got = 0;
+        if (!ReadStreamHead(v, binary, head, got)) continue;
+        SetReceiveTimeout(c.stream, Timeouts().stream);
+        StreamBody body;
+        body.chunked = head.chunked;
         c.fill = 0;
-        const long first = ReceiveSome(c.stream, c.buffer.data(), kReceiveChunk);
-        if (first <= 0) {
-            CameraStatus(v, 2, Text(first == 0 ? 2328 : 2329));
-            CloseStreamConnection(v);
-            CameraStatus(v, 0, Text(1001));
-            Pause(v, 3000);
-            continue;
-        }
-        // A refusal or an error status is no stream: say so and try again later.
-        if (!binary && ShowRefusal(v, c.buffer.data(), static_cast<size_t>(first))) {
-            CloseStreamConnection(v);
-            Pause(v, 3000);
-            continue;
-        }
-        c.fill = binary ? 0 : static_cast<int32_t>(first);
-        if (DelimiterFromAnswer(model)) delimiter = DelimiterFromHeader(c.buffer.data(), static_cast<size_t>(first));
+        if (!FeedBody(c, body, c.buffer.data() + head.length, got - head.length)) body.failed = true;
+        PushCutter cutter = MakePushCutter(model, head.boundary);
         FeedWatchdog(v);
-
-        // Receive: cut a picture at every counting delimiter. The receive stage's CPU is
-        // what the thread used between two pictures' hand-overs.
-        StageFigures& figures = v.frames.stages;
-        int64_t received = ThreadCpuNanoseconds();
-        while (!Stopping(v)) {
-            if (WatchdogCount(v) > kWatchdogLimit) {
-                CloseStreamConnection(v);
-                Pause(v, 300);
-                break;
-            }
-            const int32_t before = c.fill;
-            if (ReceiveAtLeast(v, 4096) < 0) {
-                if (Stopping(v)) break;
-                CameraStatus(v, -2, "Receving Error !      ");
-                CloseStreamConnection(v);
-                Pause(v, 300);
-                break;
-            }
-            FeedWatchdog(v);
-            const long d = SearchPass(c.buffer.data(), before, c.fill, delimiter);
-            if (d < 0) continue;
-            // The picture's last byte is here: what follows until the view is updated is
-            // the latency a user sees.
-            const int64_t arrived = MonotonicNanoseconds();
-            const long start = PictureStart(c.buffer.data(), d);
-            if (start >= 0) {
-                figures.Add(kStageReceive, ThreadCpuNanoseconds() - received);
-                if (Deliver(v, c.buffer.data() + start, d - start, kStreamLoop) == FrameResult::Shown)
-                    figures.AddLatency(MonotonicNanoseconds() - arrived);
-                received = ThreadCpuNanoseconds();
-            }
-            CompactBuffer(c.buffer.data(), c.fill, d);
-            const int32_t delay = v.record.captureParam;
-            if (delay > 0 && delay <= 3000) Pause(v, delay);
-        }
+        ReceiveStream(v, cutter, body);
     }
     CloseStreamConnection(v);
 }
@@ -247,18 +354,14 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
         const int64_t cpu0 = ThreadCpuNanoseconds();
         c.fill = 0;
         c.buffer[0] = 0;  // no earlier answer's status line is taken for this one's
-        const AnswerPicture a = lengthPolling ? CutLengthFramed(c.buffer.data(), c.buffer.size(), read, abort)
-                                              : CutCloseFramed(model, c.buffer.data(), c.buffer.size(), read, abort);
+        const AnswerPicture a = ReadAnswerPicture(c.buffer.data(), c.buffer.size(), read, abort);
         const int64_t arrived = MonotonicNanoseconds();
         CloseStreamConnection(v);
         StageFigures& figures = v.frames.stages;
         figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
         bool usable = false;
         if (a.start >= 0) {
-            // Skip forward to a real start of image; too little left is no picture.
-            long start = a.start, length = a.length;
-            while (length >= kMinPicture && !IsStartOfImage(c.buffer.data() + start)) ++start, --length;
-            if (length >= kMinPicture) usable = Deliver(v, c.buffer.data() + start, length, loop) == FrameResult::Shown;
+            usable = Deliver(v, c.buffer.data() + a.start, a.length, loop, a.cut) == FrameResult::Shown;
             if (usable) figures.AddLatency(MonotonicNanoseconds() - arrived);
         }
         if (usable) {

@@ -89,6 +89,7 @@ bool In(int32_t model, std::initializer_list<int32_t> list) {
 }  // namespace
 
 CaptureRoutine CaptureLoopFor(int32_t model) {
+    if (model == kGenericSnapshot) return kLengthPollLoop;  // its answer reader takes any framing
     if (In(model, {16, 17, 18, 19, 20, 21, 61, 90, 91, 92, 280})) return kLengthPollLoop;
     if (In(model, {49, 50, 51, 52, 53, 54, 72, 73, 74, 75, 76, 77, 78, 79, 85, 86, 87, 340})) return kClosePollLoop;
     return kStreamLoop;
@@ -100,7 +101,52 @@ const char* RequestTemplate(int32_t model) {
     return nullptr;
 }
 
+bool IsGenericModel(int32_t model) { return model >= kGenericStream && model <= kGenericStream10; }
+
+std::string GenericPath(const CameraRecord& record) {
+    const char* p = reinterpret_cast<const char*>(record.preserved1204);
+    std::string path(p, strnlen(p, sizeof record.preserved1204));
+    return path.empty() || path[0] != '/' ? "/" + path : path;
+}
+
+bool SetGenericPath(CameraRecord& record, const std::string& path) {
+    if (path.size() > kGenericPathMax || path.find_first_of("\r\n ") != std::string::npos) return false;
+    std::memset(record.preserved1204, 0, sizeof record.preserved1204);
+    std::memcpy(record.preserved1204, path.data(), path.size());
+    return true;
+}
+
+namespace {
+
+// A generic camera's request: its URL's path, its host as the URL named it, and the usual
+// lines. The polled one is formatted per picture, so its own percent signs are doubled.
+std::string GenericTemplate(const CameraRecord& record) {
+    const int32_t model = record.modelIndex;
+    char address[sizeof record.address + 1];
+    TextOf(record.address, address);
+    std::string host = address;
+    if (record.httpPort != 80) host += ":" + std::to_string(record.httpPort);
+    std::string path = GenericPath(record);
+    if (model == kGenericSnapshot) {
+        std::string escaped;
+        for (char c : path + "\x01" + host) escaped += c == '%' ? std::string("%%") : std::string(1, c);
+        const size_t cut = escaped.find('\x01');
+        path = escaped.substr(0, cut);
+        host = escaped.substr(cut + 1);
+    }
+    const char* version = model == kGenericStream10 ? "HTTP/1.0" : "HTTP/1.1";
+    const char* accept = model == kGenericSnapshot ? "image/jpeg" : "multipart/x-mixed-replace, image/jpeg";
+    return "GET " + path + " " + version + "\r\nHost: " + host + "\r\nUser-Agent: OrbiscopeClient\r\nAccept: " + accept +
+           "\r\nConnection: Keep-Alive\r\nCache-Control: no-cache\r\nAuthorization: Basic ";
+}
+
+}  // namespace
+
 bool GetRequestTemplate(const CameraRecord& record, std::string& out) {
+    if (IsGenericModel(record.modelIndex)) {
+        out = GenericTemplate(record);
+        return true;
+    }
     const char* t = RequestTemplate(record.modelIndex);
     if (!t) return false;
     out = t;

@@ -18,9 +18,21 @@ constexpr CaptureRoutine kStreamLoop = CaptureRoutine::Main;
 constexpr CaptureRoutine kLengthPollLoop = CaptureRoutine::Second;
 constexpr CaptureRoutine kClosePollLoop = CaptureRoutine::Third;
 
-// The model's request template, or null when the model has none.
+// The generic models: a camera known only by its URL. The path and query of the URL live
+// in the record's bytes 1204..1339 (a NUL-terminated text of at most 135 characters; an
+// area no other field uses, carried unchanged through every load and save).
+constexpr int32_t kGenericStream = 400;    // any MJPEG stream by URL
+constexpr int32_t kGenericSnapshot = 401;  // any JPEG snapshot URL, polled
+constexpr int32_t kGenericStream10 = 402;  // any MJPEG stream by URL, asked with HTTP/1.0
+constexpr size_t kGenericPathMax = 135;
+bool IsGenericModel(int32_t model);
+std::string GenericPath(const CameraRecord& record);  // "/" when none is stored
+bool SetGenericPath(CameraRecord& record, const std::string& path);  // false when too long
+
+// The model's fixed request template, or null when the model has none.
 const char* RequestTemplate(int32_t model);
-// Copies the template into `out`; false (out untouched) when the model has none.
+// Copies the template into `out` (the generic models' is built from the record's URL);
+// false (out untouched) when the model has none.
 bool GetRequestTemplate(const CameraRecord& record, std::string& out);
 // Models that log in with a 128-byte binary record instead of an HTTP request.
 bool UsesBinaryLogin(int32_t model);

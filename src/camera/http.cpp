@@ -69,21 +69,6 @@ void FeedWatchdog(PanoView& view) {
 
 int32_t WatchdogCount(PanoView& view) { return view.ui.watchdogA.load(); }
 
-long ReceiveAtLeast(PanoView& view, long minimum) {
-    CaptureState& c = view.capture;
-    long total = 0;
-    while (total < minimum) {
-        if (c.fill >= kReceiveLimit || c.fill < 0 || c.buffer.size() < kReceiveBufferSize) return -1;
-        const long n = ReceiveSome(c.stream, c.buffer.data() + c.fill, kReceiveChunk);
-        if (n <= 0) return -1;
-        PumpMessages();
-        if (c.stop) return -1;
-        c.fill += static_cast<int32_t>(n);
-        total += n;
-    }
-    return total;
-}
-
 long ReceiveOnce(PanoView& view) {
     CaptureState& c = view.capture;
     if (c.fill >= kReceiveLimit || c.fill < 0 || c.buffer.size() < kReceiveBufferSize) return -1;

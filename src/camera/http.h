@@ -28,6 +28,7 @@ struct CaptureState {
     sockaddr_in address{};
     std::vector<uint8_t> buffer;  // kReceiveBufferSize (+1 for a terminating NUL) once capture starts
     int32_t fill = 0;
+    int64_t droppedAt = 0;  // when the status line last told of a dropped picture (monotonic ns)
     std::atomic<int32_t> stop{0};
     std::atomic<int32_t> running{0};
     std::mutex socketLock;  // guards the sockets against a cancel from the window thread
@@ -56,9 +57,6 @@ void CameraStatus(PanoView& view, int line, const std::string& text);
 // the name cannot be resolved.
 bool ResolveCamera(PanoView& view, int32_t port);
 
-// Receives until at least `minimum` bytes came in this call, pumping the thread's messages
-// after every read; the bytes received, or -1 (full buffer, closed, error, stop request).
-long ReceiveAtLeast(PanoView& view, long minimum);
 // One read at the fill count; the count, 0 when the camera closed, negative on error or
 // stop. The caller advances the fill count.
 long ReceiveOnce(PanoView& view);

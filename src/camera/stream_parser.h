@@ -1,11 +1,19 @@
 // Cutting JPEG pictures out of camera answers, in place in the receive buffer: multipart
-// push streams by their frame delimiter, and single-picture answers framed by their
-// Content-Length or by the camera closing the connection.
+// push streams, and single-picture answers framed by their Content-Length, by chunks or by
+// the camera closing the connection.
+//
+// A picture ends where it really ends: at the part's Content-Length when that lands on the
+// picture's end-of-image marker, else at the end-of-image marker found by walking its
+// segments (a thumbnail inside it does not end it). Only a picture whose segments cannot
+// be walked is cut at the stream's delimiter, and the decoder is left to judge it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "camera/http_answer.h"
+#include "camera/jpeg_extent.h"
 
 namespace orb {
 
@@ -20,37 +28,62 @@ struct Delimiter {
 // The frame delimiter of a push-stream model (models 400-402 take theirs from the answer).
 Delimiter DelimiterFor(int32_t model);
 bool DelimiterFromAnswer(int32_t model);
-// From an answer's header: "boundary=..." up to CR, LF or NUL, else the first line.
-Delimiter DelimiterFromHeader(const uint8_t* data, size_t size);
 
 // FF D8 FF at p and 00 at p+4 (p+3 is the marker, not tested). Needs 5 bytes at p.
 inline bool IsStartOfImage(const uint8_t* p) { return p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF && p[4] == 0x00; }
 
-// Threshold of the search: no search while the buffer held fewer bytes before the pass,
-// and a delimiter this near the start (the one that opens the buffer) does not count.
-constexpr int32_t kSearchFrom = 1000;
-constexpr int32_t kOpeningDelimiter = 1500;
-constexpr int32_t kMinPicture = 500;
+// A picture cut out of the buffer. cut: it is known to be incomplete (its end never came).
+struct CutPicture {
+    long start = -1;
+    long length = 0;
+    bool cut = false;
+};
 
-// One pass of the push-stream search over the bytes [fillBefore, fillAfter) that the pass
-// received: the position of a counting delimiter, or -1.
-long SearchPass(const uint8_t* buffer, int32_t fillBefore, int32_t fillAfter, const Delimiter& d);
-// The first FF D8 FF at least 500 bytes before the delimiter; -1 when there is none.
-long PictureStart(const uint8_t* buffer, long delimiter);
-// Moves the bytes from the delimiter on to the start of the buffer.
-void CompactBuffer(uint8_t* buffer, int32_t& fill, long delimiter);
+// The push-stream cutter of one connection.
+struct PushCutter {
+    Delimiter model;             // the model's delimiter
+    std::string answerBoundary;  // "--name" from the answer's Content-Type, or ""
+    std::string delimiter;       // the text delimiter in force, once one was seen
+    long scan = 0;               // where the next part begins
+    long soiFrom = 0;            // where the search for its start of image resumes
+    long start = -1;             // first byte of the picture in progress
+    long end = -1;               // its end by the part's Content-Length
+    bool fallback = false;       // its segments cannot be walked: it ends at a delimiter
+    long searched = 0;           // where that delimiter search resumes
+    JpegWalk walk;
+};
 
-// A single-picture answer, read with `read` (one receive into the given place, at most the
-// given count: the count, 0 when the camera closed, negative on error) until complete;
-// `abort` is asked after each read (watchdog or stop). The buffer holds `capacity` bytes.
+// A cutter for the model. The answer's boundary serves when the model's delimiter does
+// not occur in the stream (and always for the models that take theirs from the answer).
+PushCutter MakePushCutter(int32_t model, const std::string& answerBoundary);
+// The next picture in buffer[0, fill): true with the picture when one is complete, or,
+// once the stream has `closed`, the picture in progress marked cut.
+bool NextPicture(PushCutter& c, const uint8_t* buffer, long fill, bool closed, CutPicture& out);
+// Bytes before this position are no longer needed.
+long CutterKeepFrom(const PushCutter& c);
+// Moves the bytes from `keep` on to the buffer's start and tells the cutter.
+void CompactStream(PushCutter& c, uint8_t* buffer, int32_t& fill, long keep);
+
+// One receive into the given place, at most the given count: the count, 0 when the camera
+// closed, negative on error or stop.
 using ReadOnce = std::function<long(uint8_t* into, size_t max)>;
+
+// Reads until the answer's head is complete. The head stays at the buffer's start and
+// `fill` counts every byte read. An answer that does not start with a status line has no
+// head (length 0). Result: 1, 0 when the camera closed first, negative on error.
+int ReadAnswerHead(uint8_t* buffer, size_t capacity, long& fill, const ReadOnce& read, AnswerHead& head);
+
+// A single-picture answer (the polling loops): the head, then the body by its
+// Content-Length, by its chunks, or until the camera closes or the picture's end arrives
+// (a server that keeps the connection open). `abort` is asked after each read.
 struct AnswerPicture {
     long start = -1;
     long length = 0;
+    bool cut = false;  // the answer ended before its picture did
+    int status = 0;    // the answer's status code, 0 without a status line
 };
-AnswerPicture CutLengthFramed(uint8_t* buffer, size_t capacity, const ReadOnce& read, const std::function<bool()>& abort);
-AnswerPicture CutCloseFramed(int32_t model, uint8_t* buffer, size_t capacity, const ReadOnce& read,
-                             const std::function<bool()>& abort);
+AnswerPicture ReadAnswerPicture(uint8_t* buffer, size_t capacity, const ReadOnce& read,
+                                const std::function<bool()>& abort);
 
 // Size bounds of a decoded picture: 100..32000 each way, or the exact sizes some polling
 // models deliver.

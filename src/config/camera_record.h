@@ -38,7 +38,7 @@ struct CameraRecord {
     char location[440];             // 720
     uint8_t preserved1160[4];
     char macText[40];               // 1164: Base64 of "AA:BB:CC:DD:EE:FF"
-    uint8_t preserved1204[136];
+    uint8_t preserved1204[136];     // 1204: the generic camera models keep their URL path here
     float navigation[6];            // 1340
     int32_t alignToolMode;          // 1364
     int32_t alignToolOption;        // 1368

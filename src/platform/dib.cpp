@@ -193,3 +193,16 @@ HDIB ZoomDIBEx(HDIB src, int newWidth, int newHeight) {
 }
 
 }  // namespace orb
+
+// The host's side of the movable blocks, for pictures the library hands out.
+extern "C" {
+
+void* OrbiscopeLockPicture(HDIB picture) { return orb::GlobalLock(picture); }
+
+void OrbiscopeUnlockPicture(HDIB picture) { orb::GlobalUnlock(picture); }
+
+uint32_t OrbiscopePictureSize(HDIB picture) { return static_cast<uint32_t>(orb::GlobalSize(picture)); }
+
+void OrbiscopeFreePicture(HDIB picture) { orb::GlobalFree(picture); }
+
+}

@@ -126,32 +126,3 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         EXPECT_EQ(view->frames.pictures, 0);
     }
 }
-
-// A server no one here wrote: ffmpeg's multipart JPEG output over HTTP, read as a push
-// stream by a model whose boundary it is told to use.
-TEST_F(Capture, ReceivesFfmpegMultipartStream) {
-    if (orbtest::Run("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed; skipped";
-    FakeCamera probe(FakeCameraOptions{});
-    const int port = probe.Start();  // a free port for ffmpeg to listen on
-    probe.Stop();
-    ASSERT_GT(port, 0);
-    constexpr int kFrames = 30;
-    const std::string log = home.path("ffmpeg.log");
-    const std::string cmd = "timeout 60 ffmpeg -hide_banner -loglevel error -re -f lavfi -i testsrc=size=320x240:rate=25 "
-                            "-frames:v " + std::to_string(kFrames) + " -q:v 5 -f mpjpeg -boundary_tag myboundary "
-                            "-listen 1 http://127.0.0.1:" + std::to_string(port) + "/ >" + log + " 2>&1 &";
-    ASSERT_EQ(orbtest::Run(cmd), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // ffmpeg takes a moment to listen
-    auto view = CameraView(2, port);
-    ASSERT_TRUE(StartCapture(view.get()));
-    // The last picture has no boundary after it; every other one must come through.
-    EXPECT_TRUE(WaitFor([&] { return view->frames.pictures >= kFrames - 1; }, 40)) << orbtest::ReadText(log);
-    StopCapture(view.get());
-    {
-        std::lock_guard lock(view->ui.viewMutex);
-        EXPECT_EQ(view->frames.currentW, 320);
-        EXPECT_EQ(view->frames.currentH, 240);
-    }
-    EXPECT_LE(view->frames.pictures.load(), kFrames);
-    ReleaseFrames(*view);
-}

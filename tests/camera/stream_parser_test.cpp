@@ -29,30 +29,39 @@ std::string Part(const std::string& boundary, const std::string& jpeg) {
            "\r\n";
 }
 
-// Feeds a stream to the push-stream cutter in chunks of the given sizes (as the receive
-// loop does: a search per pass of at least 4096 bytes), collecting the cut pictures.
-std::vector<std::string> CutStream(const std::string& stream, const Delimiter& d, const std::vector<size_t>& chunks) {
+// Feeds a stream to the push-stream cutter in reads of the given sizes, the way the
+// receive loop does (every complete picture cut after each read, the buffer compacted),
+// collecting the cut pictures; the stream's end delivers what is left.
+std::vector<std::string> CutStream(const std::string& stream, int32_t model, const std::string& answerBoundary,
+                                   const std::vector<size_t>& chunks, std::vector<bool>* cuts = nullptr) {
     std::vector<uint8_t> buffer(kReceiveBufferSize + 1);
     int32_t fill = 0;
     std::vector<std::string> pictures;
+    PushCutter c = MakePushCutter(model, answerBoundary);
     size_t at = 0, k = 0;
-    while (at < stream.size()) {
-        const int32_t before = fill;
-        size_t pass = 0;
-        while (pass < 4096 && at < stream.size()) {  // receive-at-least 4096
-            const size_t n = std::min({chunks[k++ % chunks.size()], size_t{2048}, stream.size() - at});
-            std::memcpy(buffer.data() + fill, stream.data() + at, n);
-            fill += static_cast<int32_t>(n);
-            at += n;
-            pass += n;
+    for (;;) {
+        const bool closed = at >= stream.size();
+        CutPicture p;
+        bool any = false;
+        while (NextPicture(c, buffer.data(), fill, closed, p)) {
+            pictures.emplace_back(reinterpret_cast<const char*>(buffer.data()) + p.start, p.length);
+            if (cuts) cuts->push_back(p.cut);
+            any = true;
         }
-        const long delim = SearchPass(buffer.data(), before, fill, d);
-        if (delim < 0) continue;
-        const long start = PictureStart(buffer.data(), delim);
-        if (start >= 0) pictures.emplace_back(reinterpret_cast<const char*>(buffer.data()) + start, delim - start);
-        CompactBuffer(buffer.data(), fill, delim);
+        if (any) CompactStream(c, buffer.data(), fill, CutterKeepFrom(c));
+        if (closed) break;
+        const size_t n = std::min({chunks[k++ % chunks.size()], size_t{2048}, stream.size() - at});
+        std::memcpy(buffer.data() + fill, stream.data() + at, n);
+        fill += static_cast<int32_t>(n);
+        at += n;
     }
     return pictures;
+}
+
+// A real picture of the given size class, different for each n.
+std::string RealJpeg(int n) {
+    const auto bytes = orbtools::TinyJpeg(n);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace
@@ -60,109 +69,140 @@ std::vector<std::string> CutStream(const std::string& stream, const Delimiter& d
 TEST(StreamParser, PushStreamCutInEverySplit) {
     const Delimiter d = DelimiterFor(2);
     ASSERT_EQ(d.bytes, "--myboundary");
-    std::string stream = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=myboundary\r\n\r\n";
+    std::string stream;
     std::vector<std::string> jpegs;
     for (int i = 0; i < 6; ++i) {
         jpegs.push_back(FakeJpeg(5000 + 777 * i, static_cast<char>('a' + i)));
         stream += Part("--myboundary", jpegs.back());
     }
-    stream += "--myboundary\r\n";  // the delimiter that ends the last picture
-    std::mt19937 rng(7);
     const std::vector<std::vector<size_t>> splits = {{1}, {2048}, {3, 1000, 17}, {4096}, {13}};
-    for (const auto& split : splits) {
-        const auto pics = CutStream(stream, d, split);
-        // Each picture is cut whole, from its start of image to its delimiter (the CR LF and
-        // part headers before the next boundary stay on it: a decoder stops at the end marker).
-        ASSERT_GE(pics.size(), 4u) << split[0];
-        for (size_t i = 0; i < pics.size(); ++i) {
-            const std::string& p = pics[i];
-            ASSERT_EQ(p.compare(0, 3, "\xFF\xD8\xFF"), 0);
-            const size_t k = static_cast<size_t>(p[20] - 'a');
-            ASSERT_LT(k, jpegs.size());
-            EXPECT_EQ(p.substr(0, jpegs[k].size()), jpegs[k]);
+    for (int32_t model : {2, 35, 62, 400}) {
+        for (const auto& split : splits) {
+            // Every picture exactly, the last one too (its part length ends it).
+            const auto pics = CutStream(stream, model, "--myboundary", split);
+            EXPECT_EQ(pics, jpegs) << model << " " << split[0];
         }
     }
 }
 
-TEST(StreamParser, SearchRulesAndEdgeCases) {
-    std::vector<uint8_t> buf(20000, 'x');
-    const Delimiter d = DelimiterFor(27);
-    std::memcpy(buf.data() + 1400, "--myboundary", 12);
-    // A buffer that held fewer than 1000 bytes before the pass is not searched.
-    EXPECT_EQ(SearchPass(buf.data(), 999, 5000, d), -1);
-    // The delimiter 1500 bytes or less from the start does not count.
-    EXPECT_EQ(SearchPass(buf.data(), 1000, 5000, d), -1);
-    std::memcpy(buf.data() + 1400, "xxxxxxxxxxxx", 12);
-    std::memcpy(buf.data() + 3000, "--myboundary", 12);
-    EXPECT_EQ(SearchPass(buf.data(), 1000, 5000, d), 3000);
-    // A delimiter that does not fit in the pass is not found.
-    EXPECT_EQ(SearchPass(buf.data(), 1000, 3011, d), -1);
-    // Start of image: FF D8 FF ?? 00.
-    const Delimiter soi = DelimiterFor(35);
-    ASSERT_EQ(soi.kind, DelimiterKind::StartOfImage);
-    const uint8_t mark[] = {0xFF, 0xD8, 0xFF, 0xDB, 0x00};
-    std::memcpy(buf.data() + 4000, mark, 5);
-    EXPECT_EQ(SearchPass(buf.data(), 3500, 4005, soi), 4000);
-    EXPECT_EQ(SearchPass(buf.data(), 3500, 4004, soi), -1);
-    // The byte pattern compares its first five bytes only: any APP0 that begins FF D8 FF E0 00.
+TEST(StreamParser, PicturesEndWhereTheyEnd) {
+    // Without part lengths, a picture ends at its end-of-image marker, found past the
+    // thumbnail in its EXIF segment; tiny pictures several to a read all come through.
+    const auto exif = orbtools::ExifJpeg(320, 240, 3);
+    const std::string big(exif.begin(), exif.end());
+    std::vector<std::string> want = {big, RealJpeg(1), RealJpeg(2), RealJpeg(3), big};
+    ASSERT_LT(RealJpeg(1).size(), 400u);
+    std::string noLength, bare;
+    for (const std::string& j : want) {
+        noLength += "--myboundary\r\nContent-Type: image/jpeg\r\n\r\n" + j + "\r\n";
+        bare += j;
+    }
+    for (int32_t model : {2, 35, 62, 400}) {
+        EXPECT_EQ(CutStream(noLength, model, "--myboundary", {2048}), want) << model;
+        EXPECT_EQ(CutStream(bare, model, "", {700, 1}), want) << model;
+    }
+    // The literal start-of-image test fails on this picture (its EXIF segment is longer than
+    // 255 bytes) and passes on its thumbnail: the picture is still cut from its own start.
+    ASSERT_FALSE(IsStartOfImage(exif.data()));
+    // A picture cut short by the next one's start, or by the stream's end, is marked cut.
+    const std::string half = big.substr(0, big.size() / 2);
+    std::vector<bool> cuts;
+    const auto pics = CutStream(half + RealJpeg(5) + half, 35, "", {512}, &cuts);
+    ASSERT_EQ(pics.size(), 3u);
+    EXPECT_EQ(cuts, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(pics[1], RealJpeg(5));
+    // A part length that does not land on the end marker is not trusted.
+    const std::string lying = "--myboundary\r\nContent-Length: 100\r\n\r\n" + RealJpeg(7) + "\r\n";
+    EXPECT_EQ(CutStream(lying + lying, 2, "", {64}), (std::vector<std::string>{RealJpeg(7), RealJpeg(7)}));
+    // Bytes that are no segment structure: cut at the next delimiter, as the model knows it or
+    // as the answer declared it when the model's does not occur.
+    const std::string odd = FakeJpeg(3000, 'x').substr(0, 20) + std::string(3000, 'x');
+    for (const std::string& b : {std::string("--myboundary"), std::string("--ffmpeg")}) {
+        const std::string s = b + "\r\n\r\n" + odd + "\r\n" + b + "\r\n\r\n" + odd + "\r\n" + b + "\r\n";
+        const auto cut = CutStream(s, 2, "--ffmpeg", {1000});
+        ASSERT_EQ(cut.size(), 2u) << b;
+        EXPECT_EQ(cut[0], odd + "\r\n");
+    }
+}
+
+TEST(StreamParser, DelimitersOfTheModels) {
+    EXPECT_EQ(DelimiterFor(22).bytes, "--MOBOTIX_Fast_Serverpush");
+    EXPECT_EQ(DelimiterFor(36).bytes, "--ImageSeparator");
+    EXPECT_EQ(DelimiterFor(250).bytes, "---nessy2jpegboundary");
+    EXPECT_EQ(DelimiterFor(35).kind, DelimiterKind::StartOfImage);
     const Delimiter jfif = DelimiterFor(62);
-    const uint8_t app0[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x11, 'E', 'x', 'i', 'f'};
-    std::memcpy(buf.data() + 6000, app0, sizeof app0);
-    EXPECT_EQ(SearchPass(buf.data(), 5000, 9000, jfif), 6000);
-    // A picture whose start lies less than 500 bytes before the delimiter is skipped.
-    std::vector<uint8_t> b2(4000, 'y');
-    b2[10] = 0xFF, b2[11] = 0xD8, b2[12] = 0xFF;
-    EXPECT_EQ(PictureStart(b2.data(), 3000), 10);
-    EXPECT_EQ(PictureStart(b2.data(), 509), -1);
-    EXPECT_EQ(PictureStart(b2.data(), 510), 10);
-    // Compacting keeps the bytes from the delimiter on.
-    int32_t fill = 4000;
-    b2[3000] = 'D';
-    CompactBuffer(b2.data(), fill, 3000);
-    EXPECT_EQ(fill, 1000);
-    EXPECT_EQ(b2[0], 'D');
-    // Delimiters from the answer.
-    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=abc\r\n\r\n";
-    EXPECT_EQ(DelimiterFromHeader(reinterpret_cast<const uint8_t*>(head.data()), head.size()).bytes, "boundary=abc");
-    const std::string plain = "HTTP/1.0 200 OK\r\n\r\n";
-    EXPECT_EQ(DelimiterFromHeader(reinterpret_cast<const uint8_t*>(plain.data()), plain.size()).bytes, "HTTP/1.0 200 OK");
+    EXPECT_EQ(jfif.kind, DelimiterKind::Bytes);
+    EXPECT_EQ(jfif.compareLength, 5);
+    // Start of image: FF D8 FF ?? 00.
+    const uint8_t mark[] = {0xFF, 0xD8, 0xFF, 0xDB, 0x00};
+    EXPECT_TRUE(IsStartOfImage(mark));
+    // The models that take their delimiter from the answer: its boundary, else bare pictures.
+    EXPECT_TRUE(DelimiterFromAnswer(401));
+    EXPECT_EQ(MakePushCutter(400, "--abc").model.bytes, "--abc");
+    EXPECT_EQ(MakePushCutter(400, "").model.kind, DelimiterKind::StartOfImage);
+    EXPECT_EQ(MakePushCutter(2, "--abc").model.bytes, "--myboundary");
 }
 
 TEST(StreamParser, SinglePictureAnswers) {
     std::vector<uint8_t> buf(kReceiveBufferSize + 1);
     auto reader = [](const std::string& answer, size_t chunk) {
         auto at = std::make_shared<size_t>(0);
-        return [answer, chunk, at](uint8_t* into, size_t max) -> long {
+        return ReadOnce([answer, chunk, at](uint8_t* into, size_t max) -> long {
             const size_t n = std::min({chunk, max, answer.size() - *at});
             std::memcpy(into, answer.data() + *at, n);
             *at += n;
             return static_cast<long>(n);
-        };
+        });
+    };
+    auto picture = [&](const AnswerPicture& a) {
+        return a.start < 0 ? std::string("none") : std::string(reinterpret_cast<char*>(buf.data()) + a.start, a.length);
     };
     const std::string jpeg = FakeJpeg(9000, 'q');
-    const std::string withLength = "HTTP/1.0 200 OK\r\nContent-Length: 9000\r\n\r\n" + jpeg + "trailing";
-    for (size_t chunk : {100ul, 2048ul}) {  // the header must come in the first read
-        const AnswerPicture a = CutLengthFramed(buf.data(), buf.size(), reader(withLength, chunk), {});
-        ASSERT_GE(a.start, 0) << chunk;
-        EXPECT_EQ(a.length, 9000);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(buf.data()) + a.start, 9000), jpeg);
-    }
-    // Lower-case header name too; no header or no picture: nothing.
-    EXPECT_GE(CutLengthFramed(buf.data(), buf.size(), reader("HTTP/1.0 200 OK\r\nContent-length: 9000\r\n\r\n" + jpeg, 512), {}).start, 0);
-    EXPECT_LT(CutLengthFramed(buf.data(), buf.size(), reader("HTTP/1.0 200 OK\r\n\r\n" + jpeg, 512), {}).start, 0);
-    // A camera that closes after 900 bytes in all gives no picture; after more than 1000 it does.
-    EXPECT_LT(CutLengthFramed(buf.data(), buf.size(), reader(withLength.substr(0, 900), 300), {}).start, 0);
-    EXPECT_GE(CutLengthFramed(buf.data(), buf.size(), reader(withLength.substr(0, 1200), 300), {}).start, 0);
-    // A length larger than the buffer is refused, not read.
-    EXPECT_LT(CutLengthFramed(buf.data(), buf.size(), reader("HTTP/1.0 200 OK\r\nContent-Length: 99999999\r\n\r\n" + jpeg, 2048), {}).start, 0);
-    // Close-framed: the whole rest of the answer; exactly 3000 bytes is no picture.
-    const std::string closeAnswer = "HTTP/1.0 200 OK\r\n\r\n" + jpeg;
-    const AnswerPicture c = CutCloseFramed(49, buf.data(), buf.size(), reader(closeAnswer, 700), {});
-    ASSERT_GE(c.start, 0);
-    EXPECT_EQ(c.length, 9000);
-    const std::string exact = "HTTP/1.0 200 OK\r\n\r\n" + FakeJpeg(3000 - 19, 'z');
-    ASSERT_EQ(exact.size(), 3000u);
-    EXPECT_LT(CutCloseFramed(49, buf.data(), buf.size(), reader(exact, 700), {}).start, 0);
+    const std::string tiny = RealJpeg(4);
+    // Headers split anywhere, in any case, with or without blanks; the body by its length,
+    // its chunks, or the camera closing; trailing bytes are not part of the picture.
+    const std::string answers[] = {
+        "HTTP/1.0 200 OK\r\nContent-Length: 9000\r\n\r\n" + jpeg + "trailing",
+        "HTTP/1.1 200 OK\r\ncontent-length:9000\r\n\r\n" + jpeg,
+        "HTTP/1.1 200 OK\nCONTENT-LENGTH :  9000\n\n" + jpeg,
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1f4\r\n" + jpeg.substr(0, 500) + "\r\n" +
+            "2134;ext=1\r\n" + jpeg.substr(500) + "\r\n0\r\n\r\n",
+        "HTTP/1.0 200 OK\r\n\r\n" + jpeg,
+    };
+    for (const std::string& answer : answers)
+        for (size_t chunk : {1ul, 100ul, 2048ul}) {
+            const AnswerPicture a = ReadAnswerPicture(buf.data(), buf.size(), reader(answer, chunk), {});
+            EXPECT_EQ(picture(a), jpeg) << answer.substr(0, 40) << " " << chunk;
+            EXPECT_FALSE(a.cut);
+            EXPECT_EQ(a.status, 200);
+        }
+    // Tiny pictures count; a camera that closes before the picture's end gives a cut one.
+    EXPECT_EQ(picture(ReadAnswerPicture(buf.data(), buf.size(), reader("HTTP/1.0 200 OK\r\n\r\n" + tiny, 64), {})), tiny);
+    const AnswerPicture early =
+        ReadAnswerPicture(buf.data(), buf.size(), reader(answers[0].substr(0, 900), 300), {});
+    EXPECT_TRUE(early.cut);
+    // A server that keeps the connection open without a length: the picture's end ends it.
+    auto endless = [&](const std::string& answer) {
+        auto at = std::make_shared<size_t>(0);
+        return ReadOnce([answer, at](uint8_t* into, size_t max) -> long {
+            if (*at >= answer.size()) ADD_FAILURE() << "read past the picture's end";
+            const size_t n = std::min({size_t{333}, max, answer.size() - *at});
+            std::memcpy(into, answer.data() + *at, n);
+            *at += n;
+            return n ? static_cast<long>(n) : -1;
+        });
+    };
+    const auto exif = orbtools::ExifJpeg(320, 240, 2);
+    const std::string real(exif.begin(), exif.end());
+    EXPECT_EQ(picture(ReadAnswerPicture(buf.data(), buf.size(), endless("HTTP/1.1 200 OK\r\n\r\n" + real), {})), real);
+    // Errors, a length larger than the buffer, no picture at all.
+    const AnswerPicture refused = ReadAnswerPicture(buf.data(), buf.size(), reader("HTTP/1.0 401 Unauthorized\r\n\r\n", 9), {});
+    EXPECT_LT(refused.start, 0);
+    EXPECT_EQ(refused.status, 401);
+    EXPECT_LT(ReadAnswerPicture(buf.data(), buf.size(), reader("HTTP/1.0 200 OK\r\nContent-Length: 99999999\r\n\r\n" + jpeg, 2048), {}).start, 0);
+    EXPECT_LT(ReadAnswerPicture(buf.data(), buf.size(), reader("HTTP/1.0 200 OK\r\n\r\nnothing here", 2048), {}).start, 0);
+    // An abort ends the wait without a picture.
+    EXPECT_LT(ReadAnswerPicture(buf.data(), buf.size(), reader(answers[0], 100), [] { return true; }).start, 0);
     // Size bounds.
     EXPECT_TRUE(AcceptPictureSize(2, false, 100, 32000));
     EXPECT_FALSE(AcceptPictureSize(2, false, 99, 480));

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <list>
 #include <thread>
@@ -214,6 +216,41 @@ bool Sleep(const std::atomic<bool>& stop, int ms) {
     return !stop;
 }
 
+// Writes an answer the way the framing asks: header lines in its spelling, the body in
+// chunks when it is chunked, separate writes with pauses when it is split.
+struct Wire {
+    int fd;
+    const FakeFraming& f;
+    bool drip;
+    const std::atomic<bool>& stop;
+    bool chunked = false;  // set once the head went out
+
+    std::string Header(std::string name, const std::string& value) const {
+        if (f.lowerCaseHeaders)
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name + (f.noBlankAfterColon ? ":" : ": ") + value + "\r\n";
+    }
+    std::string Status() const { return f.http11 || f.chunkBytes ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.0 200 OK\r\n"; }
+    bool Raw(const void* data, size_t n) { return SendAll(fd, data, n, drip, stop); }
+    bool Body(const void* data, size_t n) {
+        if (!chunked) return Raw(data, n);
+        const auto* p = static_cast<const uint8_t*>(data);
+        const size_t piece = f.chunkBytes > 0 ? static_cast<size_t>(f.chunkBytes) : n;
+        for (size_t at = 0; at < n; at += piece) {
+            const size_t k = std::min(piece, n - at);
+            char line[32];
+            std::snprintf(line, sizeof line, "%zx\r\n", k);
+            if (!Raw(line, std::strlen(line)) || !Raw(p + at, k) || !Raw("\r\n", 2)) return false;
+        }
+        return true;
+    }
+    bool Body(const std::string& t) { return Body(t.data(), t.size()); }
+    bool End() { return !chunked || Raw("0\r\n\r\n", 5); }
+    void Pause() {
+        if (f.splitDelayMs >= 0) Sleep(stop, f.splitDelayMs);
+    }
+};
+
 }  // namespace
 
 void FakeCamera::AnswerCommand(int fd, std::string request, FakeFault fault) {
@@ -291,20 +328,44 @@ void FakeCamera::Serve(int fd) {
         return finish();
     }
     const int pause = o.framesPerSecond > 0 ? 1000 / o.framesPerSecond : 0;
+    Wire wire{fd, o.framing, drip, stop_};
+    const FakeFraming& f = o.framing;
     if (o.answer != FakeAnswer::Push) {
-        const std::vector<uint8_t> pic = PictureFor(pictures_.load());
-        std::string head = "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n";
-        if (o.answer == FakeAnswer::Length) head += "Content-Length: " + std::to_string(pic.size()) + "\r\n";
+        // Each answer takes its own frame number: a client may ask again before the last
+        // byte of the previous answer has left here.
+        const int frame = answered_++;
+        if (o.pictureLimit > 0 && frame >= o.pictureLimit) return finish();  // served them all
+        const std::vector<uint8_t> pic = PictureFor(frame);
+        std::string head = wire.Status() + wire.Header("Content-Type", "image/jpeg");
+        const bool length = o.answer == FakeAnswer::Length || f.keepAlive;  // an open connection needs a length
+        if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");
+        else if (length) head += wire.Header("Content-Length", std::to_string(pic.size()));
+        if (f.keepAlive) head += wire.Header("Connection", "keep-alive");
         head += "\r\n";
         const size_t body = o.fault == FakeFault::CloseMidPicture ? pic.size() / 2 : pic.size();
-        if (SendText(fd, head, drip, stop_) && SendAll(fd, pic.data(), body, drip, stop_)) ++pictures_;
-        Sleep(stop_, pause);
+        bool sent = SendText(fd, head, drip, stop_);
+        wire.chunked = f.chunkBytes != 0;
+        wire.Pause();
+        if (sent && wire.Body(pic.data(), body) && (body < pic.size() || wire.End())) ++pictures_;
+        if (f.keepAlive) {
+            // Until the client closes its end (or the camera stops).
+            while (Sleep(stop_, 20)) {
+                pollfd p{fd, POLLIN, 0};
+                char c;
+                if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0) break;
+            }
+        } else {
+            Sleep(stop_, pause);
+        }
         return finish();
     }
     const std::string name = o.boundary.size() > 2 && o.boundary.compare(0, 2, "--") == 0 ? o.boundary.substr(2) : o.boundary;
     const std::string boundary = o.fault == FakeFault::WrongBoundary ? "--otherboundary" : o.boundary;
-    if (!SendText(fd, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=" + name + "\r\n\r\n", drip, stop_))
-        return finish();
+    std::string head = wire.Status() +
+                       wire.Header("Content-Type", "multipart/x-mixed-replace;boundary=" + (f.declaredDashes ? boundary : name));
+    if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");
+    if (!SendText(fd, head + "\r\n", drip, stop_)) return finish();
+    wire.chunked = f.chunkBytes != 0;
     uint32_t noise = 12345;
     for (int frame = 0; !stop_; ++frame) {
         // A fault asked for while the stream runs takes effect at once (soak runs inject them).
@@ -328,24 +389,39 @@ void FakeCamera::Serve(int fd) {
             if (live == FakeFault::CloseMidPicture) frame = 1;  // the picture now going out is cut
         }
         std::vector<uint8_t> pic = PictureFor(frame);
-        if (o.fault == FakeFault::HugePicture && frame == 1) {
-            const size_t start = pic.size();
-            pic.resize(1536 * 1024);
-            for (size_t k = start; k < pic.size(); ++k) pic[k] = static_cast<uint8_t>((noise = noise * 1103515245 + 12345) >> 16);
-        }
+        if (o.fault == FakeFault::HugePicture && frame == 1) pic = OversizedJpeg(frame);
         if (o.fault == FakeFault::Garbage) {
             std::string junk(200 + frame % 300, ' ');
             for (char& ch : junk) ch = static_cast<char>((noise = noise * 1103515245 + 12345) >> 16);
-            if (!SendText(fd, junk, drip, stop_)) break;
+            if (!wire.Body(junk)) break;
         }
-        const std::string part = boundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(pic.size()) + "\r\n\r\n";
-        if (!SendText(fd, part, drip, stop_)) break;
-        if (o.fault == FakeFault::CloseMidPicture && frame == 1) {
-            SendAll(fd, pic.data(), pic.size() / 2, drip, stop_);
+        std::string part = frame > 0 || f.firstBoundary ? boundary + "\r\n" : "";
+        if (f.extraPartHeaders)
+            part += wire.Header("X-Status", "0") + wire.Header("X-Tags", "ALARM") +
+                    wire.Header("X-Timestamp", std::to_string(1700000000 + frame));
+        part += wire.Header("Content-Type", "image/jpeg");
+        if (f.partLength) part += wire.Header("Content-Length", std::to_string(pic.size()));
+        part += "\r\n";
+        if (f.splitPartHeader) {
+            // Cut inside the last header line, with a pause: the client's read ends there.
+            const size_t cut = part.size() - 6;
+            if (!wire.Body(part.substr(0, cut))) break;
+            Sleep(stop_, 20);
+            if (!wire.Body(part.substr(cut))) break;
+        } else if (!wire.Body(part)) {
             break;
         }
-        if (!SendAll(fd, pic.data(), pic.size(), drip, stop_) || !SendText(fd, "\r\n", drip, stop_)) break;
+        wire.Pause();
+        if (o.fault == FakeFault::CloseMidPicture && frame == 1) {
+            wire.Body(pic.data(), pic.size() / 2);
+            break;
+        }
+        if (!wire.Body(pic.data(), pic.size()) || !wire.Body("\r\n")) break;
         ++pictures_;
+        if (o.pictureLimit > 0 && frame + 1 >= o.pictureLimit) {
+            wire.End();
+            break;
+        }
         if (!Sleep(stop_, pause)) break;
     }
     finish();

@@ -28,6 +28,21 @@ enum class FakeFault {
     HugePicture,      // the second picture of a push stream is larger than any receive buffer
 };
 
+// How the answers are put on the wire: the framings that real cameras and proxies use.
+struct FakeFraming {
+    int splitDelayMs = -1;          // >= 0: headers and body in separate writes, this far apart
+    int chunkBytes = 0;             // chunked transfer encoding: chunks of this size, -1 one per write
+    bool lowerCaseHeaders = false;  // "content-length:"
+    bool noBlankAfterColon = false; // "Content-Length:123"
+    bool keepAlive = false;         // single pictures: the connection stays open after the answer
+    bool partLength = true;         // parts carry a Content-Length
+    bool firstBoundary = true;      // a boundary before the first part
+    bool declaredDashes = false;    // the Content-Type declares the boundary with its two dashes
+    bool extraPartHeaders = false;  // X-Status, X-Tags, X-Timestamp before the part's Content-Type
+    bool splitPartHeader = false;   // a part header line split over two writes
+    bool http11 = false;            // "HTTP/1.1" status line
+};
+
 struct FakeCameraOptions {
     FakeAnswer answer = FakeAnswer::Push;
     std::string boundary = "--myboundary";  // as it appears in the stream
@@ -35,6 +50,10 @@ struct FakeCameraOptions {
     int width = 640, height = 480;
     int framesPerSecond = 25;
     FakeFault fault = FakeFault::None;
+    FakeFraming framing;
+    // Push streams end after this many pictures, the connection closed; single-picture
+    // answers stop coming after this many in all (0: no limit).
+    int pictureLimit = 0;
     // The pictures to serve (JPEG bytes); without it, the test scene through a fisheye.
     std::function<std::vector<uint8_t>(int frame)> picture;
 };
@@ -75,7 +94,7 @@ private:
     int listenFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
-    std::atomic<int> connections_{0}, pictures_{0}, refusals_{0};
+    std::atomic<int> connections_{0}, pictures_{0}, refusals_{0}, answered_{0};
     struct Threads;
     std::unique_ptr<Threads> threads_;
 };
@@ -85,5 +104,16 @@ bool IsCameraCommand(const std::string& request);
 
 // The default picture: the test scene through a centred fisheye, as JPEG.
 std::vector<uint8_t> SceneJpeg(int width, int height, int quality = 80);
+// Pictures of the kinds cameras send, each one different for each frame number: the scene
+// with an EXIF segment holding a 128 x 104 thumbnail (as cameras write it, before the
+// picture's own tables); a tiny grey picture of a few hundred bytes; a picture of noise
+// close to the receive buffer's size.
+std::vector<uint8_t> ExifJpeg(int width, int height, int frame);
+std::vector<uint8_t> TinyJpeg(int frame);
+std::vector<uint8_t> HugeJpeg(int frame);
+// A picture larger than any receive buffer.
+std::vector<uint8_t> OversizedJpeg(int frame);
+// The test scene with the frame number drawn in as bars, so that every frame differs.
+std::vector<uint8_t> NumberedJpeg(int width, int height, int frame);
 
 }  // namespace orbtools

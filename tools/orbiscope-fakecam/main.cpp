@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "common/fake_camera.h"
 #include "common/hostile_picture.h"
 #include "common/program_info.h"
+#include "common/simulated_cameras.h"
 
 namespace {
 
@@ -33,10 +35,42 @@ void Usage(FILE* out = stderr) {
                  "  --user NAME --password TEXT   require these Basic credentials\n"
                  "  --fault none|close|stall|drip|garbage|boundary|refuse|error|short|reset|huge\n"
                  "  --picture FILE   serve this JPEG file (repeat for several, served in turn)\n"
+                 "  --pictures numbered|exif|tiny|huge   generated pictures, different every frame\n"
+                 "  --framing LIST   comma-separated: split[:MS] chunked[:N] lower noblank keepalive\n"
+                 "                   nolength nofirst dashes extra splitheader http11\n"
+                 "  --limit N        end a push stream after N pictures\n"
                  "  --hostile        serve an attacker's picture: a few hundred bytes declaring 16384 x 16384\n"
                  "  --seconds N      stop after N seconds (default: until interrupted)\n"
+                 "  --cameras N      N simulated panoramic cameras (fisheye, mirror, annular, 180-degree\n"
+                 "                   in turn), one port each, printed one a line\n"
+                 "  --config FILE    write the Config.ure a host needs for these cameras (ids 1..N)\n"
                  "  --help           this text\n"
                  "  --version        the program's version\n");
+}
+
+bool ParseFraming(const std::string& list, orbtools::FakeFraming& f) {
+    size_t at = 0;
+    while (at <= list.size()) {
+        const size_t comma = std::min(list.find(',', at), list.size());
+        const std::string item = list.substr(at, comma - at);
+        const size_t colon = item.find(':');
+        const std::string word = item.substr(0, colon);
+        const int value = colon == std::string::npos ? -1 : std::atoi(item.c_str() + colon + 1);
+        if (word == "split") f.splitDelayMs = value < 0 ? 20 : value;
+        else if (word == "chunked") f.chunkBytes = value;
+        else if (word == "lower") f.lowerCaseHeaders = true;
+        else if (word == "noblank") f.noBlankAfterColon = true;
+        else if (word == "keepalive") f.keepAlive = true;
+        else if (word == "nolength") f.partLength = false;
+        else if (word == "nofirst") f.firstBoundary = false;
+        else if (word == "dashes") f.declaredDashes = true;
+        else if (word == "extra") f.extraPartHeaders = true;
+        else if (word == "splitheader") f.splitPartHeader = true;
+        else if (word == "http11") f.http11 = true;
+        else if (!word.empty()) return false;
+        at = comma + 1;
+    }
+    return true;
 }
 
 bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
@@ -59,7 +93,8 @@ bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
 int main(int argc, char** argv) {
     if (orbtools::AnswerVersion(argc, argv, "orbiscope-fakecam")) return 0;
     orbtools::FakeCameraOptions o;
-    int port = 0, seconds = 0;
+    int port = 0, seconds = 0, cameras = 0;
+    std::string configPath;
     std::vector<std::vector<uint8_t>> pictures;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -100,26 +135,69 @@ int main(int argc, char** argv) {
             pictures.push_back(std::move(bytes));
         } else if (a == "--hostile") {
             pictures.push_back(orbtools::HostileJpeg());
-        } else if (a == "--seconds") seconds = std::atoi(need().c_str());
+        } else if (a == "--pictures") {
+            const std::string kind = need();
+            const int w = o.width, h = o.height;
+            if (kind == "numbered") o.picture = [w, h](int frame) { return orbtools::NumberedJpeg(w, h, frame); };
+            else if (kind == "exif") o.picture = [w, h](int frame) { return orbtools::ExifJpeg(w, h, frame); };
+            else if (kind == "tiny") o.picture = [](int frame) { return orbtools::TinyJpeg(frame); };
+            else if (kind == "huge") o.picture = [](int frame) { return orbtools::HugeJpeg(frame); };
+            else return Usage(), 2;
+        } else if (a == "--framing") {
+            if (!ParseFraming(need(), o.framing)) return Usage(), 2;
+        } else if (a == "--limit") o.pictureLimit = std::atoi(need().c_str());
+        else if (a == "--seconds") seconds = std::atoi(need().c_str());
+        else if (a == "--cameras") {
+            cameras = std::atoi(need().c_str());
+            if (cameras < 1 || cameras > 32) return Usage(), 2;
+        } else if (a == "--config") configPath = need();
         else if (a == "--help" || a == "-h") return Usage(stdout), 0;
         else return Usage(), 2;
     }
     if (!pictures.empty())
         o.picture = [pictures](int frame) { return pictures[static_cast<size_t>(frame) % pictures.size()]; };
-    orbtools::FakeCamera camera(o);
-    const int listening = camera.Start(port);
-    if (listening == 0) {
-        std::fprintf(stderr, "orbiscope-fakecam: cannot listen on 127.0.0.1:%d\n", port);
-        return 1;
+    std::vector<std::unique_ptr<orbtools::FakeCamera>> running;
+    std::vector<CameraRecord> records;
+    for (int i = 0; i < (cameras > 0 ? cameras : 1); ++i) {
+        orbtools::FakeCameraOptions each = o;
+        if (cameras > 0) {
+            const auto kind = orbtools::kSimulatedLenses[i % 4];
+            auto sim = std::make_shared<orbtools::SimulatedCamera>(
+                orbtools::MakeSimulatedCamera(kind, o.width, o.height, 24));
+            each.picture = [sim](int frame) { return sim->frames[static_cast<size_t>(frame) % sim->frames.size()]; };
+            records.push_back(sim->record);
+        }
+        auto camera = std::make_unique<orbtools::FakeCamera>(each);
+        const int listening = camera->Start(cameras > 0 ? 0 : port);
+        if (listening == 0) {
+            std::fprintf(stderr, "orbiscope-fakecam: cannot listen on 127.0.0.1:%d\n", port);
+            return 1;
+        }
+        if (cameras > 0) orbtools::PointAtFakeCamera(records.back(), listening, i + 1, o.account, o.password);
+        std::printf("%d\n", listening);
+        running.push_back(std::move(camera));
     }
-    std::printf("%d\n", listening);
+    if (!configPath.empty()) {
+        if (records.empty()) {
+            CameraRecord r{};
+            orbtools::PointAtFakeCamera(r, running[0]->Port(), 1, o.account, o.password);
+            records.push_back(r);
+        }
+        if (!orbtools::WriteCameraConfig(configPath, records)) {
+            std::fprintf(stderr, "orbiscope-fakecam: cannot write %s\n", configPath.c_str());
+            return 1;
+        }
+    }
     std::fflush(stdout);
     std::signal(SIGINT, [](int) { g_stop = 1; });
     std::signal(SIGTERM, [](int) { g_stop = 1; });
     for (int waited = 0; !g_stop && (seconds <= 0 || waited < seconds * 10); ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    camera.Stop();
-    std::fprintf(stderr, "orbiscope-fakecam: %d connections, %d pictures, %d refused, %zu commands\n",
-                 camera.Connections(), camera.PicturesSent(), camera.Refusals(), camera.Commands().size());
+    for (auto& camera : running) {
+        camera->Stop();
+        std::fprintf(stderr, "orbiscope-fakecam: port %d: %d connections, %d pictures, %d refused, %zu commands\n",
+                     camera->Port(), camera->Connections(), camera->PicturesSent(), camera->Refusals(),
+                     camera->Commands().size());
+    }
     return 0;
 }
