@@ -257,7 +257,7 @@ TEST(Backup, IntoTheRecordingFolderOrOverARecordingInUseDestroysNothing) {
     const std::string name = "201105141300Lobby.P360";
     const auto recording = Pattern(300000, 5);
     WriteFile(folder + name, recording);
-    g_player.rootConfirmed = true;  // the move's password was given
+    ThePlayer().rootConfirmed = true;  // the move's password was given
 
     // The attack: "move" every recording into the recording folder itself, by its own name
     // and through a link to it. Nothing is copied, nothing deleted, and the user is told.

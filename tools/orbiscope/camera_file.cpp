@@ -1,6 +1,5 @@
 #include "orbiscope/camera_file.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -197,16 +196,10 @@ std::string UrlOf(const Slot& s) {
 }
 
 std::string LibraryFolder() {
-    if (const char* home = std::getenv("ORBISCOPE_HOME"); home && *home) return home;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&RunOrbiscope), &info) && info.dli_fname) {
-        char resolved[4096];
-        if (realpath(info.dli_fname, resolved)) {
-            std::string p = resolved;
-            return p.substr(0, p.rfind('/'));
-        }
-    }
-    return ".";
+    // The library decides where Config.ure lives ($ORBISCOPE_HOME, its own folder when it
+    // keeps one there, else the user's configuration folder); ask it rather than guess.
+    const char* folder = OrbiscopeLibraryFolder();
+    return folder && *folder ? folder : ".";
 }
 
 bool ReadSlots(const std::string& path, std::vector<Slot>& slots) {

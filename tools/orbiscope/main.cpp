@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "orbiscope.h"
+#include "common/program_info.h"
 #include "orbiscope/camera_file.h"
 #include "orbiscope_host.h"
 #include "orbiscope_record.h"
@@ -26,8 +27,8 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-int Usage() {
-    std::fprintf(stderr,
+int Usage(FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: orbiscope add NAME URL --lens fisheye|mirror|annular|180|90|normal [--model N]\n"
                  "                     [--size WxH] [--user ACCOUNT]\n"
                  "       orbiscope list\n"
@@ -38,7 +39,7 @@ int Usage() {
                  "URL: http://[account[:password]@]address[:port]/path?query; a path ending in .jpg is\n"
                  "polled as a snapshot, anything else is read as a Motion-JPEG stream. Without a\n"
                  "password in the URL (or with --user) the password is asked for.\n"
-                 "Config.ure lives in $ORBISCOPE_HOME, else beside liborbiscope.so.\n");
+                 "Config.ure lives in $ORBISCOPE_HOME, else in the library's folder (see the README).\n");
     return 2;
 }
 
@@ -277,6 +278,7 @@ int Run(int argc, char** argv, int first) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (orbtools::AnswerVersion(argc, argv, "orbiscope")) return 0;
     if (argc < 2) return Run(argc, argv, 1);
     const std::string command = argv[1];
     if (command == "add") return Add(argc, argv);
@@ -284,7 +286,7 @@ int main(int argc, char** argv) {
     if (command == "remove") return Remove(argc, argv);
     if (command == "set") return Set(argc, argv);
     if (command == "run") return Run(argc, argv, 2);
-    if (command == "--help" || command == "-h" || command == "help") return Usage(), 0;
+    if (command == "--help" || command == "-h" || command == "help") return Usage(stdout), 0;
     if (command.compare(0, 2, "--") == 0) return Run(argc, argv, 1);
     return Usage();
 }
