@@ -65,6 +65,7 @@ static struct {
     CameraRecord* (*OrbiscopeViewRecord)(PanoView*);
     int32_t (*OrbiscopeViewFigures)(PanoView*, OrbViewFigures*);
     int32_t (*OrbiscopeRecordingFrames)(const char*, int32_t*);
+    int32_t (*ChangeCamera)(PanoView*, const CameraRecord*);
     int32_t* gfMotionBlock;
 } X;
 
@@ -76,7 +77,7 @@ static int Resolve(void* lib) {
         "OrbiscopePictureSize", "OrbiscopeFreePicture", "UnloadLanguageResource", "OrbiscopePumpMessages",
         "OrbiscopeIsWindow", "OrbiscopeSendMessage", "OrbiscopeDestroyWindow", "OrbiscopeViewWindow",
         "OrbiscopeViewOf", "OrbiscopeViewRecord", "OrbiscopeViewFigures", "OrbiscopeRecordingFrames",
-        "gfMotionBlock"};
+        "ChangeCamera", "gfMotionBlock"};
     void** slots = (void**)&X;
     for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; ++i) {
         slots[i] = dlsym(lib, kNames[i]);
@@ -258,6 +259,12 @@ static void WalkViews(int full) {
         X.ORBPANOMoveViewPosition(v, 1110, 0, 10.0);
         X.ORBPANOMoveViewPosition(v, 1111, 0, 0.0);
     }
+    /* A view takes a copy of its own record again (a host's edit handed back) while its
+     * pictures flow; a record no view owns is refused. */
+    PanoView* first = X.OrbiscopeViewOf(X.OrbiscopeViewWindow(0));
+    CameraRecord* own = X.OrbiscopeViewRecord(first);
+    CHECK(X.ChangeCamera(first, own) == 1, "ChangeCamera with the view's own record");
+    CHECK(X.ChangeCamera(first, NULL) == 0, "ChangeCamera with no record");
     /* The views go on after their geometry was rebuilt and their windows moved. */
     CHECK(WaitForPictures(before, 3, 120.0), "the views stopped after SetLensType");
     void* snap = X.Snapshot(NULL, X.OrbiscopeViewOf(X.OrbiscopeViewWindow(0)));
