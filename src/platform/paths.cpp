@@ -46,6 +46,13 @@ std::string SystemDir() {
     return JoinPath(d, ".config/orbiscope");
 }
 
+std::string UserDataDir() {
+    std::string d = EnvDir("XDG_DATA_HOME");
+    if (!d.empty() && d[0] == '/') return JoinPath(d, "orbiscope");  // a relative one does not count
+    d = EnvDir("HOME");
+    return d.empty() ? std::string() : JoinPath(d, ".local/share/orbiscope");
+}
+
 std::string LibraryDir() {
     std::string d = EnvDir("ORBISCOPE_HOME");
     if (!d.empty()) return d;

@@ -11,6 +11,9 @@ std::string SystemDir();
 // The library's folder (Config.ure, User.dat, the text resource file): $ORBISCOPE_HOME,
 // else the folder of the loaded library.
 std::string LibraryDir();
+// This user's own data folder for the system: $XDG_DATA_HOME/orbiscope, else
+// ~/.local/share/orbiscope ("" without either).
+std::string UserDataDir();
 // A file in one of those folders.
 std::string SystemFile(const std::string& name);
 std::string LibraryFile(const std::string& name);

@@ -1,9 +1,11 @@
 /* A host program in C: loads the built liborbiscope.so with dlopen, resolves its exports with
  * dlsym and walks the calling order a host follows, with four fake cameras on 127.0.0.1.
  *
- *   c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full
+ *   c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full|user
  *
- * "empty": the settings folder exists and holds nothing; "full": every setting is present.
+ * "empty": the settings folder exists and holds nothing; "full": every setting is present;
+ * "user": no settings and recording on, for a user who may write on no file system (run it
+ * as such a user): the recordings land in the user's own data folder.
  * Exit status 0 when every step held; each failure is printed. */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -229,7 +231,7 @@ static int CountRecordings(const char* folder, int* frames) {
     while ((e = readdir(d)) != NULL) {
         const size_t n = strlen(e->d_name);
         if (n < 5 || strcasecmp(e->d_name + n - 5, ".P360") != 0) continue;
-        char path[8192];
+        char path[8192 + 512];
         snprintf(path, sizeof path, "%s/%s", folder, e->d_name);
         int32_t decodable = 0;
         const int32_t count = X.OrbiscopeRecordingFrames(path, &decodable);
@@ -278,12 +280,13 @@ static void WalkViews(int full) {
 
 int main(int argc, char** argv) {
     if (argc != 8) {
-        fprintf(stderr, "usage: c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full\n");
+        fprintf(stderr, "usage: c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full|user\n");
         return 2;
     }
     const char* library = argv[1];
     const int width = atoi(argv[5]), height = atoi(argv[6]);
-    const int full = strcmp(argv[7], "full") == 0;
+    const int full = strcmp(argv[7], "full") == 0, user = strcmp(argv[7], "user") == 0;
+    const int record = full || user;
     char top[] = "/tmp/orbiscope-c-host-XXXXXX";
     if (!mkdtemp(top)) return 2;
     char home[256], sys[256], store[256], path[8192];
@@ -324,8 +327,9 @@ int main(int argc, char** argv) {
     CHECK(*X.gfMotionBlock == 1 && X.IsMotionBlockEnabled() == 1, "motion blocks %d", *X.gfMotionBlock);
 
     CHECK(X.SetCallerID(4) == 4, "SetCallerID");
-    /* Without settings the storage is the user's own; record only where the test says. */
-    CHECK(X.EnableDVRRecording(full) == full, "EnableDVRRecording");
+    /* Without settings the storage is every writable file system: record only where the
+     * test knows where that is. */
+    CHECK(X.EnableDVRRecording(record) == record, "EnableDVRRecording");
     void* mainWindow = NULL;
     void* frame = X.RunOrbiscope(NULL, 0, 4, &mainWindow, 4, NULL, 0, NULL);
     CHECK(frame != NULL && frame == mainWindow, "RunOrbiscope gave %p and %p", frame, mainWindow);
@@ -358,9 +362,9 @@ int main(int argc, char** argv) {
         }
         CHECK(!X.OrbiscopeIsWindow(frame), "the main window outlived the close command");
     }
-    if (full) {
+    if (record) {
         int frames = 0;
-        snprintf(path, sizeof path, "%s/RECVAULT", store);
+        snprintf(path, sizeof path, user ? "%s/orbiscope/RECVAULT" : "%s/RECVAULT", store);
         const int files = CountRecordings(path, &frames);
         CHECK(files == 4 && frames >= 12, "%d recordings with %d frames in %s", files, frames, path);
     }
