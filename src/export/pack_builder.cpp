@@ -29,6 +29,8 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr const char* kLanguageFileName = "Halo360Web_003906.r";
 constexpr const char* kIconName = "360.ico";
+// The player is a host of the shipped library: the package carries the library beside it.
+constexpr const char* kLibraryName = "liborbiscope.so";
 // Width of the size field in the stub, patched once the package is complete.
 constexpr size_t kSizeDigits = 16;
 constexpr const char* kSizeField = "expected=";
@@ -130,6 +132,7 @@ int BuildPack(void* owner, const std::string& mediaPath, const std::string& outp
     Report(o, 10, std::string(kind.step) + " " + mediaName);
     AddPackEntry(list, mediaPath, mediaName);
     AddMarker(list, kind.marker, mediaName);
+    list.entries.push_back({kLibraryName, false});
 
     // The zip tool's command, in our own words: quoted paths, one blank after each.
     std::string command;
