@@ -244,6 +244,31 @@ bool PrepareHome(const Options& opt, const std::string& out, const std::string& 
            OrbiscopeWriteSetting("Panorama", "MultiScreen", opt.cameras > 24 ? "1" : "2") == 1;
 }
 
+// Serves the window layer until every view has been painted `times` more times (the
+// desktop's drawing can lag behind the pictures on a slow machine); at most 20 seconds.
+void WaitForPaints(size_t views, int times) {
+    constexpr int kPaint = 4;  // the paint stage of OrbViewFigures
+    std::vector<int64_t> start(views, 0), seen(views, 0);
+    std::vector<int> paints(views, 0);
+    for (size_t i = 0; i < views; ++i) {
+        OrbViewFigures f{};
+        OrbiscopeViewFigures(OrbiscopeViewOf(OrbiscopeViewWindow(static_cast<int32_t>(i))), &f);
+        start[i] = seen[i] = f.stageCpuNs[kPaint];
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (bool done = false; !done && std::chrono::steady_clock::now() < until;) {
+        OrbiscopePumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        done = true;
+        for (size_t i = 0; i < views; ++i) {
+            OrbViewFigures f{};
+            if (!OrbiscopeViewFigures(OrbiscopeViewOf(OrbiscopeViewWindow(static_cast<int32_t>(i))), &f)) continue;
+            if (f.stageCpuNs[kPaint] != seen[i]) seen[i] = f.stageCpuNs[kPaint], ++paints[i];
+            done = done && paints[i] >= times;
+        }
+    }
+}
+
 struct RunFigures {
     double wall = 0, cpu = 0;
     long settledKb = 0, endKb = 0, peakKb = 0;
@@ -296,7 +321,7 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
         }
     }
     if (opt.screenshot.size() && desktop && OrbiscopeIsWindow(frame)) {
-        OrbiscopePumpMessages();
+        WaitForPaints(figures.size(), 8);
         const std::string cmd = "import -window root -depth 8 '" + opt.screenshot + "' >/dev/null 2>&1";
         if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "orbiscope-demo: the screenshot failed (ImageMagick's import)\n");
     }
