@@ -35,7 +35,8 @@ ORB_EXPORT int32_t OrbiscopeIsWindow(void* window);
 ORB_EXPORT intptr_t OrbiscopeSendMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 /* Destroys a window of the library: 1, or 0 when it does not exist. */
 ORB_EXPORT int32_t OrbiscopeDestroyWindow(void* window);
-/* 1 when the windows show on a desktop (a display was found), 0 when they run headless. */
+/* 1 when the windows show on a desktop, 0 when they run headless. The first call (or
+ * RunOrbiscope) decides: a desktop when a display is found and ORBISCOPE_HEADLESS is not set. */
 ORB_EXPORT int32_t OrbiscopeHasDisplay(void);
 /* A picture of the window as it looks now (24 bits, its client size); the caller frees it
  * with OrbiscopeFreePicture. Null for a window that does not exist. */
@@ -53,6 +54,10 @@ ORB_EXPORT PanoView* OrbiscopeViewOf(void* viewWindow);
  * it belongs to the view. Null for a null view. */
 ORB_EXPORT CameraRecord* OrbiscopeViewRecord(PanoView* view);
 
+/* Where window n (0..5) of a view looks, in degrees, and its zoom: 1, or 0 for a null view
+ * or a window out of range. */
+ORB_EXPORT int32_t OrbiscopeViewPosition(PanoView* view, int32_t window, double* pan, double* tilt, double* zoom);
+
 /* What a view has done since it started (the demo's summary reads these). */
 #define ORB_STAGE_COUNT 6 /* receive, decode, motion, dewarp, paint, record */
 typedef struct OrbViewFigures {
@@ -65,6 +70,45 @@ typedef struct OrbViewFigures {
 } OrbViewFigures;
 /* Fills *out: 1, or 0 for a null view or null out. */
 ORB_EXPORT int32_t OrbiscopeViewFigures(PanoView* view, OrbViewFigures* out);
+
+/* Chooses the window layer now (a desktop when a display is found and ORBISCOPE_HEADLESS is
+ * not set, else headless) and runs its message loop until the system's close command or a
+ * quit; returns the loop's exit code. */
+ORB_EXPORT int32_t OrbiscopeRunMessageLoop(void);
+/* Takes the oldest message box text shown without a desktop (headless message boxes answer
+ * at once) into out (size bytes, cut to fit): 1, or 0 when none is left. */
+ORB_EXPORT int32_t OrbiscopeTakeMessage(char* out, int32_t size);
+
+/* ---- Dewarping a picture through a camera record ---- */
+/* A new camera record: a copy of the record stored in a snapshot file's trailer (1 in
+ * *found), or the defaults for a picture of that file's size when it has none (0 in *found).
+ * Null when the file cannot be read as a picture. Free it with OrbiscopeFreeRecord. */
+ORB_EXPORT CameraRecord* OrbiscopeSnapshotRecord(const char* path, int32_t* found);
+ORB_EXPORT void OrbiscopeFreeRecord(CameraRecord* record);
+/* The picture dewarped through the record's lens settings and showing mode into a new
+ * width x height picture (the caller frees it), or null. */
+ORB_EXPORT HDIB OrbiscopeDewarpPicture(const CameraRecord* record, HDIB source, int32_t width, int32_t height);
+
+/* ---- Recordings ---- */
+/* Opens a recording file for reading: a reader, or null with *message (when not null) set
+ * to the reason (a text that lives as long as the library). */
+typedef struct OrbRecordingReader OrbRecordingReader;
+ORB_EXPORT OrbRecordingReader* OrbiscopeOpenRecording(const char* path, const char** message);
+ORB_EXPORT int32_t OrbiscopeRecordingFrameCount(OrbRecordingReader* reader);
+/* Frame n decoded into a new picture (the caller frees it), or null when it cannot be read. */
+ORB_EXPORT HDIB OrbiscopeRecordingPicture(OrbRecordingReader* reader, int32_t n);
+/* The camera record stored in the recording; it belongs to the reader. */
+ORB_EXPORT const CameraRecord* OrbiscopeRecordingCamera(OrbRecordingReader* reader);
+ORB_EXPORT void OrbiscopeCloseRecording(OrbRecordingReader* reader);
+
+/* ---- Packages ---- */
+/* Progress while packing: a rough percentage (0 first, 100 last) and what is being done. */
+typedef void (*OrbPackProgress)(int32_t percent, const char* step, void* context);
+/* Builds a self-extracting package of a recording (snapshot 0) or a snapshot file (1) at
+ * output, carrying the stand-alone player named by player (null: the default). 1 or 0;
+ * what went wrong is shown as a message box (see OrbiscopeTakeMessage). */
+ORB_EXPORT int32_t OrbiscopeBuildPack(const char* file, const char* output, int32_t snapshot, const char* player,
+                                      OrbPackProgress progress, void* context);
 
 /* ---- Settings and recordings ---- */
 /* Writes one key of the settings file ("orbiscfg.ini"): 1, or 0 when it cannot be written. */

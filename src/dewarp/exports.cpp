@@ -26,10 +26,16 @@ ORB_EXPORT int32_t UpdatePanorama(PanoView* view) {
 
 ORB_EXPORT int32_t SetLensType(CameraRecord* record, int32_t lensType) {
     if (!record) return 1;
-    record->lensType = lensType;
     try {
         PanoView* view = orb::OwnerOf(record);
-        if (view && &view->record == record && view->dewarp.engine) {
+        if (!view || &view->record != record) {
+            record->lensType = lensType;
+            return 1;
+        }
+        // The capture thread renders from the record and the maps: both change together.
+        std::lock_guard lock(view->ui.viewMutex);
+        record->lensType = lensType;
+        if (view->dewarp.engine) {
             orb::ValidateLensFields(view->record);
             // The 180/90 projection set is loaded by the table build of that family.
             orb::RebuildPanorama(*view);

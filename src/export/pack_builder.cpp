@@ -32,6 +32,8 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr const char* kLanguageFileName = "Halo360Web_003906.r";
 constexpr const char* kIconName = "360.ico";
+// The player is a host of the shipped library: the package carries the library beside it.
+constexpr const char* kLibraryName = "liborbiscope.so";
 // Width of the size field in the stub, patched once the package is complete.
 constexpr size_t kSizeDigits = 16;
 constexpr const char* kSizeField = "expected=";
@@ -168,6 +170,7 @@ int BuildPack(void* owner, const std::string& mediaPath, const std::string& outp
     AddPackEntry(list, mediaPath, mediaName);
     AddMarker(list, kind.marker, mediaName);
     const PackedMedia media = WithoutCredentials(list, mediaEntry);
+    list.entries.push_back({kLibraryName, false});
 
     // The zip tool's arguments, one word each: a file name never becomes an option or a
     // pattern (-nw: no wildcards; "--": only names follow).

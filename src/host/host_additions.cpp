@@ -32,7 +32,7 @@ intptr_t OrbiscopeSendMessage(void* window, uint32_t message, uintptr_t wParam, 
 
 int32_t OrbiscopeDestroyWindow(void* window) { return orb::DestroyWindow(static_cast<orb::HWND>(window)) ? 1 : 0; }
 
-int32_t OrbiscopeHasDisplay(void) { return orb::CurrentBackend() == orb::Backend::Desktop ? 1 : 0; }
+int32_t OrbiscopeHasDisplay(void) { return orb::InitWindowing() == orb::Backend::Desktop ? 1 : 0; }
 
 HDIB OrbiscopeWindowPicture(void* window) {
     const auto w = static_cast<orb::HWND>(window);
@@ -55,6 +55,16 @@ PanoView* OrbiscopeViewOf(void* viewWindow) {
 }
 
 CameraRecord* OrbiscopeViewRecord(PanoView* view) { return view ? &view->record : nullptr; }
+
+int32_t OrbiscopeViewPosition(PanoView* view, int32_t window, double* pan, double* tilt, double* zoom) {
+    if (!view || window < 0 || window >= 6) return 0;
+    std::lock_guard lock(view->ui.viewMutex);
+    const ViewPreset& p = view->record.presets360[window];
+    if (pan) *pan = p.pan;
+    if (tilt) *tilt = p.tilt;
+    if (zoom) *zoom = p.zoom;
+    return 1;
+}
 
 int32_t OrbiscopeViewFigures(PanoView* view, OrbViewFigures* out) {
     if (!view || !out) return 0;

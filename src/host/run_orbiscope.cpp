@@ -16,10 +16,12 @@
 #include "config/camera_record.h"
 #include "config/config_file.h"
 #include "config/settings.h"
+#include "dewarp/dewarp.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/texts.h"
 #include "orbiscope.h"
+#include "record/recorder.h"
 #include "ui/accessories.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -301,8 +303,19 @@ CameraRecord* SelectCamera(void* ownerWindow) { return orb::ChooseCamera(static_
 
 int32_t ChangeCamera(PanoView* view, const CameraRecord* record) {
     if (!view || !record || record->ownerLink == 0) return 0;
-    view->record = *record;
-    orb::TakeRecord(view);
+    const CameraRecord copy = *record;  // the record may be the view's own
+    {
+        // The capture thread renders from the record, the maps and the output picture: the
+        // view changes all of them at once.
+        std::lock_guard lock(view->ui.viewMutex);
+        view->record = copy;
+        orb::TakeRecord(view);
+        orb::ValidateLensFields(view->record);
+        if (view->dewarp.engine) orb::RebuildPanorama(*view);
+        if (view->frames.current && view->frames.output) orb::UpdatePanorama(*view);
+    }
+    // A new location text may now match another view's: only one of them may record it.
+    if (view->recording.slot >= 0) orb::AssignRecordingSlot(view, view->recording.slot, orb::g_lib.numViews);
     if (view->ui.window) orb::InvalidateRect(view->ui.window);
     return 1;
 }

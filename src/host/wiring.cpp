@@ -8,6 +8,7 @@
 #include "analysis/motion_view.h"
 #include "camera/capture_thread.h"
 #include "camera/frame_pipeline.h"
+#include "config/nas_settings.h"
 #include "config/root_password.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
@@ -79,6 +80,12 @@ void InstallSubsystemHooks() {
     if (!h.releaseView) h.releaseView = ReleaseView;
     if (!h.checkPassword) h.checkPassword = CheckPassword;
     SetStatusSink([](PanoView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
+    // Changed network storage settings take effect at once: a new drive table and catalogue.
+    g_rebuildRecordingDrives = [] {
+        BuildDriveTable();
+        return static_cast<int>(g_drives.count);
+    };
+    g_reloadRecordingList = [] { BuildCatalogue(); };
     SetMotionStatusSink([](PanoView* view, int line, const char* text) { SetViewStatus(view, line, text); });
 }
 

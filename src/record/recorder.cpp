@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -168,8 +169,13 @@ void AddFolder(int entry, const std::string& folder) {
     DIR* d = opendir(folder.c_str());
     if (!d) return;
     std::vector<std::string> names;
-    while (dirent* e = readdir(d))
-        if (EndsWithP360(e->d_name)) names.emplace_back(e->d_name);
+    while (dirent* e = readdir(d)) {
+        if (!EndsWithP360(e->d_name)) continue;
+        // A file shorter than a header and its first index holds no recording.
+        struct stat st{};
+        if (stat((folder + e->d_name).c_str(), &st) != 0 || st.st_size < kFirstFrameOffset) continue;
+        names.emplace_back(e->d_name);
+    }
     closedir(d);
     for (const auto& n : names) AddNode(entry, n.c_str());
 }
@@ -264,6 +270,32 @@ void EnsureDriveTable() {
 }
 
 namespace {
+// Makes the root's recording folder and takes it into the table when this user can write
+// there and the file system is big enough (minBytes; 0 takes any size).
+bool TakeRoot(const std::string& root, double minBytes) {
+    DriveEntry& e = g_drives.entries[g_drives.count];
+    e.root = root;
+    e.folder = RecordingFolderOf(root);
+    MakePrivateDir(e.folder.c_str());
+    if (!Exists(e.folder)) return false;
+    // The drive counts only when a file can be made and removed in the folder.
+    const std::string test = e.folder + "Test";
+    if (FILE* f = vastio::fopen(test.c_str(), "wb+")) vastio::fclose(f);
+    if (!Exists(test) || unlink(test.c_str()) != 0) return false;
+    // Hiding the folder has no meaning here: a dot-name would change its name.
+    double total = 0;
+    FreeBytes(g_drives.count, &total);
+    if (total > minBytes) {
+        if (DebugEnabled())
+            DebugLog("recording drive %d: %s (%.1f GB free)", g_drives.count, e.folder.c_str(),
+                     FreeBytes(g_drives.count) / 1e9);
+        ++g_drives.count;
+        return true;
+    }
+    rmdir(e.folder.c_str());
+    return false;
+}
+
 void BuildDriveTableLocked() {
     g_drivesBuilt = true;
     g_drives.count = 0;
@@ -276,8 +308,10 @@ void BuildDriveTableLocked() {
         g_drives.entries[0].root = cut == std::string::npos ? folder : folder.substr(0, cut + 1);
         if (FreeBytes(0) != 0) g_drives.count = 1;
     }
+    const int firstLocal = g_drives.count;
     std::vector<std::string> roots = ConfiguredStorageRoots();
-    if (roots.empty()) {
+    const bool configured = !roots.empty();
+    if (!configured) {
         decltype(DriveProber().mounts) mounts;
         {
             std::lock_guard lock(g_probeLock);
@@ -290,32 +324,19 @@ void BuildDriveTableLocked() {
     for (const auto& root : roots) {
         if (g_drives.count >= kMaxDrives) break;
         if (g_recorderSwitches.skipSystemDisk && SameDevice(root, systemDir)) continue;
-        DriveEntry& e = g_drives.entries[g_drives.count];
-        e.root = root;
-        e.folder = RecordingFolderOf(root);
-        MakePrivateDir(e.folder.c_str());
-        if (!Exists(e.folder)) continue;
-        // The drive counts only when a file can be made and removed in the folder.
-        const std::string test = e.folder + "Test";
-        if (FILE* f = vastio::fopen(test.c_str(), "wb+")) vastio::fclose(f);
-        if (!Exists(test) || unlink(test.c_str()) != 0) continue;
-        // Hiding the folder has no meaning here: a dot-name would change its name.
-        double total = 0;
-        FreeBytes(g_drives.count, &total);
-        if (total > kMinDriveBytes) {
-            if (DebugEnabled())
-                DebugLog("recording drive %d: %s (%.1f GB free)", g_drives.count, e.folder.c_str(),
-                         FreeBytes(g_drives.count) / 1e9);
-            ++g_drives.count;
-        }
-        else
-            rmdir(e.folder.c_str());
+        TakeRoot(root, kMinDriveBytes);
+    }
+    // A user who may write on none of the file systems records in a folder of their own.
+    if (!configured && g_drives.count == firstLocal && g_drives.count < kMaxDrives) {
+        const std::string own = UserDataDir();
+        if (!own.empty() && MakeDirs(own) && !(g_recorderSwitches.skipSystemDisk && SameDevice(own, systemDir)))
+            TakeRoot(own, 0);
     }
 }
 }  // namespace
 
-int ChooseDrive() {
-    EnsureDriveTable();
+namespace {
+int ChooseDriveLocked() {
     if (!NasFolderInUse().empty()) return 0;
     int best = 0;
     double most = 0;
@@ -327,6 +348,22 @@ int ChooseDrive() {
         }
     }
     return best;
+}
+}  // namespace
+
+int ChooseDrive() {
+    std::lock_guard lock(g_buildLock);
+    if (!g_drivesBuilt) BuildDriveTableLocked();
+    return ChooseDriveLocked();
+}
+
+std::string ChooseDriveFolder() {
+    // The table may be rebuilt on the window thread meanwhile (network storage changed).
+    std::lock_guard lock(g_buildLock);
+    if (!g_drivesBuilt) BuildDriveTableLocked();
+    const int entry = ChooseDriveLocked();
+    if (g_drives.count == 0 && NasFolderInUse().empty()) return {};
+    return g_drives.entries[entry].folder;
 }
 
 void StartRecorder() {
@@ -398,6 +435,39 @@ std::string HourFileName(const std::string& folder, const SystemTime& t, const c
     return name + ".P360";
 }
 
+namespace {
+
+// Seconds of a local time, for the retry pause of a recorder that cannot open its file.
+int64_t SecondsOf(const SystemTime& t) {
+    using namespace std::chrono;
+    const sys_days day = year_month_day(year(t.year), month(static_cast<unsigned>(t.month)),
+                                        std::chrono::day(static_cast<unsigned>(t.day)));
+    return day.time_since_epoch().count() * 86400LL + t.hour * 3600LL + t.minute * 60LL + t.second;
+}
+
+// Opens this hour's file on the roomiest drive: 1, 0 when it cannot be created (message
+// 2553), -1 when its header cannot be written (message 2554).
+int OpenHourFile(PanoView* view, DvrContext& dvr) {
+    const std::string folder = ChooseDriveFolder();
+    if (folder.empty()) return 0;
+    // A file of this hour that cannot be continued keeps its frames: the hour goes on in a
+    // file with a numbered name beside it.
+    for (int suffix = 0; suffix < 100 && !dvr.stream; ++suffix) {
+        const std::string path = HourFileName(folder, dvr.now, view->record.location, suffix);
+        if (Exists(path)) {
+            if (ReopenRecording(dvr, path) && dvr.frameCount < kMaxFramesPerFile) break;
+            CloseRecording(dvr);
+            continue;
+        }
+        const int r = CreateRecording(dvr, path, view->record, dvr.now);
+        if (r <= 0) return r;
+        DebugLog("recording into %s", path.c_str());
+    }
+    return dvr.stream ? 1 : 0;
+}
+
+}  // namespace
+
 int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion) {
     if (!view || !jpeg || size == 0 || size > 0x7FFFFFFF - 64) return 0;
     if (g_lib.callerId == 2) return 0;
@@ -412,39 +482,26 @@ int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion) {
     dvr->now = LocalNow();
     if (dvr->stream && SameHour(dvr->now, dvr->fileHour))
         return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);
+    // A file that could not be opened is tried again after a pause, not at every picture:
+    // the capture thread keeps its picture rate whatever the storage does.
+    ViewRecording& rec = view->recording;
+    const int64_t second = SecondsOf(dvr->now);
+    if (rec.failing && second < rec.retryAt) return 0;
     // A new hour (or a file that was lost): open this hour's file on the roomiest drive.
     CloseRecording(*dvr);
     dvr->now = LocalNow();
     dvr->fileHour = dvr->now;
-    const int entry = ChooseDrive();
-    const std::string folder = g_drives.entries[entry].folder;
-    if (folder.empty() || (g_drives.count == 0 && NasFolderInUse().empty())) {
-        ShowViewStatus(view, 0, Text(2553));
-        SleepFor(300);
+    const int opened = OpenHourFile(view, *dvr);
+    if (opened <= 0) {
+        ShowViewStatus(view, 0, Text(opened == 0 ? 2553 : 2554));
+        // The pause before the next try is waited once, when the trouble begins.
+        if (opened == 0 && !rec.failing) SleepFor(300);
+        rec.failing = 1;
+        rec.retryAt = second + kRecorderRetrySeconds;
         return 0;
     }
-    // A file of this hour that cannot be continued keeps its frames: the hour goes on in a
-    // file with a numbered name beside it.
-    for (int suffix = 0; suffix < 100 && !dvr->stream; ++suffix) {
-        const std::string path = HourFileName(folder, dvr->now, view->record.location, suffix);
-        if (Exists(path)) {
-            if (ReopenRecording(*dvr, path) && dvr->frameCount < kMaxFramesPerFile) break;
-            CloseRecording(*dvr);
-            continue;
-        }
-        const int r = CreateRecording(*dvr, path, view->record, dvr->now);
-        if (r == 0) {
-            ShowViewStatus(view, 0, Text(2553));
-            SleepFor(300);
-            return 0;
-        }
-        if (r < 0) {
-            ShowViewStatus(view, 0, Text(2554));
-            return 0;
-        }
-        DebugLog("recording into %s", path.c_str());
-    }
-    if (!dvr->stream) return 0;
+    if (rec.failing) ShowViewStatus(view, 0, "");
+    rec.failing = 0;
     return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);
 }
 

@@ -58,6 +58,8 @@ void BuildDriveTable();
 void EnsureDriveTable();
 double FreeBytes(int entry, double* total = nullptr);
 int ChooseDrive();
+// The chosen drive's recording folder, "" without any drive.
+std::string ChooseDriveFolder();
 
 // Process-wide switches read when the recorder starts.
 struct RecorderSwitches {
@@ -71,7 +73,12 @@ void StartRecorder();
 struct ViewRecording {
     std::unique_ptr<DvrContext> dvr;
     int32_t slot = -1;  // recording slot, -1 for none
+    // The hour's file could not be opened; the next try waits until retryAt (local seconds).
+    int32_t failing = 0;
+    int64_t retryAt = 0;
 };
+// Seconds between tries to open a recording file that could not be opened.
+constexpr int kRecorderRetrySeconds = 2;
 
 // Recording slots: one per view control identifier; of views showing cameras with the same
 // location text only the last one records.

@@ -89,7 +89,9 @@ int CreateRecording(DvrContext& dvr, const std::string& path, const CameraRecord
                     WriteAll(f, dvr.topIndex.data(), 8 * kTopEntries) &&
                     WriteAll(f, dvr.blockIndex.data(), kBlockIndexBytes) && vastio::fflush(f) == 0;
     if (!ok) {
+        // Nothing was recorded in it yet: a full disk leaves no empty file behind.
         vastio::fclose(f);
+        std::remove(path.c_str());
         return -1;
     }
     dvr.stream = f;

@@ -93,7 +93,7 @@ void BuildView(HWND hwnd, const CameraRecord* record, int index) {
     SetWindowLong(hwnd, 0, static_cast<int32_t>(view->id));
     if (index >= 0 && index < kMaxViews) SetViewAt(index, view);
     if (ViewCount() > 1 && index >= 0) {
-        const std::string key = ReadSetting(CurrentCallerSection(), ViewKeyName(index).c_str(), "", 64);
+        const std::string key = ReadSetting("CCTV", ViewKeyName(index).c_str(), "", 64);
         if (!key.empty() && std::atoi(key.c_str()) == -1) {
             view->ui.disabled = 1;
             return;

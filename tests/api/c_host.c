@@ -1,9 +1,11 @@
 /* A host program in C: loads the built liborbiscope.so with dlopen, resolves its exports with
  * dlsym and walks the calling order a host follows, with four fake cameras on 127.0.0.1.
  *
- *   c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full
+ *   c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full|user
  *
- * "empty": the settings folder exists and holds nothing; "full": every setting is present.
+ * "empty": the settings folder exists and holds nothing; "full": every setting is present;
+ * "user": no settings and recording on, for a user who may write on no file system (run it
+ * as such a user): the recordings land in the user's own data folder.
  * Exit status 0 when every step held; each failure is printed. */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -65,6 +67,7 @@ static struct {
     CameraRecord* (*OrbiscopeViewRecord)(PanoView*);
     int32_t (*OrbiscopeViewFigures)(PanoView*, OrbViewFigures*);
     int32_t (*OrbiscopeRecordingFrames)(const char*, int32_t*);
+    int32_t (*ChangeCamera)(PanoView*, const CameraRecord*);
     int32_t* gfMotionBlock;
 } X;
 
@@ -76,7 +79,7 @@ static int Resolve(void* lib) {
         "OrbiscopePictureSize", "OrbiscopeFreePicture", "UnloadLanguageResource", "OrbiscopePumpMessages",
         "OrbiscopeIsWindow", "OrbiscopeSendMessage", "OrbiscopeDestroyWindow", "OrbiscopeViewWindow",
         "OrbiscopeViewOf", "OrbiscopeViewRecord", "OrbiscopeViewFigures", "OrbiscopeRecordingFrames",
-        "gfMotionBlock"};
+        "ChangeCamera", "gfMotionBlock"};
     void** slots = (void**)&X;
     for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; ++i) {
         slots[i] = dlsym(lib, kNames[i]);
@@ -228,7 +231,7 @@ static int CountRecordings(const char* folder, int* frames) {
     while ((e = readdir(d)) != NULL) {
         const size_t n = strlen(e->d_name);
         if (n < 5 || strcasecmp(e->d_name + n - 5, ".P360") != 0) continue;
-        char path[8192];
+        char path[8192 + 512];
         snprintf(path, sizeof path, "%s/%s", folder, e->d_name);
         int32_t decodable = 0;
         const int32_t count = X.OrbiscopeRecordingFrames(path, &decodable);
@@ -258,6 +261,12 @@ static void WalkViews(int full) {
         X.ORBPANOMoveViewPosition(v, 1110, 0, 10.0);
         X.ORBPANOMoveViewPosition(v, 1111, 0, 0.0);
     }
+    /* A view takes a copy of its own record again (a host's edit handed back) while its
+     * pictures flow; a record no view owns is refused. */
+    PanoView* first = X.OrbiscopeViewOf(X.OrbiscopeViewWindow(0));
+    CameraRecord* own = X.OrbiscopeViewRecord(first);
+    CHECK(X.ChangeCamera(first, own) == 1, "ChangeCamera with the view's own record");
+    CHECK(X.ChangeCamera(first, NULL) == 0, "ChangeCamera with no record");
     /* The views go on after their geometry was rebuilt and their windows moved. */
     CHECK(WaitForPictures(before, 3, 120.0), "the views stopped after SetLensType");
     void* snap = X.Snapshot(NULL, X.OrbiscopeViewOf(X.OrbiscopeViewWindow(0)));
@@ -271,12 +280,13 @@ static void WalkViews(int full) {
 
 int main(int argc, char** argv) {
     if (argc != 8) {
-        fprintf(stderr, "usage: c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full\n");
+        fprintf(stderr, "usage: c_host LIBRARY FAKECAM TEXTS JPEG WIDTH HEIGHT empty|full|user\n");
         return 2;
     }
     const char* library = argv[1];
     const int width = atoi(argv[5]), height = atoi(argv[6]);
-    const int full = strcmp(argv[7], "full") == 0;
+    const int full = strcmp(argv[7], "full") == 0, user = strcmp(argv[7], "user") == 0;
+    const int record = full || user;
     char top[] = "/tmp/orbiscope-c-host-XXXXXX";
     if (!mkdtemp(top)) return 2;
     char home[256], sys[256], store[256], path[8192];
@@ -317,8 +327,9 @@ int main(int argc, char** argv) {
     CHECK(*X.gfMotionBlock == 1 && X.IsMotionBlockEnabled() == 1, "motion blocks %d", *X.gfMotionBlock);
 
     CHECK(X.SetCallerID(4) == 4, "SetCallerID");
-    /* Without settings the storage is the user's own; record only where the test says. */
-    CHECK(X.EnableDVRRecording(full) == full, "EnableDVRRecording");
+    /* Without settings the storage is every writable file system: record only where the
+     * test knows where that is. */
+    CHECK(X.EnableDVRRecording(record) == record, "EnableDVRRecording");
     void* mainWindow = NULL;
     void* frame = X.RunOrbiscope(NULL, 0, 4, &mainWindow, 4, NULL, 0, NULL);
     CHECK(frame != NULL && frame == mainWindow, "RunOrbiscope gave %p and %p", frame, mainWindow);
@@ -351,9 +362,9 @@ int main(int argc, char** argv) {
         }
         CHECK(!X.OrbiscopeIsWindow(frame), "the main window outlived the close command");
     }
-    if (full) {
+    if (record) {
         int frames = 0;
-        snprintf(path, sizeof path, "%s/RECVAULT", store);
+        snprintf(path, sizeof path, user ? "%s/orbiscope/RECVAULT" : "%s/RECVAULT", store);
         const int files = CountRecordings(path, &frames);
         CHECK(files == 4 && frames >= 12, "%d recordings with %d frames in %s", files, frames, path);
     }

@@ -128,12 +128,13 @@ TEST_F(Pack, BuiltPackageUnpacksAndStartsThePlayer) {
     for (size_t i = 1; i < steps.size(); ++i) EXPECT_LE(steps[i - 1].first, steps[i].first);
 
     // The file list, and what the clean-up left.
-    ASSERT_EQ(g_packList.entries.size(), 6u);
+    ASSERT_EQ(g_packList.entries.size(), 7u);
     EXPECT_EQ(g_packList.entries[0].path, home.path("orbiscope-player"));
     EXPECT_EQ(g_packList.entries[3].path, "CAM01_2026-12-06_09.P360");
     EXPECT_TRUE(g_packList.entries[3].removeAfter);
     EXPECT_EQ(g_packList.entries[4].path, "RecVault.dvr");
-    EXPECT_EQ(g_packList.entries[5].path, outDir + "/clip.zip");
+    EXPECT_EQ(g_packList.entries[5].path, "liborbiscope.so");
+    EXPECT_EQ(g_packList.entries[6].path, outDir + "/clip.zip");
     EXPECT_FALSE(Exists(home.path("CAM01_2026-12-06_09.P360")));
     EXPECT_FALSE(Exists(home.path("RecVault.dvr")));
     EXPECT_FALSE(Exists(outDir + "/clip.zip"));
@@ -318,6 +319,8 @@ TEST(PackWithPlayer, PackageOfARecordingPlaysOnItsOwn) {
     }
     PackOptions o;
     o.player = std::string(ORB_BINARY_DIR) + "/orbiscope-player";
+    // The library's folder holds the shipped library, which the player loads.
+    fs::copy_file(std::string(ORB_BINARY_DIR) + "/liborbiscope.so", home.path("liborbiscope.so"));
     const std::string program = home.path("clip.exe");
     ASSERT_EQ(BuildRecordingPack(nullptr, recording, program, o), 1);
     TakeMessages();

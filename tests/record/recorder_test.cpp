@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <dirent.h>
+#include <algorithm>
 
 #include <cstring>
 #include <map>
@@ -167,6 +169,7 @@ TEST(Drives, TableFromRootsAndMountsAndTheChoiceOfDrive) {
     ASSERT_EQ(g_drives.count, 1);
     EXPECT_EQ(g_drives.entries[0].root, b);
 
+
     // A NAS folder in use is entry 0 and always chosen.
     WriteSetting("DVR", "NAS", "1");
     WriteSetting("DVR", "NASDir", a + "/");
@@ -176,6 +179,21 @@ TEST(Drives, TableFromRootsAndMountsAndTheChoiceOfDrive) {
     EXPECT_EQ(g_drives.entries[0].folder, a + "/");
     EXPECT_EQ(ChooseDrive(), 0);
     WriteSetting("DVR", "NAS", "0");
+
+    // When no file system of the mount table takes this user's recording folder, the user's
+    // own data folder is the storage root, whatever its size.
+    const std::string own = w.home.path("data");
+    setenv("XDG_DATA_HOME", own.c_str(), 1);
+    WriteSetting("DVR", "StorageRoots", "");
+    SetDriveProbe({[&w] { return std::vector<MountEntry>{{"/dev/x", w.home.path("gone/x"), "ext4", "rw"}}; },
+                   [](const std::string&, double& f, double& t) { return f = 1, t = 1e6, true; }});
+    BuildDriveTable();
+    ASSERT_EQ(g_drives.count, 1);
+    EXPECT_EQ(g_drives.entries[0].folder, own + "/orbiscope/RECVAULT/");
+    // Storage roots the user named are what the user wants: no folder of the system's own.
+    w.UseRoots({w.home.path("gone/y")});
+    EXPECT_EQ(g_drives.count, 0);
+    unsetenv("XDG_DATA_HOME");
 }
 
 TEST(Recorder, HourlyFilesAcrossAnHourTurnOnTheRoomiestDrive) {
@@ -417,4 +435,123 @@ TEST(Recorder, ACameraLocationNamesARecordingNeverAPath) {
     EXPECT_EQ(HourFileName("/r/RECVAULT/", t, "/../../escaped"), "/r/RECVAULT/201105141300_.__.__escaped.P360");
     EXPECT_EQ(HourFileName("/r/RECVAULT/", t, "a\\b\"c\nd"), "/r/RECVAULT/201105141300a_b_c_d.P360");
     EXPECT_EQ(HourFileName("/r/RECVAULT/", t, "Lobby", 2), "/r/RECVAULT/201105141300Lobby~2.P360");
+}
+
+// Without any usable drive the capture thread keeps its pace: one message and one pause when
+// the trouble begins, then a quiet try every few seconds.
+TEST(Recorder, NoDriveCostsTheCaptureOnePauseOnly) {
+    World w;
+    w.UseRoots({w.home.path("nowhere")});
+    ASSERT_EQ(g_drives.count, 0);
+    Camera cam("Hall", 0);
+    const auto j = Jpeg(60);
+    for (int i = 0; i < 50; ++i) {
+        w.now.milliseconds = static_cast<uint16_t>((i % 10) * 100);
+        w.now.second = static_cast<uint16_t>(i / 10);
+        EXPECT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 0);
+    }
+    EXPECT_EQ(w.sleeps, (std::vector<int>{300}));
+    // Tried again at seconds 0, 2 and 4 of the five.
+    EXPECT_EQ(w.status, (std::vector<std::string>(3, Text(2553))));
+    // A drive appears: the next try records, and the status line is cleared.
+    const auto a = w.AddRoot("a", 500);
+    w.UseRoots({a});
+    w.now.second = 7;
+    EXPECT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 1);
+    EXPECT_EQ(w.status.back(), "");
+}
+
+namespace {
+
+// A small file system for one test: a tmpfs where this process may mount one, else the
+// process's file size limit stands in for the full disk.
+struct SmallDisk {
+    std::string dir;
+    bool mounted = false;
+    rlimit saved{};
+    explicit SmallDisk(const std::string& at) : dir(at) {
+        MakeDirs(dir);
+        mounted = orbtest::Run("mount -t tmpfs -o size=96k orbiscope-test '" + dir + "' 2>/dev/null") == 0;
+        getrlimit(RLIMIT_FSIZE, &saved);
+    }
+    ~SmallDisk() {
+        Free();
+        if (mounted) orbtest::Run("umount '" + dir + "'");
+    }
+    void Fill() {
+        if (!mounted) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit tight = saved;
+            tight.rlim_cur = 4096;  // less than a recording's header
+            setrlimit(RLIMIT_FSIZE, &tight);
+            return;
+        }
+        FILE* f = std::fopen((dir + "/filler").c_str(), "wb");
+        std::vector<char> block(4096, 'x');
+        while (f && std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+        }
+        if (f) std::fclose(f);
+    }
+    void Free() {
+        if (mounted) std::remove((dir + "/filler").c_str());
+        setrlimit(RLIMIT_FSIZE, &saved);
+    }
+};
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// The disk is full when the hour turns: the new hour's file cannot be written, so none is
+// left behind, however many pictures come; once there is room again the recorder goes on
+// within the same hour. A file that holds no recording is not listed as one.
+TEST(Recorder, AFullDiskAtTheHourTurnLeavesNoEmptyFiles) {
+    World w;
+    SmallDisk disk(w.home.path("small"));
+    w.sizes[disk.dir] = {5e4, 1e12};
+    w.UseRoots({disk.dir});
+    ASSERT_EQ(g_drives.count, 1);
+    const std::string folder = disk.dir + "/RECVAULT";
+    Camera cam("Dock", 0);
+    const auto j = Jpeg(120);
+    w.now = {2011, 5, 6, 14, 14, 59, 58, 0};
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 1);
+
+    disk.Fill();
+    w.now = {2011, 5, 6, 14, 15, 0, 0, 0};
+    for (int i = 0; i < 40; ++i) {
+        w.now.milliseconds = static_cast<uint16_t>((i % 10) * 100);
+        w.now.second = static_cast<uint16_t>(i / 10);
+        EXPECT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 0);
+    }
+    EXPECT_EQ(FolderNames(folder), (std::vector<std::string>{"201105141400Dock.P360"}));
+    ASSERT_FALSE(w.status.empty());
+    EXPECT_EQ(w.status.back(), Text(2554));  // the file was made, its header did not fit
+    EXPECT_LE(w.sleeps.size(), 1u);
+
+    // Room again, still in hour 15: recording resumes at the next try.
+    disk.Free();
+    w.now.minute = 20;
+    ASSERT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 1);
+    ASSERT_EQ(RecordFrame(&cam.view, j.data(), j.size(), kNoMotionDetector), 1);
+    EXPECT_EQ(FolderNames(folder), (std::vector<std::string>{"201105141400Dock.P360", "201105141500Dock.P360"}));
+    DvrContext r;
+    ASSERT_EQ(OpenRecordingForRead(r, folder + "/201105141500Dock.P360", nullptr), OpenResult::Ok);
+    EXPECT_EQ(ReadFrameCount(r), 2);
+    CloseRecording(r);
+    StopRecordingContext(&cam.view);
+
+    // An empty file of an hour (left by a crash, say) is no recording.
+    orbtest::WriteFile(folder + "/201105141600Dock.P360", {});
+    BuildCatalogue();
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"201105141500Dock.P360", "201105141400Dock.P360"}));
 }

@@ -192,12 +192,17 @@ TEST_F(Desk, RoutinesByModel) {
 
 TEST_F(Desk, ViewKeysMapAndDisableViews) {
     WriteSetting("SCCTV", "CCTV0", "105");
-    WriteSetting("SCCTV", "CCTV1", EmptyViewMark());
+    // The view-enabled test reads section "CCTV" whatever the caller: the mark there
+    // disables view 1; the same mark in the caller's own section leaves view 2 enabled.
+    WriteSetting("CCTV", "CCTV1", EmptyViewMark());
+    WriteSetting("SCCTV", "CCTV2", EmptyViewMark());
     ASSERT_TRUE(Run(4, 4));
     EXPECT_EQ(ViewOf(g_ui.views[0])->record.cameraId, 105);
     PanoView* disabled = ViewOf(g_ui.views[1]);
     ASSERT_TRUE(disabled);
     EXPECT_TRUE(disabled->ui.disabled);
+    ASSERT_TRUE(ViewOf(g_ui.views[2]));
+    EXPECT_FALSE(ViewOf(g_ui.views[2])->ui.disabled);
     EXPECT_EQ(g_calls.started, (std::vector<int>{0, 2, 3}));
     // The disabled view's watchdog rests.
     Seconds(40);

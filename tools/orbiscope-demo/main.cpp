@@ -1,43 +1,41 @@
 // The demo host: four simulated panoramic cameras (fisheye, mirror, annular and 180-degree
-// lenses) on the fake camera at 127.0.0.1, opened the way a host opens the library:
-// Config.ure written, OrbiscopeInit, RunOrbiscope. The views stream live, dewarp and record.
+// lenses) served by the fake camera program at 127.0.0.1, opened the way a host opens the
+// shipped library: its exports and the headers under include/ only. Config.ure comes from the
+// fake cameras; then OrbiscopeInit, RunOrbiscope. The views stream live, dewarp and record.
 // With a display the views show in a window; without one (or with --headless) the demo runs
 // for a while and writes what every view showed, the recordings and a summary into the
 // output folder (default "out").
+#include <signal.h>
+#include <spawn.h>
+#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
+#include <sstream>
 #include <string>
-#include <random>
 #include <thread>
 #include <vector>
 
-#include "common/fake_camera.h"
-#include "common/hostile_picture.h"
-#include "common/simulated_cameras.h"
-#include "config/settings.h"
-#include "host/panoview.h"
-#include "host/texts.h"
 #include "orbiscope.h"
-#include "platform/dib.h"
-#include "platform/jpeg_codec.h"
-#include "platform/paths.h"
-#include "platform/window.h"
-#include "record/recording_file.h"
-#include "ui/main_window.h"
+#include "orbiscope_host.h"
+
+extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using orb::HWND;
+
+constexpr const char* kLanguageFile = "Halo360Web_003906.r";
+constexpr const char* kStageNames[ORB_STAGE_COUNT] = {"receive", "decode", "motion", "dewarp", "paint", "record"};
+// The fake camera program serves the lenses in this order.
+constexpr const char* kLensNames[4] = {"Fisheye", "Mirror", "Annular", "180 degrees"};
 
 struct Options {
     std::string out = "out";
@@ -47,7 +45,6 @@ struct Options {
     int fps = 15;
     int cameras = 4;
     bool faults = false;      // inject camera faults at random (a soak run)
-    bool hostile = false;     // the last camera is an attacker's: it sends a 16384 x 16384 picture
     bool motion = false;      // run every camera's motion detector (recording follows motion)
     bool steer = false;       // half-way, click the first view and press the left arrow key
     std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
@@ -56,8 +53,7 @@ struct Options {
 int Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
-                 "                      [--steer] [--screenshot FILE] [--faults] [--motion]\n"
-                 "                      [--hostile]\n");
+                 "                      [--steer] [--screenshot FILE] [--faults] [--motion]\n");
     return 2;
 }
 
@@ -79,8 +75,6 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
         } else if (a == "--faults") {
             o.faults = true;
-        } else if (a == "--hostile") {
-            o.hostile = true;
         } else if (a == "--motion") {
             o.motion = true;
         } else if (a == "--steer") {
@@ -106,30 +100,10 @@ std::string ProgramFolder() {
     return fs::path(buf).parent_path().string();
 }
 
-bool WriteJpeg(HDIB picture, const std::string& path) {
-    return picture && orb::JpegEncodeFile(picture, path.c_str()) == 1;
-}
-
 double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// The user's part: a click on the first view makes it current, the left arrow pans it.
-void Steer(HWND frame) {
-    HWND w = orb::g_ui.views[0];
-    PanoView* v = w ? orb::ViewOf(w) : nullptr;
-    if (!v || !orb::IsWindow(frame)) return;
-    std::array<double, 6> before{};
-    for (size_t k = 0; k < before.size(); ++k) before[k] = v->record.presets360[k].pan;
-    orb::SendMessage(w, orb::WM_LBUTTONDOWN, 0, 0);
-    orb::SendMessage(w, orb::WM_KEYDOWN, 37, 0);  // the left arrow
-    orb::PumpMessages();
-    for (size_t k = 0; k < before.size(); ++k)
-        if (v->record.presets360[k].pan != before[k])
-            std::printf("steer: view 0, window %zu panned from %.1f to %.1f degrees\n", k, before[k],
-                        v->record.presets360[k].pan);
 }
 
 long ResidentKilobytes() {
@@ -146,55 +120,90 @@ long ResidentKilobytes() {
     return 0;
 }
 
-// Faults at random, as a soak run wants them: every second one camera starts to misbehave
-// for a few seconds (cut pictures, garbage, a stall, a wrong password, a restart).
-struct FaultInjector {
-    enum Kind { Cut, Garbage, Stall, Password, Restart, kKinds };
-    static constexpr const char* kNames[kKinds] = {"cut picture", "garbage", "stall", "wrong password", "restart"};
-    std::mt19937 random{20261206};
-    struct Active {
-        size_t camera;
-        Kind kind;
-        std::chrono::steady_clock::time_point until;
-    };
-    std::vector<Active> active;
-    std::array<int, kKinds> counts{};
+bool SaveWindowPicture(void* window, const std::string& path) {
+    HDIB picture = OrbiscopeWindowPicture(window);
+    const bool ok = picture && OrbiscopeSavePictureJpeg(picture, path.c_str()) == 1;
+    OrbiscopeFreePicture(picture);
+    return ok;
+}
 
-    void Tick(std::vector<std::unique_ptr<orbtools::FakeCamera>>& cams, const std::vector<int>& ports) {
-        const auto now = std::chrono::steady_clock::now();
-        for (auto it = active.begin(); it != active.end();) {
-            if (now < it->until) {
-                ++it;
-                continue;
-            }
-            orbtools::FakeCamera& c = *cams[it->camera];
-            c.SetFault(orbtools::FakeFault::None);
-            c.SetCredentials("demo", "orbiscope");
-            it = active.erase(it);
+// The cameras: the fake camera program, one port a camera, its Config.ure written for us.
+struct Cameras {
+    pid_t pid = -1;
+    std::vector<int> ports;
+    std::string log;  // what the program reports when it stops
+
+    bool Start(const Options& o, const std::string& config, int width, int height) {
+        const std::string program = ProgramFolder() + "/orbiscope-fakecam";
+        std::vector<std::string> args = {program, "--cameras", std::to_string(o.cameras), "--config", config,
+                                         "--size", std::to_string(width) + "x" + std::to_string(height),
+                                         "--fps", std::to_string(o.fps), "--user", "demo", "--password", "orbiscope",
+                                         "--frames", "60", "--with-parent"};
+        if (o.motion) args.push_back("--motion");
+        if (o.faults) args.push_back("--random-faults");
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (rc != 0) {
+            close(fds[0]);
+            pid = -1;
+            return false;
         }
-        const size_t camera = random() % cams.size();
-        for (const Active& a : active)
-            if (a.camera == camera) return;
-        const Kind kind = static_cast<Kind>(random() % kKinds);
-        orbtools::FakeCamera& c = *cams[camera];
-        switch (kind) {
-        case Cut: c.SetFault(orbtools::FakeFault::CloseMidPicture); break;
-        case Garbage: c.SetFault(orbtools::FakeFault::Garbage); break;
-        case Stall: c.SetFault(orbtools::FakeFault::Stall); break;
-        case Password:
-            // Refused from the next connection on, which the cut makes happen now.
-            c.SetCredentials("demo", "changed");
-            c.SetFault(orbtools::FakeFault::Refuse);
-            break;
-        case Restart:
-            c.Stop();
-            c.Start(ports[camera]);
-            break;
-        default: break;
-        }
-        ++counts[kind];
-        active.push_back({camera, kind, now + std::chrono::milliseconds(2000 + random() % 4000)});
+        FILE* in = fdopen(fds[0], "r");
+        for (int port = 0; in && static_cast<int>(ports.size()) < o.cameras && std::fscanf(in, "%d", &port) == 1;)
+            ports.push_back(port);
+        if (in) std::fclose(in);
+        return static_cast<int>(ports.size()) == o.cameras;
     }
+    // Stops the program; its figures per port: pictures sent and connections.
+    void Stop(std::vector<int>& sent, std::vector<int>& connections, std::string& faults) {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+        sent.assign(ports.size(), 0);
+        connections.assign(ports.size(), 0);
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) {
+            int port = 0, c = 0, s = 0;
+            if (std::sscanf(line.c_str(), "orbiscope-fakecam: port %d: %d connections, %d pictures", &port, &c, &s) == 3) {
+                const auto it = std::find(ports.begin(), ports.end(), port);
+                if (it != ports.end()) sent[it - ports.begin()] = s, connections[it - ports.begin()] = c;
+            } else if (line.rfind("orbiscope-fakecam: faults injected:", 0) == 0) {
+                faults = line.substr(std::string("orbiscope-fakecam: ").size());
+            }
+        }
+    }
+};
+
+// The user's part: a click on the first view makes it current, the left arrow pans it.
+void Steer() {
+    void* w = OrbiscopeViewWindow(0);
+    PanoView* v = OrbiscopeViewOf(w);
+    if (!v) return;
+    double before[6] = {}, after = 0;
+    for (int k = 0; k < 6; ++k) OrbiscopeViewPosition(v, k, &before[k], nullptr, nullptr);
+    OrbiscopeSendMessage(w, ORB_WM_LBUTTONDOWN, 0, 0);
+    OrbiscopeSendMessage(w, ORB_WM_KEYDOWN, 37, 0);  // the left arrow
+    OrbiscopePumpMessages();
+    for (int k = 0; k < 6; ++k)
+        if (OrbiscopeViewPosition(v, k, &after, nullptr, nullptr) && after != before[k])
+            std::printf("steer: view 0, window %d panned from %.1f to %.1f degrees\n", k, before[k], after);
+}
+
+struct ViewFigures {
+    OrbViewFigures f{};
 };
 
 // Plays every recording in the folder to its last indexed frame; the files that fail.
@@ -204,29 +213,218 @@ int UnplayableRecordings(const std::string& folder, long long& frames) {
     if (!fs::exists(folder, ec)) return 0;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
         if (e.path().extension() != ".P360") continue;
-        orb::DvrContext reader;
-        if (orb::OpenRecordingForRead(reader, e.path().string(), nullptr) != orb::OpenResult::Ok) {
-            ++bad;
-            continue;
-        }
-        const int32_t n = orb::ReadFrameCount(reader);
-        for (int32_t i = 0; i < n; ++i) {
-            if (!orb::ReadFrame(reader, i) || reader.loadedSize <= 0) {
-                ++bad;
-                break;
-            }
-            ++frames;
-        }
+        int32_t decodable = 0;
+        const int32_t n = OrbiscopeRecordingFrames(e.path().c_str(), &decodable);
+        if (n < 0 || decodable < n) ++bad;
+        if (decodable > 0) frames += decodable;
     }
     return bad;
 }
 
-struct ViewFigures {
-    int shown = 0, recorded = 0;
-    std::string status;
-    int64_t cpu[orb::kStageCount] = {};
-    int64_t decodeWall = 0, latencySum = 0, latencyMax = 0, latencyCount = 0;
+// Everything the library keeps (Config.ure, settings, recordings) stays in the output
+// folder: the host's settings file is written before the library starts its work.
+bool PrepareHome(const Options& opt, const std::string& out, const std::string& home) {
+    std::error_code ec;
+    fs::create_directories(home, ec);
+    if (ec) {
+        std::fprintf(stderr, "orbiscope-demo: cannot create %s: %s\n", home.c_str(), ec.message().c_str());
+        return false;
+    }
+    fs::copy_file(ProgramFolder() + "/" + kLanguageFile, home + "/" + kLanguageFile,
+                  fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        std::fprintf(stderr, "orbiscope-demo: the text resource file %s is missing beside the program\n", kLanguageFile);
+        return false;
+    }
+    setenv("ORBISCOPE_HOME", home.c_str(), 1);
+    setenv("ORBISCOPE_SYSTEM_DIR", home.c_str(), 1);
+    if (opt.headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
+    // More than 24 views need two screens side by side, which the host names.
+    return OrbiscopeWriteSetting("DVR", "StorageRoots", out.c_str()) == 1 &&
+           OrbiscopeWriteSetting("Panorama", "MultiScreen", opt.cameras > 24 ? "1" : "2") == 1;
+}
+
+// Serves the window layer until every view has been painted `times` more times (the
+// desktop's drawing can lag behind the pictures on a slow machine); at most 20 seconds.
+void WaitForPaints(size_t views, int times) {
+    constexpr int kPaint = 4;  // the paint stage of OrbViewFigures
+    std::vector<int64_t> start(views, 0), seen(views, 0);
+    std::vector<int> paints(views, 0);
+    for (size_t i = 0; i < views; ++i) {
+        OrbViewFigures f{};
+        OrbiscopeViewFigures(OrbiscopeViewOf(OrbiscopeViewWindow(static_cast<int32_t>(i))), &f);
+        start[i] = seen[i] = f.stageCpuNs[kPaint];
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (bool done = false; !done && std::chrono::steady_clock::now() < until;) {
+        OrbiscopePumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        done = true;
+        for (size_t i = 0; i < views; ++i) {
+            OrbViewFigures f{};
+            if (!OrbiscopeViewFigures(OrbiscopeViewOf(OrbiscopeViewWindow(static_cast<int32_t>(i))), &f)) continue;
+            if (f.stageCpuNs[kPaint] != seen[i]) seen[i] = f.stageCpuNs[kPaint], ++paints[i];
+            done = done && paints[i] >= times;
+        }
+    }
+}
+
+struct RunFigures {
+    double wall = 0, cpu = 0;
+    long settledKb = 0, endKb = 0, peakKb = 0;
 };
+
+// Serves the views until the time is up (or, on a desktop, the user closes the window),
+// then takes the views' pictures and figures and closes the window.
+RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std::vector<ViewFigures>& figures,
+                    const std::vector<std::string>& names) {
+    const bool desktop = OrbiscopeHasDisplay() == 1;
+    const int seconds = opt.seconds >= 0 ? opt.seconds : desktop ? 0 : 8;
+    std::printf("%s", desktop ? "views open on the desktop; close the window to end\n" : "views running headless\n");
+    auto takeViews = [&](bool report) {
+        if (report) std::printf("views:\n");
+        for (size_t i = 0; i < figures.size(); ++i) {
+            void* w = OrbiscopeViewWindow(static_cast<int32_t>(i));
+            if (!OrbiscopeViewFigures(OrbiscopeViewOf(w), &figures[i].f)) continue;
+            const std::string path = out + "/view" + std::to_string(i) + ".jpg";
+            if (SaveWindowPicture(w, path) && report) std::printf("  %s  (%s)\n", path.c_str(), names[i].c_str());
+        }
+        if (SaveWindowPicture(frame, out + "/screen.jpg") && report)
+            std::printf("  %s/screen.jpg  (the whole window)\n", out.c_str());
+    };
+    RunFigures r;
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = CpuSeconds();
+    auto lastTaken = start;
+    bool steered = false;
+    r.peakKb = ResidentKilobytes();
+    int lastSecond = 0;
+    while (OrbiscopeIsWindow(frame) &&
+           (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
+        OrbiscopePumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const auto now = std::chrono::steady_clock::now();
+        if (opt.steer && !steered && now > start + std::chrono::milliseconds(seconds * 500)) {
+            steered = true;
+            Steer();
+        }
+        const int second = static_cast<int>(std::chrono::duration<double>(now - start).count());
+        if (second != lastSecond) {
+            lastSecond = second;
+            const long kb = ResidentKilobytes();
+            r.peakKb = std::max(r.peakKb, kb);
+            if (seconds > 0 && second == std::max(5, seconds / 10)) r.settledKb = kb;  // after the start-up
+        }
+        if (desktop && now - lastTaken >= std::chrono::seconds(1) && OrbiscopeIsWindow(frame)) {
+            takeViews(false);
+            lastTaken = now;
+        }
+    }
+    if (opt.screenshot.size() && desktop && OrbiscopeIsWindow(frame)) {
+        WaitForPaints(figures.size(), 8);
+        const std::string cmd = "import -window root -depth 8 '" + opt.screenshot + "' >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "orbiscope-demo: the screenshot failed (ImageMagick's import)\n");
+    }
+    r.endKb = ResidentKilobytes();
+    r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.cpu = CpuSeconds() - cpuStart;
+    if (OrbiscopeIsWindow(frame)) {
+        takeViews(true);
+        OrbiscopeDestroyWindow(frame);
+    }
+    OrbiscopePumpMessages();
+    return r;
+}
+
+struct Summary {
+    std::ofstream file;
+    char line[512];
+    void Say(const std::string& text) {
+        std::printf("%s\n", text.c_str());
+        file << text << "\n";
+    }
+    template <typename... A>
+    void Sayf(const char* format, A... args) {
+        std::snprintf(line, sizeof line, format, args...);
+        Say(line);
+    }
+};
+
+// The library's CPU time per shown picture by stage, and how long a picture took from its
+// last byte to the view's picture (beside its decoding alone).
+void SayStages(Summary& s, const std::vector<ViewFigures>& figures, int shown) {
+    int64_t cpu[ORB_STAGE_COUNT] = {}, decodeWall = 0, latencySum = 0, latencyMax = 0, latencyCount = 0;
+    for (const ViewFigures& v : figures) {
+        for (int k = 0; k < ORB_STAGE_COUNT; ++k) cpu[k] += v.f.stageCpuNs[k];
+        decodeWall += v.f.decodeWallNs;
+        latencySum += v.f.latencySumNs;
+        latencyMax = std::max(latencyMax, v.f.latencyMaxNs);
+        latencyCount += v.f.latencyCount;
+    }
+    std::string split = "CPU per shown picture (ms):";
+    int64_t total = 0;
+    char part[64];
+    for (int k = 0; k < ORB_STAGE_COUNT; ++k) {
+        total += cpu[k];
+        std::snprintf(part, sizeof part, " %s %.3f,", kStageNames[k], shown > 0 ? cpu[k] / 1e6 / shown : 0.0);
+        split += part;
+    }
+    std::snprintf(part, sizeof part, " library total %.3f", shown > 0 ? total / 1e6 / shown : 0.0);
+    s.Say(split + part);
+    s.Sayf("latency: %.2f ms on average from the last byte to the view updated (at most %.2f ms); decoding alone %.2f ms",
+           latencyCount > 0 ? latencySum / 1e6 / latencyCount : 0.0, latencyMax / 1e6,
+           shown > 0 ? decodeWall / 1e6 / shown : 0.0);
+}
+
+// What went out of the cameras and what the views made of it. The exit status: 1 when a
+// recording does not play or no picture reached a view.
+int Summarise(const Options& opt, const std::string& out, const std::vector<ViewFigures>& figures,
+              const std::vector<std::string>& names, const std::vector<int>& sentBy, const std::vector<int>& connections,
+              const std::string& faults, const RunFigures& run) {
+    Summary s{std::ofstream(out + "/summary.txt"), {}};
+    s.Sayf("%-14s %8s %8s %8s %8s %12s", "camera", "sent", "shown", "dropped", "recorded", "connections");
+    int sent = 0, shown = 0, reconnections = 0;
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const OrbViewFigures& f = figures[i].f;
+        sent += sentBy[i];
+        shown += f.picturesShown;
+        reconnections += std::max(0, connections[i] - 1);
+        s.Sayf("%-14s %8d %8d %8d %8d %12d", names[i].c_str(), sentBy[i], f.picturesShown,
+               std::max(0, sentBy[i] - f.picturesShown), f.picturesRecorded, connections[i]);
+        if (f.status[0]) s.Say(std::string("  status: ") + f.status);
+    }
+    long long recordingBytes = 0;
+    int recordingFiles = 0;
+    std::error_code ec;
+    if (fs::exists(out + "/RECVAULT"))
+        for (const auto& e : fs::recursive_directory_iterator(out + "/RECVAULT", ec))
+            if (e.is_regular_file()) {
+                ++recordingFiles;
+                recordingBytes += static_cast<long long>(e.file_size());
+                s.Say("recording: " + e.path().string() + " (" + std::to_string(e.file_size()) + " bytes)");
+            }
+    s.Sayf("total: %d pictures sent, %d shown, %d recording file(s), %lld bytes recorded", sent, shown, recordingFiles,
+           recordingBytes);
+    s.Sayf("rate: %.1f pictures/s shown over %.1f s (%.3f of those sent), %.2f ms CPU per shown picture (library)",
+           run.wall > 0 ? shown / run.wall : 0.0, run.wall, sent > 0 ? static_cast<double>(shown) / sent : 0.0,
+           shown > 0 ? run.cpu * 1000.0 / shown : 0.0);
+    SayStages(s, figures, shown);
+    long long playable = 0;
+    const int unplayable = UnplayableRecordings(out + "/RECVAULT", playable);
+    s.Sayf("recordings: %lld frames play back, %d file(s) unplayable", playable, unplayable);
+    s.Sayf("memory: %ld KB resident after start-up, %ld KB at the end, %ld KB at most; %d reconnections", run.settledKb,
+           run.endKb, run.peakKb, reconnections);
+    if (opt.faults) s.Say(faults.empty() ? "faults injected: none reported" : faults);
+    if (unplayable > 0) {
+        std::fprintf(stderr, "orbiscope-demo: %d recording file(s) do not play\n", unplayable);
+        return 1;
+    }
+    if (shown == 0) {
+        std::fprintf(stderr, "orbiscope-demo: no picture reached a view\n");
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -237,251 +435,39 @@ int main(int argc, char** argv) {
     fs::create_directories(opt.out, ec);
     const std::string out = fs::absolute(opt.out).lexically_normal().string();
     const std::string home = out + "/home";
-    fs::create_directories(home, ec);
-    if (ec) {
-        std::fprintf(stderr, "orbiscope-demo: cannot create %s: %s\n", home.c_str(), ec.message().c_str());
-        return 1;
-    }
-    // Everything the library keeps (Config.ure, settings, recordings) stays in the output folder.
-    setenv("ORBISCOPE_HOME", home.c_str(), 1);
-    setenv("ORBISCOPE_SYSTEM_DIR", home.c_str(), 1);
-    if (opt.headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
-    const std::string language = std::string(orb::kLanguageFile);
-    fs::copy_file(ProgramFolder() + "/" + language, home + "/" + language, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-        std::fprintf(stderr, "orbiscope-demo: the text resource file %s is missing beside the program\n",
-                     language.c_str());
-        return 1;
-    }
-    orb::WriteSetting("DVR", "StorageRoots", out);
-    // More than 24 views need two screens side by side, which the host names.
-    orb::WriteSettingInt("Panorama", "MultiScreen", opt.cameras > 24 ? 1 : 2);
+    if (!PrepareHome(opt, out, home)) return 1;
 
-    // The cameras: the four lenses in turn, each camera on its own fake camera with a password.
+    // The cameras: the four lenses in turn, each camera on its own port with a password.
     const int width = opt.size & ~15, height = width * 3 / 4;
     std::printf("simulated cameras (%d x %d, %d pictures/s):\n", width, height, opt.fps);
-    std::vector<orbtools::SimulatedCamera> sims;
-    for (orbtools::SimulatedLens kind : orbtools::kSimulatedLenses)
-        sims.push_back(orbtools::MakeSimulatedCamera(kind, width, height, 60));
-    std::vector<std::unique_ptr<orbtools::FakeCamera>> cameras;
-    std::vector<int> ports;
-    std::vector<CameraRecord> records;
-    std::vector<std::string> names;
-    const int32_t modes[] = {4, 0, 2, 4};
-    for (int i = 0; i < opt.cameras; ++i) {
-        const orbtools::SimulatedCamera& sim = sims[static_cast<size_t>(i) % sims.size()];
-        orbtools::FakeCameraOptions fo;
-        fo.account = "demo";
-        fo.password = "orbiscope";
-        fo.framesPerSecond = opt.fps;
-        fo.width = width;
-        fo.height = height;
-        auto frames = std::make_shared<const std::vector<std::vector<uint8_t>>>(sim.frames);
-        const int offset = i * 7;  // cameras of the same lens do not show the same picture
-        fo.picture = [frames, offset](int frame) { return (*frames)[static_cast<size_t>(frame + offset) % frames->size()]; };
-        if (opt.hostile && i == opt.cameras - 1) {
-            const auto evil = std::make_shared<const std::vector<uint8_t>>(orbtools::HostileJpeg());
-            fo.picture = [evil](int) { return *evil; };
-        }
-        cameras.push_back(std::make_unique<orbtools::FakeCamera>(fo));
-        const int port = cameras.back()->Start();
-        ports.push_back(port);
-        if (port == 0 || sim.frames.empty()) {
-            std::fprintf(stderr, "orbiscope-demo: cannot start the simulated camera %s\n", sim.name.c_str());
-            return 1;
-        }
-        CameraRecord r = sim.record;
-        orbtools::PointAtFakeCamera(r, port, 1000 + i, "demo", "orbiscope");
-        r.showMode360 = modes[i % 4];
-        if (opt.motion) r.motionOn = 1;
-        names.push_back(opt.cameras > 4 ? sim.name + " " + std::to_string(i + 1) : sim.name);
-        orb::SetText(r.location, ("Simulated " + names.back()).c_str());
-        records.push_back(r);
-        std::printf("  %-14s http://127.0.0.1:%d/\n", names.back().c_str(), port);
-    }
-    if (!orbtools::WriteCameraConfig(home + "/Config.ure", records)) {
-        std::fprintf(stderr, "orbiscope-demo: cannot write %s/Config.ure\n", home.c_str());
+    Cameras cameras;
+    cameras.log = out + "/cameras.txt";
+    if (!cameras.Start(opt, home + "/Config.ure", width, height)) {
+        std::fprintf(stderr, "orbiscope-demo: the simulated cameras did not start (see %s)\n", cameras.log.c_str());
         return 1;
     }
+    std::vector<std::string> names;
+    for (int i = 0; i < opt.cameras; ++i) {
+        const std::string lens = kLensNames[i % 4];
+        names.push_back(opt.cameras > 4 ? lens + " " + std::to_string(i + 1) : lens);
+        std::printf("  %-14s http://127.0.0.1:%d/\n", names.back().c_str(), cameras.ports[static_cast<size_t>(i)]);
+    }
 
-    // The host's part: start the library and open the views.
+    // The host's part: start the library again on this folder's settings and open the views.
     OrbiscopeInit();
     EnableDVRRecording(1);
     void* mainWindow = nullptr;
     const int32_t twoScreens[8] = {0, 0, 1920, 1080, 1920, 0, 3840, 1080};
-    HWND frame = static_cast<HWND>(RunOrbiscope(nullptr, 0, static_cast<int32_t>(records.size()), &mainWindow, 0,
-                                               nullptr, 0, records.size() > 24 ? twoScreens : nullptr));
+    void* frame = RunOrbiscope(nullptr, 0, opt.cameras, &mainWindow, 0, nullptr, 0,
+                               opt.cameras > 24 ? twoScreens : nullptr);
     if (!frame) {
         std::fprintf(stderr, "orbiscope-demo: the library opened no window\n");
         return 1;
     }
-    const bool desktop = orb::CurrentBackend() == orb::Backend::Desktop;
-    const int seconds = opt.seconds >= 0 ? opt.seconds : desktop ? 0 : 8;
-    std::printf("%s", desktop ? "views open on the desktop; close the window to end\n"
-                              : "views running headless\n");
-    // What the views show and their figures, taken every second while the window is open
-    // (on a desktop the user may close it at any moment).
-    std::vector<ViewFigures> figures(records.size());
-    auto takeViews = [&](bool report) {
-        if (report) std::printf("views:\n");
-        for (size_t i = 0; i < records.size(); ++i) {
-            HWND w = orb::g_ui.views[i];
-            PanoView* v = w ? orb::ViewOf(w) : nullptr;
-            if (!v) continue;
-            figures[i].shown = v->frames.pictures.load();
-            figures[i].recorded = v->frames.recorded.load();
-            const orb::StageFigures& st = v->frames.stages;
-            for (int k = 0; k < orb::kStageCount; ++k) figures[i].cpu[k] = st.cpu[k].load();
-            figures[i].decodeWall = st.decodeWall.load();
-            figures[i].latencySum = st.latencySum.load();
-            figures[i].latencyMax = st.latencyMax.load();
-            figures[i].latencyCount = st.latencyCount.load();
-            {
-                std::lock_guard lock(v->ui.viewMutex);
-                figures[i].status = v->ui.status;
-            }
-            HDIB shot = orb::CaptureWindowPicture(w);
-            const std::string path = out + "/view" + std::to_string(i) + ".jpg";
-            if (WriteJpeg(shot, path) && report)
-                std::printf("  %s  (%s)\n", path.c_str(), names[i].c_str());
-            orb::DestroyDIB(shot);
-        }
-        HDIB screen = orb::CaptureWindowPicture(frame);
-        if (WriteJpeg(screen, out + "/screen.jpg") && report) std::printf("  %s/screen.jpg  (the whole window)\n", out.c_str());
-        orb::DestroyDIB(screen);
-    };
-    const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = CpuSeconds();
-    auto lastTaken = start;
-    bool steered = false;
-    FaultInjector injector;
-    long peakKb = ResidentKilobytes(), settledKb = 0;
-    int lastSecond = 0;
-    while (orb::IsWindow(frame) &&
-           (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
-        orb::PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (opt.steer && !steered && std::chrono::steady_clock::now() > start + std::chrono::milliseconds(seconds * 500)) {
-            steered = true;
-            Steer(frame);
-        }
-        const int second = static_cast<int>(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        if (second != lastSecond) {
-            lastSecond = second;
-            if (opt.faults) injector.Tick(cameras, ports);
-            const long kb = ResidentKilobytes();
-            peakKb = std::max(peakKb, kb);
-            if (seconds > 0 && second == std::max(5, seconds / 10)) settledKb = kb;  // after the start-up
-        }
-        if (desktop && std::chrono::steady_clock::now() - lastTaken >= std::chrono::seconds(1) && orb::IsWindow(frame)) {
-            takeViews(false);
-            lastTaken = std::chrono::steady_clock::now();
-        }
-    }
-    if (opt.screenshot.size() && desktop && orb::IsWindow(frame)) {
-        orb::PumpMessages();
-        const std::string cmd = "import -window root -depth 8 '" + opt.screenshot + "' >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "orbiscope-demo: the screenshot failed (ImageMagick's import)\n");
-    }
-    const long endKb = ResidentKilobytes();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = CpuSeconds() - cpuStart;
-    if (orb::IsWindow(frame)) {
-        takeViews(true);
-        orb::DestroyWindow(frame);
-    }
-    orb::PumpMessages();
-    for (auto& c : cameras) c->Stop();
-
-    // The summary: what went out of the cameras and what the views made of it.
-    std::ofstream summary(out + "/summary.txt");
-    auto both = [&](const std::string& line) {
-        std::printf("%s\n", line.c_str());
-        summary << line << "\n";
-    };
-    char line[256];
-    std::snprintf(line, sizeof line, "%-14s %8s %8s %8s %8s %12s", "camera", "sent", "shown", "dropped", "recorded",
-                  "connections");
-    both(line);
-    int sent = 0, shown = 0;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const int s = cameras[i]->PicturesSent();
-        sent += s;
-        shown += figures[i].shown;
-        std::snprintf(line, sizeof line, "%-14s %8d %8d %8d %8d %12d", names[i].c_str(), s, figures[i].shown,
-                      s > figures[i].shown ? s - figures[i].shown : 0, figures[i].recorded, cameras[i]->Connections());
-        both(line);
-        if (!figures[i].status.empty()) both("  status: " + figures[i].status);
-    }
-    long long recordingBytes = 0;
-    int recordingFiles = 0;
-    if (fs::exists(out + "/RECVAULT"))
-        for (const auto& e : fs::recursive_directory_iterator(out + "/RECVAULT", ec))
-            if (e.is_regular_file()) {
-                ++recordingFiles;
-                recordingBytes += static_cast<long long>(e.file_size());
-                both("recording: " + e.path().string() + " (" + std::to_string(e.file_size()) + " bytes)");
-            }
-    std::snprintf(line, sizeof line, "total: %d pictures sent, %d shown, %d recording file(s), %lld bytes recorded",
-                  sent, shown, recordingFiles, recordingBytes);
-    both(line);
-    std::snprintf(line, sizeof line,
-                  "rate: %.1f pictures/s shown over %.1f s (%.3f of those sent), %.2f ms CPU per shown picture "
-                  "(cameras and library together)",
-                  wall > 0 ? shown / wall : 0.0, wall, sent > 0 ? static_cast<double>(shown) / sent : 0.0,
-                  shown > 0 ? cpu * 1000.0 / shown : 0.0);
-    both(line);
-    // Where the library's CPU time went, per shown picture, and how long a picture took from
-    // its last byte to the view's picture (beside its decoding alone).
-    {
-        int64_t cpu[orb::kStageCount] = {}, decodeWall = 0, latencySum = 0, latencyMax = 0, latencyCount = 0;
-        for (const ViewFigures& f : figures) {
-            for (int k = 0; k < orb::kStageCount; ++k) cpu[k] += f.cpu[k];
-            decodeWall += f.decodeWall;
-            latencySum += f.latencySum;
-            latencyMax = std::max(latencyMax, f.latencyMax);
-            latencyCount += f.latencyCount;
-        }
-        static const char* const kStageNames[orb::kStageCount] = {"receive", "decode", "motion", "dewarp", "paint", "record"};
-        std::string split = "CPU per shown picture (ms):";
-        int64_t total = 0;
-        for (int k = 0; k < orb::kStageCount; ++k) {
-            total += cpu[k];
-            std::snprintf(line, sizeof line, " %s %.3f,", kStageNames[k], shown > 0 ? cpu[k] / 1e6 / shown : 0.0);
-            split += line;
-        }
-        std::snprintf(line, sizeof line, " library total %.3f", shown > 0 ? total / 1e6 / shown : 0.0);
-        both(split + line);
-        std::snprintf(line, sizeof line,
-                      "latency: %.2f ms on average from the last byte to the view updated (at most %.2f ms); "
-                      "decoding alone %.2f ms",
-                      latencyCount > 0 ? latencySum / 1e6 / latencyCount : 0.0, latencyMax / 1e6,
-                      shown > 0 ? decodeWall / 1e6 / shown : 0.0);
-        both(line);
-    }
-    long long playable = 0;
-    const int unplayable = UnplayableRecordings(out + "/RECVAULT", playable);
-    std::snprintf(line, sizeof line, "recordings: %lld frames play back, %d file(s) unplayable", playable, unplayable);
-    both(line);
-    int reconnections = 0;
-    for (auto& c : cameras) reconnections += std::max(0, c->Connections() - 1);
-    std::snprintf(line, sizeof line, "memory: %ld KB resident after start-up, %ld KB at the end, %ld KB at most; %d reconnections",
-                  settledKb, endKb, peakKb, reconnections);
-    both(line);
-    if (opt.faults) {
-        std::string faults = "faults injected:";
-        for (int k = 0; k < FaultInjector::kKinds; ++k)
-            faults += std::string(" ") + FaultInjector::kNames[k] + " " + std::to_string(injector.counts[k]) + ",";
-        faults.pop_back();
-        both(faults);
-    }
-    if (unplayable > 0) {
-        std::fprintf(stderr, "orbiscope-demo: %d recording file(s) do not play\n", unplayable);
-        return 1;
-    }
-    if (shown == 0) {
-        std::fprintf(stderr, "orbiscope-demo: no picture reached a view\n");
-        return 1;
-    }
-    return 0;
+    std::vector<ViewFigures> figures(static_cast<size_t>(opt.cameras));
+    const RunFigures run = RunViews(opt, frame, out, figures, names);
+    std::vector<int> sent, connections;
+    std::string faults;
+    cameras.Stop(sent, connections, faults);
+    return Summarise(opt, out, figures, names, sent, connections, faults, run);
 }

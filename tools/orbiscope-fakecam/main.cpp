@@ -1,6 +1,10 @@
 // A camera on 127.0.0.1 for trying the client by hand: it serves the test scene (or JPEG
 // files) the way a camera model does, checks Basic credentials, answers set-up and
 // pan/tilt/zoom commands, and can misbehave on request.
+#include <sys/prctl.h>
+
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +22,7 @@
 #include "common/hostile_picture.h"
 #include "common/program_info.h"
 #include "common/simulated_cameras.h"
+#include "config/camera_record.h"
 
 namespace {
 
@@ -44,6 +50,10 @@ void Usage(FILE* out = stderr) {
                  "  --cameras N      N simulated panoramic cameras (fisheye, mirror, annular, 180-degree\n"
                  "                   in turn), one port each, printed one a line\n"
                  "  --config FILE    write the Config.ure a host needs for these cameras (ids 1..N)\n"
+                 "  --frames N       pictures of a simulated camera's turning scene (default 60)\n"
+                 "  --motion         the records switch motion detection on\n"
+                 "  --random-faults  every second one camera misbehaves for a few seconds\n"
+                 "  --with-parent    stop when the program that started this one ends\n"
                  "  --help           this text\n"
                  "  --version        the program's version\n");
 }
@@ -88,12 +98,65 @@ bool ParseFault(const std::string& t, orbtools::FakeFault& f) {
     return false;
 }
 
+// Faults at random, as a soak run wants them: every second one camera starts to misbehave
+// for a few seconds (cut pictures, garbage, a stall, a wrong password, a restart).
+struct FaultInjector {
+    enum Kind { Cut, Garbage, Stall, Password, Restart, kKinds };
+    static constexpr const char* kNames[kKinds] = {"cut picture", "garbage", "stall", "wrong password", "restart"};
+    std::mt19937 random{20261206};
+    struct Active {
+        size_t camera;
+        Kind kind;
+        std::chrono::steady_clock::time_point until;
+    };
+    std::vector<Active> active;
+    std::array<int, kKinds> counts{};
+
+    void Tick(std::vector<std::unique_ptr<orbtools::FakeCamera>>& cams, const std::vector<int>& ports,
+              const std::string& account, const std::string& password) {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = active.begin(); it != active.end();) {
+            if (now < it->until) {
+                ++it;
+                continue;
+            }
+            orbtools::FakeCamera& c = *cams[it->camera];
+            c.SetFault(orbtools::FakeFault::None);
+            c.SetCredentials(account, password);
+            it = active.erase(it);
+        }
+        const size_t camera = random() % cams.size();
+        for (const Active& a : active)
+            if (a.camera == camera) return;
+        const Kind kind = static_cast<Kind>(random() % kKinds);
+        orbtools::FakeCamera& c = *cams[camera];
+        switch (kind) {
+        case Cut: c.SetFault(orbtools::FakeFault::CloseMidPicture); break;
+        case Garbage: c.SetFault(orbtools::FakeFault::Garbage); break;
+        case Stall: c.SetFault(orbtools::FakeFault::Stall); break;
+        case Password:
+            // Refused from the next connection on, which the cut makes happen now.
+            c.SetCredentials(account, password + "-changed");
+            c.SetFault(orbtools::FakeFault::Refuse);
+            break;
+        case Restart:
+            c.Stop();
+            c.Start(ports[camera]);
+            break;
+        default: break;
+        }
+        ++counts[kind];
+        active.push_back({camera, kind, now + std::chrono::milliseconds(2000 + random() % 4000)});
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (orbtools::AnswerVersion(argc, argv, "orbiscope-fakecam")) return 0;
     orbtools::FakeCameraOptions o;
-    int port = 0, seconds = 0, cameras = 0;
+    int port = 0, seconds = 0, cameras = 0, frames = 60;
+    bool motion = false, randomFaults = false;
     std::string configPath;
     std::vector<std::vector<uint8_t>> pictures;
     for (int i = 1; i < argc; ++i) {
@@ -151,21 +214,39 @@ int main(int argc, char** argv) {
             cameras = std::atoi(need().c_str());
             if (cameras < 1 || cameras > 32) return Usage(), 2;
         } else if (a == "--config") configPath = need();
+        else if (a == "--frames") frames = std::max(1, std::atoi(need().c_str()));
+        else if (a == "--motion") motion = true;
+        else if (a == "--random-faults") randomFaults = true;
+        else if (a == "--with-parent") prctl(PR_SET_PDEATHSIG, SIGTERM);
         else if (a == "--help" || a == "-h") return Usage(stdout), 0;
         else return Usage(), 2;
     }
     if (!pictures.empty())
         o.picture = [pictures](int frame) { return pictures[static_cast<size_t>(frame) % pictures.size()]; };
     std::vector<std::unique_ptr<orbtools::FakeCamera>> running;
+    std::vector<int> ports;
     std::vector<CameraRecord> records;
+    // One turning scene a lens, shared by every camera of that lens.
+    std::vector<std::shared_ptr<const orbtools::SimulatedCamera>> sims;
+    for (int k = 0; k < std::min(cameras, 4); ++k)
+        sims.push_back(std::make_shared<const orbtools::SimulatedCamera>(
+            orbtools::MakeSimulatedCamera(orbtools::kSimulatedLenses[k], o.width, o.height, frames)));
     for (int i = 0; i < (cameras > 0 ? cameras : 1); ++i) {
         orbtools::FakeCameraOptions each = o;
         if (cameras > 0) {
-            const auto kind = orbtools::kSimulatedLenses[i % 4];
-            auto sim = std::make_shared<orbtools::SimulatedCamera>(
-                orbtools::MakeSimulatedCamera(kind, o.width, o.height, 24));
-            each.picture = [sim](int frame) { return sim->frames[static_cast<size_t>(frame) % sim->frames.size()]; };
-            records.push_back(sim->record);
+            auto sim = sims[static_cast<size_t>(i) % sims.size()];
+            const int offset = i * 7;  // cameras of the same lens do not show the same picture
+            each.picture = [sim, offset](int frame) {
+                return sim->frames[static_cast<size_t>(frame + offset) % sim->frames.size()];
+            };
+            CameraRecord r = sim->record;
+            static constexpr int32_t kModes[] = {4, 0, 2, 4};  // a showing mode that suits each lens
+            r.showMode360 = kModes[i % 4];
+            if (motion) r.motionOn = 1;
+            const std::string name = cameras > 4 ? sim->name + " " + std::to_string(i + 1) : sim->name;
+            orb::SetText(r.location, ("Simulated " + name).c_str());
+            orb::SetText(r.name, ("Simulated " + name).c_str());
+            records.push_back(r);
         }
         auto camera = std::make_unique<orbtools::FakeCamera>(each);
         const int listening = camera->Start(cameras > 0 ? 0 : port);
@@ -175,6 +256,7 @@ int main(int argc, char** argv) {
         }
         if (cameras > 0) orbtools::PointAtFakeCamera(records.back(), listening, i + 1, o.account, o.password);
         std::printf("%d\n", listening);
+        ports.push_back(listening);
         running.push_back(std::move(camera));
     }
     if (!configPath.empty()) {
@@ -191,13 +273,22 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::signal(SIGINT, [](int) { g_stop = 1; });
     std::signal(SIGTERM, [](int) { g_stop = 1; });
-    for (int waited = 0; !g_stop && (seconds <= 0 || waited < seconds * 10); ++waited)
+    FaultInjector injector;
+    for (int waited = 0; !g_stop && (seconds <= 0 || waited < seconds * 10); ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (randomFaults && waited % 10 == 9) injector.Tick(running, ports, o.account, o.password);
+    }
     for (auto& camera : running) {
         camera->Stop();
         std::fprintf(stderr, "orbiscope-fakecam: port %d: %d connections, %d pictures, %d refused, %zu commands\n",
                      camera->Port(), camera->Connections(), camera->PicturesSent(), camera->Refusals(),
                      camera->Commands().size());
+    }
+    if (randomFaults) {
+        std::fprintf(stderr, "orbiscope-fakecam: faults injected:");
+        for (int k = 0; k < FaultInjector::kKinds; ++k)
+            std::fprintf(stderr, "%s %s %d", k ? "," : "", FaultInjector::kNames[k], injector.counts[k]);
+        std::fprintf(stderr, "\n");
     }
     return 0;
 }

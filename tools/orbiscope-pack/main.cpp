@@ -1,5 +1,5 @@
 // Builds a self-extracting package from the command line, printing the progress lines a
-// desktop would show while packing.
+// desktop would show while packing. A host of the shipped library: it uses its exports only.
 //   orbiscope-pack [--snapshot] [--player NAME] FILE OUTPUT
 #include <cstdio>
 #include <cstring>
@@ -7,9 +7,8 @@
 #include <string>
 
 #include "common/program_info.h"
-#include "export/pack_builder.h"
-#include "host/texts.h"
-#include "platform/msgbox.h"
+#include "orbiscope.h"
+#include "orbiscope_host.h"
 
 namespace {
 
@@ -34,25 +33,25 @@ int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
         return Usage("orbiscope-pack", stdout);
     bool snapshot = false;
-    orb::PackOptions options;
+    const char* player = nullptr;
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
         if (std::strcmp(argv[i], "--snapshot") == 0) {
             snapshot = true;
         } else if (std::strcmp(argv[i], "--player") == 0 && i + 1 < argc) {
-            options.player = argv[++i];
+            player = argv[++i];
         } else {
             break;
         }
     }
     if (argc - i != 2) return Usage(argv[0], stderr);
-    orb::LoadLanguageResource();
-    options.progress = [](int percent, const std::string& step) { std::printf("[%3d%%] %s\n", percent, step.c_str()); };
     // The library resolves relative names against its own folder; the user meant ours.
     const std::string file = std::filesystem::absolute(argv[i]).string();
     const std::string output = std::filesystem::absolute(argv[i + 1]).string();
-    const int ok = snapshot ? orb::BuildSnapshotPack(nullptr, file, output, options)
-                            : orb::BuildRecordingPack(nullptr, file, output, options);
-    for (const orb::ShownMessage& m : orb::TakeMessages()) std::printf("%s\n", m.text.c_str());
+    const int ok = OrbiscopeBuildPack(
+        file.c_str(), output.c_str(), snapshot ? 1 : 0, player,
+        [](int32_t percent, const char* step, void*) { std::printf("[%3d%%] %s\n", percent, step); }, nullptr);
+    char message[1024];
+    while (OrbiscopeTakeMessage(message, sizeof message)) std::printf("%s\n", message);
     return ok ? 0 : 1;
 }

@@ -1,25 +1,16 @@
 // The stand-alone player that packages carry: it plays a recording (or shows a snapshot)
 // through the camera record stored in the file. With a display it opens the library's
 // player window; without one (or with --headless) it plays every frame through the same
-// decoding and dewarping and writes the last one as a picture.
+// decoding and dewarping and writes the last one as a picture. A host of the shipped
+// library: it uses its exports only.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "common/program_info.h"
-#include "dewarp/dewarp.h"
-#include "host/panoview.h"
 #include "orbiscope.h"
-#include "platform/dib.h"
-#include "platform/jpeg_codec.h"
-#include "platform/msgbox.h"
-#include "platform/window.h"
-#include "record/player.h"
-#include "record/recording_file.h"
-#include "record/snapshot.h"
+#include "orbiscope_host.h"
 
 namespace {
 
@@ -38,61 +29,51 @@ int Usage(FILE* out = stderr) {
     return out == stderr ? 2 : 0;
 }
 
-// Dewarps one decoded picture through the view's record into a 1280 x 720 picture.
-bool WriteDewarped(PanoView& view, HDIB source, const std::string& path) {
-    constexpr int kW = 1280, kH = 720;
-    HDIB out = orb::CreateDIB(kW, kH, 24);
-    if (!out) return false;
-    orb::SetViewSize(view, kW, kH);
-    orb::AttachPictures(view, source, out);
-    orb::RebuildPanorama(view);
-    const bool ok = orb::UpdatePanorama(view) == 1 && orb::JpegEncodeFile(out, path.c_str()) == 1;
-    orb::AttachPictures(view, nullptr, nullptr);
-    orb::DestroyDIB(out);
+// Dewarps one decoded picture through the record into a 1280 x 720 picture file.
+bool WriteDewarped(const CameraRecord* record, HDIB source, const std::string& path) {
+    HDIB out = OrbiscopeDewarpPicture(record, source, 1280, 720);
+    const bool ok = out && OrbiscopeSavePictureJpeg(out, path.c_str()) == 1;
+    OrbiscopeFreePicture(out);
     return ok;
 }
 
+int ShowSnapshotHeadless(const std::string& file, const std::string& picture) {
+    HDIB pic = LoadJpeg(file.c_str());
+    int32_t withRecord = 0;
+    CameraRecord* record = pic ? OrbiscopeSnapshotRecord(file.c_str(), &withRecord) : nullptr;
+    const bool ok = record && WriteDewarped(record, pic, picture);
+    OrbiscopeFreeRecord(record);
+    OrbiscopeFreePicture(pic);
+    if (!pic) return std::fprintf(stderr, "orbiscope-player: %s is not a readable snapshot\n", file.c_str()), 1;
+    if (!ok) return std::fprintf(stderr, "orbiscope-player: the snapshot could not be dewarped\n"), 1;
+    std::printf("snapshot %s%s: %s\n", file.c_str(), withRecord ? "" : " (no camera record)", picture.c_str());
+    return 0;
+}
+
 int PlayHeadless(const std::string& file, const std::string& outDir) {
-    auto view = std::make_unique<PanoView>();
     const std::string stem = fs::path(file).stem().string();
     const std::string picture = (fs::path(outDir) / (stem + "-last.jpg")).string();
-    if (fs::path(file).extension() == ".360") {
-        HDIB pic = LoadJpeg(file.c_str());
-        if (!pic) {
-            std::fprintf(stderr, "orbiscope-player: %s is not a readable snapshot\n", file.c_str());
-            return 1;
-        }
-        const bool withRecord = orb::ReadTrailer(file, view->record) == 1;
-        const bool ok = WriteDewarped(*view, pic, picture);
-        orb::DestroyDIB(pic);
-        if (!ok) return std::fprintf(stderr, "orbiscope-player: the snapshot could not be dewarped\n"), 1;
-        std::printf("snapshot %s%s: %s\n", file.c_str(), withRecord ? "" : " (no camera record)", picture.c_str());
-        return 0;
-    }
-    orb::DvrContext reader;
-    const orb::OpenResult r = orb::OpenRecordingForRead(reader, file, &view->record);
-    if (r != orb::OpenResult::Ok) {
-        std::fprintf(stderr, "orbiscope-player: %s: %s\n", file.c_str(), orb::OpenResultMessage(r));
+    if (fs::path(file).extension() == ".360") return ShowSnapshotHeadless(file, picture);
+    const char* why = "";
+    OrbRecordingReader* reader = OrbiscopeOpenRecording(file.c_str(), &why);
+    if (!reader) {
+        std::fprintf(stderr, "orbiscope-player: %s: %s\n", file.c_str(), why);
         return 1;
     }
-    const int32_t frames = orb::ReadFrameCount(reader);
+    const int32_t frames = OrbiscopeRecordingFrameCount(reader);
     int played = 0, bad = 0;
     for (int32_t n = 0; n < frames; ++n) {
-        if (!orb::ReadFrame(reader, n) || reader.loadedSize <= 0) {
-            ++bad;
-            continue;
-        }
-        HDIB pic = DecodeFromJPEGBuffer(reader.picture.data(), reader.loadedSize);
+        HDIB pic = OrbiscopeRecordingPicture(reader, n);
         if (!pic) {
             ++bad;
             continue;
         }
-        // Every frame goes through the dewarping; only the last is kept as a picture.
+        // Every frame is decoded; the last one goes through the dewarping into a picture.
         const bool last = n == frames - 1;
-        if (last ? WriteDewarped(*view, pic, picture) : true) ++played;
-        orb::DestroyDIB(pic);
+        if (last ? WriteDewarped(OrbiscopeRecordingCamera(reader), pic, picture) : true) ++played;
+        OrbiscopeFreePicture(pic);
     }
-    orb::CloseRecording(reader);
+    OrbiscopeCloseRecording(reader);
     std::printf("played %d of %d frames of %s", played, frames, file.c_str());
     if (bad) std::printf(" (%d unreadable)", bad);
     std::printf("\nlast frame: %s\n", picture.c_str());
@@ -118,23 +99,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orbiscope-player: %s does not exist\n", file.c_str());
         return 1;
     }
-    OrbiscopeInit();
-    if (!headless && orb::InitWindowing() == orb::Backend::Desktop) {
-        const bool snapshot = fs::path(file).extension() == ".360";
-        if (snapshot) {
+    // The window layer decides on a desktop by the display and ORBISCOPE_HEADLESS.
+    if (headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
+    if (!headless && OrbiscopeHasDisplay()) {
+        if (fs::path(file).extension() == ".360") {
             if (!OpenSnapshot(nullptr, file.c_str())) return 1;
-            return orb::RunMessageLoop();
+            return OrbiscopeRunMessageLoop();
         }
         PlayDVR(nullptr, file.c_str());
-        // Without the library's player window a double-clicked recording would seem to do
-        // nothing at all: say so, on the screen and on the terminal.
-        if (!orb::ThePlayer().createFrame) {
-            const std::string text = "The player window is not available in this build, so " + file +
-                                     " cannot be shown.\norbiscope-player --headless plays it into a picture.";
-            std::fprintf(stderr, "orbiscope-player: %s\n", text.c_str());
-            orb::MessageBox(nullptr, text, "Orbiscope Player", orb::kMbOk | orb::kMbIconError);
-            return 1;
-        }
         return 0;
     }
     return PlayHeadless(file, outDir);
