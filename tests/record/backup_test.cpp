@@ -312,7 +312,7 @@ TEST(Backup, IntoTheRecordingFolderOrOverARecordingInUseDestroysNothing) {
     CloseRecording(held);
     EXPECT_EQ(ReadFile(w.backup + name), inUse);
 
-    g_player = PlayerState{};
+    ThePlayer() = PlayerState{};
     ResetWindowing();
     SetDriveProbe({});
     g_drives = DriveTable{};
