@@ -11,6 +11,7 @@
 #include "config/config_file.h"
 #include "export/export_files.h"
 #include "host/texts.h"
+#include "platform/choosers.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/spawn.h"
@@ -230,6 +231,15 @@ int AddPackEntry(PackList& list, const std::string& source, const std::string& t
 int BuildRecordingPack(void* owner, const std::string& recordingPath, const std::string& outputPath,
                        const PackOptions& options) {
     return BuildPack(owner, recordingPath, outputPath, options, {pack::kRecordingMarker, "Adding the recording"});
+}
+
+std::string ChoosePackPath(void* owner) {
+    FileRequest r;
+    r.save = true;
+    r.title = Text(2056);
+    r.defaultExtension = "exe";
+    r.filters = {{"Windows Exe File", "*.exe"}};
+    return ChooseFile(static_cast<HWND>(owner), r);
 }
 
 int BuildSnapshotPack(void* owner, const std::string& snapshotPath, const std::string& outputPath,
