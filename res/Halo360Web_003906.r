@@ -137,12 +137,12 @@ CONTROL 2 button "Cancel" 210 200 80 24
 
 [Dialog Cruise]
 CAPTION "Cruise speed"
-SIZE 220 100
-CONTROL 1219 static "Speed:" 10 20 60 16
-CONTROL 1221 static "0" 80 20 40 16
-CONTROL 1220 spin "" 130 18 20 20
-CONTROL 1 defbutton "OK" 30 64 80 24
-CONTROL 2 button "Cancel" 120 64 80 24
+SIZE 240 100
+CONTROL 1219 static "Speed:" 10 18 60 18
+CONTROL 1220 spin "" 70 14 100 26
+CONTROL 1221 static "0" 180 18 50 18
+CONTROL 1 defbutton "OK" 50 62 86 28
+CONTROL 2 button "Cancel" 144 62 86 28
 
 [Dialog Blank]
 CAPTION "Lens alignment"
@@ -159,11 +159,11 @@ CONTROL 1305 edit "" 100 60 60 20
 CONTROL 1306 static "Inner radius" 0 88 90 16
 CONTROL 1307 edit "" 100 86 60 20
 CONTROL 1308 static "Field of view" 0 114 90 16
-CONTROL 1309 spin "" 100 112 20 20
-CONTROL 1310 static "" 130 114 60 16
+CONTROL 1309 spin "" 100 110 90 24
+CONTROL 1310 static "" 196 114 50 16
 CONTROL 1311 static "Effective angle" 0 140 90 16
-CONTROL 1312 spin "" 100 138 20 20
-CONTROL 1313 static "" 130 140 60 16
+CONTROL 1312 spin "" 100 136 90 24
+CONTROL 1313 static "" 196 140 50 16
 CONTROL 1314 check "Flip horizontally" 0 166 160 18
 CONTROL 1315 check "Flip vertically" 0 190 160 18
 CONTROL 1 defbutton "OK" 0 440 80 24
@@ -178,8 +178,8 @@ CONTROL 1303 edit "" 100 34 60 20
 CONTROL 1304 static "Outer radius" 0 62 90 16
 CONTROL 1305 edit "" 100 60 60 20
 CONTROL 1308 static "Field of view" 0 88 90 16
-CONTROL 1309 spin "" 100 86 20 20
-CONTROL 1310 static "" 130 88 60 16
+CONTROL 1309 spin "" 100 84 90 24
+CONTROL 1310 static "" 196 88 50 16
 CONTROL 1314 check "Flip horizontally" 170 8 150 18
 CONTROL 1315 check "Flip vertically" 170 32 150 18
 CONTROL 1320 check "Ray curve" 170 56 150 18
@@ -200,8 +200,8 @@ CONTROL 1303 edit "" 100 34 60 20
 CONTROL 1304 static "Radius" 0 62 90 16
 CONTROL 1305 edit "" 100 60 60 20
 CONTROL 1308 static "Field of view" 0 88 90 16
-CONTROL 1309 spin "" 100 86 20 20
-CONTROL 1310 static "" 130 88 60 16
+CONTROL 1309 spin "" 100 84 90 24
+CONTROL 1310 static "" 196 88 50 16
 CONTROL 1314 check "Flip horizontally" 0 114 160 18
 CONTROL 1315 check "Flip vertically" 0 138 160 18
 CONTROL 1316 check "Perspective views" 0 162 160 18
@@ -217,8 +217,8 @@ CONTROL 1303 edit "" 100 34 60 20
 CONTROL 1304 static "Radius" 0 62 90 16
 CONTROL 1305 edit "" 100 60 60 20
 CONTROL 1308 static "Field of view" 0 88 90 16
-CONTROL 1309 spin "" 100 86 20 20
-CONTROL 1310 static "" 130 88 60 16
+CONTROL 1309 spin "" 100 84 90 24
+CONTROL 1310 static "" 196 88 50 16
 CONTROL 1314 check "Flip horizontally" 0 114 160 18
 CONTROL 1315 check "Flip vertically" 0 138 160 18
 CONTROL 1316 check "Perspective views" 0 162 160 18
