@@ -19,9 +19,9 @@
 
 namespace orb {
 
-std::vector<int> g_exportSelection;
+constinit std::vector<int> g_exportSelection;
 std::array<uint8_t, 180> g_userBlock{};
-CameraTable g_cameraTable;
+constinit CameraTable g_cameraTable;
 
 namespace {
 

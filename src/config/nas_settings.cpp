@@ -29,7 +29,7 @@ void NoReload() {}
 
 }  // namespace
 
-NasSettings g_nas;
+constinit NasSettings g_nas;
 bool g_nasLoggedIn = false;
 RebuildDrivesHook g_rebuildRecordingDrives = &AtLeastOneDrive;
 ReloadRecordingsHook g_reloadRecordingList = &NoReload;

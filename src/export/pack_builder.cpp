@@ -19,7 +19,7 @@
 
 namespace orb {
 
-PackList g_packList;
+constinit PackList g_packList;
 
 namespace {
 

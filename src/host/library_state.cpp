@@ -3,7 +3,7 @@
 #include "orbiscope.h"
 
 namespace orb {
-LibraryState g_lib;
+constinit LibraryState g_lib;
 }
 
 extern "C" {

@@ -9,23 +9,26 @@ namespace orb {
 
 namespace {
 std::mutex g_registryLock;
-std::unordered_map<uint32_t, PanoView*> g_views;
+std::unordered_map<uint32_t, PanoView*>& ViewRegistry() {
+    static auto* v = new std::unordered_map<uint32_t, PanoView*>;
+    return *v;
+}
 uint32_t g_nextId = 1;
 PanoView* g_tiled[kMaxViews] = {};
 }  // namespace
 
 uint32_t RegisterView(PanoView* view) {
     std::lock_guard lock(g_registryLock);
-    if (view->id && g_views.count(view->id)) return view->id;
-    while (g_nextId == 0 || g_views.count(g_nextId)) ++g_nextId;
+    if (view->id && ViewRegistry().count(view->id)) return view->id;
+    while (g_nextId == 0 || ViewRegistry().count(g_nextId)) ++g_nextId;
     view->id = g_nextId++;
-    g_views[view->id] = view;
+    ViewRegistry()[view->id] = view;
     return view->id;
 }
 
 void UnregisterView(PanoView* view) {
     std::lock_guard lock(g_registryLock);
-    if (view->id) g_views.erase(view->id);
+    if (view->id) ViewRegistry().erase(view->id);
     for (auto& slot : g_tiled)
         if (slot == view) slot = nullptr;
     view->id = 0;
@@ -33,8 +36,8 @@ void UnregisterView(PanoView* view) {
 
 PanoView* FindView(uint32_t id) {
     std::lock_guard lock(g_registryLock);
-    const auto it = g_views.find(id);
-    return it == g_views.end() ? nullptr : it->second;
+    const auto it = ViewRegistry().find(id);
+    return it == ViewRegistry().end() ? nullptr : it->second;
 }
 
 PanoView* OwnerOf(const CameraRecord* record) {

@@ -34,7 +34,7 @@ namespace {
 // own procedure the windows behave as plain windows.
 LRESULT PlainProc(HWND h, uint32_t m, WPARAM w, LPARAM l) { return DefWindowProc(h, m, w, l); }
 
-std::string g_arpTable = "/proc/net/arp";
+constinit std::string g_arpTable = "/proc/net/arp";
 int (*g_resolver)(const char*) = nullptr;
 int g_namedMutexCount = 0;
 

@@ -17,7 +17,10 @@ struct Language {
 };
 
 std::mutex g_languageLock;
-Language g_language;
+Language& LanguageModule() {
+    static auto* v = new Language;
+    return *v;
+}
 
 // "\n" and "\t" escapes in a text value.
 std::string Unescape(const std::string& v) {
@@ -57,33 +60,33 @@ bool LoadLanguageResource() {
         }
     }
     std::lock_guard lock(g_languageLock);
-    g_language = std::move(lang);
+    LanguageModule() = std::move(lang);
     return true;
 }
 
 bool UnloadLanguage() {
     std::lock_guard lock(g_languageLock);
-    const bool was = g_language.loaded;
-    g_language = Language{};
+    const bool was = LanguageModule().loaded;
+    LanguageModule() = Language{};
     return was;
 }
 
 bool LanguageLoaded() {
     std::lock_guard lock(g_languageLock);
-    return g_language.loaded;
+    return LanguageModule().loaded;
 }
 
 std::string Text(int id) {
     std::lock_guard lock(g_languageLock);
-    if (!g_language.loaded) return {};
-    const auto it = g_language.texts.find(id);
-    return it != g_language.texts.end() ? it->second : "#" + std::to_string(id);
+    if (!LanguageModule().loaded) return {};
+    const auto it = LanguageModule().texts.find(id);
+    return it != LanguageModule().texts.end() ? it->second : "#" + std::to_string(id);
 }
 
 std::vector<std::string> ResourceSection(const std::string& name) {
     std::lock_guard lock(g_languageLock);
-    const auto it = g_language.sections.find(name);
-    return it != g_language.sections.end() ? it->second : std::vector<std::string>{};
+    const auto it = LanguageModule().sections.find(name);
+    return it != LanguageModule().sections.end() ? it->second : std::vector<std::string>{};
 }
 
 }  // namespace orb

@@ -9,16 +9,25 @@ namespace orb {
 
 namespace {
 std::mutex g_clockLock;
-std::function<SystemTime()> g_clock;
-std::function<void(int)> g_sleeper;
+std::function<SystemTime()>& ClockHook() {
+    static auto* v = new std::function<SystemTime()>;
+    return *v;
+}
+std::function<void(int)>& SleeperHook() {
+    static auto* v = new std::function<void(int)>;
+    return *v;
+}
 std::mutex g_sleepLock;
-std::condition_variable g_sleepWake;
+std::condition_variable& SleepWake() {
+    static auto* v = new std::condition_variable;
+    return *v;
+}
 }  // namespace
 
 SystemTime LocalNow() {
     {
         std::lock_guard lock(g_clockLock);
-        if (g_clock) return g_clock();
+        if (ClockHook()) return ClockHook()();
     }
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
@@ -38,33 +47,33 @@ SystemTime LocalNow() {
 
 void SetLocalClock(std::function<SystemTime()> clock) {
     std::lock_guard lock(g_clockLock);
-    g_clock = std::move(clock);
+    ClockHook() = std::move(clock);
 }
 
 bool SleepFor(int ms, const std::atomic<int32_t>* stop) {
     std::function<void(int)> sleeper;
     {
         std::lock_guard lock(g_clockLock);
-        sleeper = g_sleeper;
+        sleeper = SleeperHook();
     }
     if (sleeper) {
         sleeper(ms);
         return !(stop && stop->load());
     }
     std::unique_lock lock(g_sleepLock);
-    const bool stopped = g_sleepWake.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms),
+    const bool stopped = SleepWake().wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms),
                                               [stop] { return stop && stop->load() != 0; });
     return !stopped;
 }
 
 void WakeSleepers() {
     { std::lock_guard lock(g_sleepLock); }
-    g_sleepWake.notify_all();
+    SleepWake().notify_all();
 }
 
 void SetSleeper(std::function<void(int)> sleeper) {
     std::lock_guard lock(g_clockLock);
-    g_sleeper = std::move(sleeper);
+    SleeperHook() = std::move(sleeper);
 }
 
 int64_t ThreadCpuNanoseconds() {

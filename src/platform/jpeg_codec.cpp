@@ -27,7 +27,7 @@ bool TakeCodecLock(int polls, int pauseMs) {
     return g_codecLock.try_lock();
 }
 std::mutex g_pathLock;
-std::string g_lastSnapshotPath;
+constinit std::string g_lastSnapshotPath;
 std::atomic<int64_t> g_operations{0};
 
 // The library's errors jump back here; nothing is printed. Truncation is a failure, the

@@ -7,9 +7,15 @@ namespace orb {
 
 namespace {
 std::mutex g_lock;
-std::vector<ShownMessage> g_shown;
-std::deque<int> g_answers;
-std::function<int(void*, const ShownMessage&)> g_presenter;
+constinit std::vector<ShownMessage> g_shown;
+std::deque<int>& ScriptedAnswers() {
+    static auto* v = new std::deque<int>;
+    return *v;
+}
+std::function<int(void*, const ShownMessage&)>& Presenter() {
+    static auto* v = new std::function<int(void*, const ShownMessage&)>;
+    return *v;
+}
 }  // namespace
 
 int MessageBox(void* owner, const std::string& text, const std::string& caption, unsigned flags) {
@@ -19,12 +25,12 @@ int MessageBox(void* owner, const std::string& text, const std::string& caption,
         std::lock_guard lock(g_lock);
         g_shown.push_back(m);
         if (g_shown.size() > 1000) g_shown.erase(g_shown.begin());
-        if (!g_answers.empty()) {
-            const int a = g_answers.front();
-            g_answers.pop_front();
+        if (!ScriptedAnswers().empty()) {
+            const int a = ScriptedAnswers().front();
+            ScriptedAnswers().pop_front();
             return a;
         }
-        presenter = g_presenter;
+        presenter = Presenter();
     }
     if (presenter) return presenter(owner, m);
     return (flags & 0xF) == kMbYesNo ? kIdYes : kIdOk;
@@ -39,12 +45,12 @@ std::vector<ShownMessage> TakeMessages() {
 
 void SetMessageAnswers(std::vector<int> answers) {
     std::lock_guard lock(g_lock);
-    g_answers.assign(answers.begin(), answers.end());
+    ScriptedAnswers().assign(answers.begin(), answers.end());
 }
 
 void SetMessagePresenter(std::function<int(void*, const ShownMessage&)> presenter) {
     std::lock_guard lock(g_lock);
-    g_presenter = std::move(presenter);
+    Presenter() = std::move(presenter);
 }
 
 }  // namespace orb

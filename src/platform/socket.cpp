@@ -35,7 +35,10 @@ void Socket::Shutdown() {
 namespace {
 
 std::mutex g_resolverMutex;
-std::function<bool(const char*, in_addr&)> g_resolver;
+std::function<bool(const char*, in_addr&)>& ResolverHook() {
+    static auto* v = new std::function<bool(const char*, in_addr&)>;
+    return *v;
+}
 
 bool SystemResolve(const char* name, in_addr& out) {
     addrinfo hints{};
@@ -63,14 +66,14 @@ bool ResolveIPv4(const char* address, in_addr& out) {
     std::function<bool(const char*, in_addr&)> resolver;
     {
         std::lock_guard lock(g_resolverMutex);
-        resolver = g_resolver;
+        resolver = ResolverHook();
     }
     return resolver ? resolver(address, out) : SystemResolve(address, out);
 }
 
 void SetResolver(std::function<bool(const char*, in_addr&)> resolver) {
     std::lock_guard lock(g_resolverMutex);
-    g_resolver = std::move(resolver);
+    ResolverHook() = std::move(resolver);
 }
 
 Socket CreateTcpSocket() { return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }

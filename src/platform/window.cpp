@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <pthread.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -36,7 +37,7 @@ struct SteadyClock : TimerClock {
             .count();
     }
 };
-SteadyClock g_steadyClock;
+constinit SteadyClock g_steadyClock;
 std::atomic<TimerClock*> g_clock{&g_steadyClock};
 
 struct Timer {
@@ -77,18 +78,24 @@ WindowData* Find(HWND h) {
 
 namespace {
 
-std::vector<Timer> g_timers;  // guarded by Tables().lock
-std::map<uint32_t, Menu> g_menus;
+constinit std::vector<Timer> g_timers;  // guarded by Tables().lock
+std::map<uint32_t, Menu>& MenuTable() {
+    static auto* v = new std::map<uint32_t, Menu>;
+    return *v;
+}
 uint32_t g_nextMenu = 1;
-std::deque<int> g_menuChoices;
-std::vector<std::vector<MenuItem>> g_shownMenus;
+std::deque<int>& MenuChoices() {
+    static auto* v = new std::deque<int>;
+    return *v;
+}
+constinit std::vector<std::vector<MenuItem>> g_shownMenus;
 Rect g_headlessScreen{0, 0, 1920, 1080};
 Backend g_backend = Backend::Headless;
 bool g_backendChosen = false;
 DesktopBackend* g_desktop = nullptr;
 // The thread that started the desktop backend: the only one that may run the toolkit's loop
 // (capture threads pump their own queues, never the toolkit's).
-std::atomic<std::thread::id> g_desktopThread{};
+constinit std::atomic<pthread_t> g_desktopThread{0};
 HWND g_capture = nullptr, g_focus = nullptr;
 int g_cursor = IDC_ARROW;
 int g_cursorX = 0, g_cursorY = 0;
@@ -113,8 +120,8 @@ void NotifyQueue(std::thread::id thread) {
 }
 
 Menu* FindMenu(HMENU m) {
-    const auto it = g_menus.find(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m)));
-    return it == g_menus.end() ? nullptr : &it->second;
+    const auto it = MenuTable().find(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m)));
+    return it == MenuTable().end() ? nullptr : &it->second;
 }
 
 MenuItem* FindItem(HMENU m, int id) {
@@ -153,7 +160,7 @@ Backend SetBackend(Backend wanted) {
     if (wanted == Backend::Desktop) {
         if (!g_desktop) {
             g_desktop = StartDesktopBackend();
-            if (g_desktop) g_desktopThread = std::this_thread::get_id();
+            if (g_desktop) g_desktopThread = pthread_self();
         }
         g_backend = g_desktop ? Backend::Desktop : Backend::Headless;
     } else {
@@ -554,8 +561,14 @@ struct SentCall {
     bool done = false;
 };
 std::mutex g_sentLock;
-std::condition_variable g_sentDone;
-std::map<uint64_t, std::shared_ptr<SentCall>> g_sent;
+std::condition_variable& SentDone() {
+    static auto* v = new std::condition_variable;
+    return *v;
+}
+std::map<uint64_t, std::shared_ptr<SentCall>>& SentCalls() {
+    static auto* v = new std::map<uint64_t, std::shared_ptr<SentCall>>;
+    return *v;
+}
 uint64_t g_nextSent = 1;
 constexpr uint32_t kSentMessage = 0x7FFF0001;
 
@@ -575,15 +588,15 @@ void RunSent(uint64_t key) {
     std::shared_ptr<SentCall> call;
     {
         std::lock_guard lock(g_sentLock);
-        const auto it = g_sent.find(key);
-        if (it == g_sent.end()) return;
+        const auto it = SentCalls().find(key);
+        if (it == SentCalls().end()) return;
         call = it->second;
     }
     const LRESULT r = Invoke(call->msg.hwnd, call->msg.message, call->msg.wParam, call->msg.lParam);
     std::lock_guard lock(g_sentLock);
     call->result = r;
     call->done = true;
-    g_sentDone.notify_all();
+    SentDone().notify_all();
 }
 
 }  // namespace
@@ -604,7 +617,7 @@ LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
     {
         std::lock_guard lock(g_sentLock);
         key = g_nextSent++;
-        g_sent[key] = call;
+        SentCalls()[key] = call;
     }
     {
         auto q = QueueOf(owner);
@@ -616,7 +629,7 @@ LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
     for (;;) {
         {
             std::unique_lock lock(g_sentLock);
-            if (g_sentDone.wait_for(lock, std::chrono::milliseconds(20), [&] { return call->done; })) {
+            if (SentDone().wait_for(lock, std::chrono::milliseconds(20), [&] { return call->done; })) {
                 result = call->result;
                 break;
             }
@@ -625,7 +638,7 @@ LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wp, LPARAM lp) {
         PumpMessages();
     }
     std::lock_guard lock(g_sentLock);
-    g_sent.erase(key);
+    SentCalls().erase(key);
     return result;
 }
 
@@ -718,11 +731,11 @@ int64_t NextTimerDue() {
 
 }  // namespace
 
-bool IsDesktopThread() { return Desktop() && std::this_thread::get_id() == g_desktopThread.load(); }
+bool IsDesktopThread() { return Desktop() && pthread_equal(pthread_self(), g_desktopThread.load()) != 0; }
 
 namespace {
 std::mutex g_changedLock;
-std::vector<HWND> g_changedControls;
+constinit std::vector<HWND> g_changedControls;
 
 // Controls whose state changed since the last turn follow on the desktop thread.
 void PumpDesktop() {
@@ -1078,7 +1091,7 @@ HMENU CreatePopupMenu() {
     auto& t = Tables();
     std::lock_guard lock(t.lock);
     const uint32_t id = g_nextMenu++;
-    g_menus[id] = {};
+    MenuTable()[id] = {};
     return reinterpret_cast<HMENU>(static_cast<uintptr_t>(id));
 }
 
@@ -1091,7 +1104,7 @@ bool DestroyMenu(HMENU menu) {
         if (!m) return false;
         for (auto& item : m->items)
             if (item.submenu) subs.push_back(item.submenu);
-        g_menus.erase(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(menu)));
+        MenuTable().erase(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(menu)));
     }
     for (HMENU s : subs) DestroyMenu(s);
     return true;
@@ -1153,9 +1166,9 @@ bool SetMenu(HWND hwnd, HMENU menu) {
 int NextScriptedMenuChoice() {
     auto& t = Tables();
     std::lock_guard lock(t.lock);
-    if (g_menuChoices.empty()) return 0;
-    const int choice = g_menuChoices.front();
-    g_menuChoices.pop_front();
+    if (MenuChoices().empty()) return 0;
+    const int choice = MenuChoices().front();
+    MenuChoices().pop_front();
     return choice;
 }
 
@@ -1181,7 +1194,7 @@ int TrackPopupMenu(HMENU menu, HWND owner, int x, int y) {
 void ScriptMenuChoices(std::vector<int> choices) {
     auto& t = Tables();
     std::lock_guard lock(t.lock);
-    g_menuChoices.assign(choices.begin(), choices.end());
+    MenuChoices().assign(choices.begin(), choices.end());
 }
 
 std::vector<std::vector<MenuItem>> TakeShownMenus() {
@@ -1196,8 +1209,8 @@ void ResetWindowing() {
     {
         std::lock_guard lock(t.lock);
         g_timers.clear();
-        g_menus.clear();
-        g_menuChoices.clear();
+        MenuTable().clear();
+        MenuChoices().clear();
         g_shownMenus.clear();
         g_capture = g_focus = nullptr;
         g_cursor = IDC_ARROW;

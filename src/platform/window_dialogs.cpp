@@ -22,11 +22,17 @@ constexpr const char* kDialogClass = "#dialog";
 constexpr const char* kControlClass = "#control";
 
 std::mutex g_scriptLock;
-std::map<std::string, std::deque<std::vector<DialogStep>>> g_scripts;
-std::vector<std::string> g_shownDialogs;
-std::deque<std::string> g_chooserAnswers;
-std::vector<std::string> g_shownChoosers;
-std::vector<std::string> g_misses;
+std::map<std::string, std::deque<std::vector<DialogStep>>>& DialogScripts() {
+    static auto* v = new std::map<std::string, std::deque<std::vector<DialogStep>>>;
+    return *v;
+}
+constinit std::vector<std::string> g_shownDialogs;
+std::deque<std::string>& ChooserAnswers() {
+    static auto* v = new std::deque<std::string>;
+    return *v;
+}
+constinit std::vector<std::string> g_shownChoosers;
+constinit std::vector<std::string> g_misses;
 
 std::string Trim(const std::string& s) {
     const auto a = s.find_first_not_of(" \t");
@@ -315,7 +321,7 @@ intptr_t PlayScript(HWND dlg, const std::string& templateName) {
     std::vector<DialogStep> steps;
     {
         std::lock_guard lock(g_scriptLock);
-        auto& q = g_scripts[templateName];
+        auto& q = DialogScripts()[templateName];
         if (!q.empty()) {
             steps = std::move(q.front());
             q.pop_front();
@@ -394,14 +400,14 @@ bool ScriptDialog(const std::string& templateName, std::vector<DialogStep> steps
     DialogTemplate t;
     if (!LoadDialogTemplate(templateName, t)) return false;
     std::lock_guard lock(g_scriptLock);
-    g_scripts[templateName].push_back(std::move(steps));
+    DialogScripts()[templateName].push_back(std::move(steps));
     return true;
 }
 
 void ClearDialogScripts() {
     std::lock_guard lock(g_scriptLock);
-    g_scripts.clear();
-    g_chooserAnswers.clear();
+    DialogScripts().clear();
+    ChooserAnswers().clear();
 }
 
 std::vector<std::string> TakeShownDialogs() {
@@ -411,7 +417,7 @@ std::vector<std::string> TakeShownDialogs() {
 
 void ScriptChooserAnswers(std::vector<std::string> paths) {
     std::lock_guard lock(g_scriptLock);
-    g_chooserAnswers.assign(paths.begin(), paths.end());
+    ChooserAnswers().assign(paths.begin(), paths.end());
 }
 
 std::vector<std::string> TakeShownChoosers() {
@@ -422,9 +428,9 @@ std::vector<std::string> TakeShownChoosers() {
 bool NextScriptedChooserAnswer(const std::string& title, std::string& answer) {
     std::lock_guard lock(g_scriptLock);
     g_shownChoosers.push_back(title);
-    if (g_chooserAnswers.empty()) return false;
-    answer = g_chooserAnswers.front();
-    g_chooserAnswers.pop_front();
+    if (ChooserAnswers().empty()) return false;
+    answer = ChooserAnswers().front();
+    ChooserAnswers().pop_front();
     return true;
 }
 

@@ -149,9 +149,9 @@ std::string BackupListText(const std::string& name) {
 }
 
 bool BackupPasswordAllowed(void* owner) {
-    if (g_player.rootConfirmed) return true;
+    if (ThePlayer().rootConfirmed) return true;
     if (RunCheckPasswordDialog(owner) != 1) return false;
-    g_player.rootConfirmed = true;
+    ThePlayer().rootConfirmed = true;
     return true;
 }
 
@@ -360,7 +360,7 @@ int32_t Backup(void* parentWindow) {
 
 int32_t BackupPlay(void* parentWindow) {
     try {
-        orb::g_player.backupPlay = true;
+        orb::ThePlayer().backupPlay = true;
         PlayDVR(parentWindow, nullptr);
     } catch (...) {
     }

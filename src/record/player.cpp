@@ -21,7 +21,10 @@
 
 namespace orb {
 
-PlayerState g_player;
+PlayerState& ThePlayer() {
+    static auto* v = new PlayerState;
+    return *v;
+}
 
 namespace {
 
@@ -440,31 +443,31 @@ extern "C" {
 
 void* PlayDVR(void* parentWindow, const char* fileName) {
     using namespace orb;
-    if (!g_player.createFrame) {
+    if (!ThePlayer().createFrame) {
         // Without a window layer there is no frame to play in; the catalogue is still
         // checked so the user hears about an empty one.
         if (FreshCatalogue().empty()) MessageBox(parentWindow, "No DVR File Found !!!", "", kMbOk);
         return nullptr;
     }
-    if (!OpenPlayerFrame(g_player, parentWindow, fileName)) return nullptr;
-    void* frame = g_player.frame;
-    if (fileName && !OpenManagement(g_player, fileName, false)) return nullptr;
-    if (g_player.selected >= 0 && g_player.selected < static_cast<int>(g_player.playlist.size()))
-        OpenRecordingFromList(g_player, CataloguePath(g_player.playlist[g_player.selected]));
+    if (!OpenPlayerFrame(ThePlayer(), parentWindow, fileName)) return nullptr;
+    void* frame = ThePlayer().frame;
+    if (fileName && !OpenManagement(ThePlayer(), fileName, false)) return nullptr;
+    if (ThePlayer().selected >= 0 && ThePlayer().selected < static_cast<int>(ThePlayer().playlist.size()))
+        OpenRecordingFromList(ThePlayer(), CataloguePath(ThePlayer().playlist[ThePlayer().selected]));
     // Back after the player closed (0), or with the frame when the first open failed.
-    return g_player.frameOpen ? frame : nullptr;
+    return ThePlayer().frameOpen ? frame : nullptr;
 }
 
 void* DVRManagement(void* parentWindow) {
     using namespace orb;
-    if (!g_player.createFrame) {
+    if (!ThePlayer().createFrame) {
         if (FreshCatalogue().empty()) MessageBox(parentWindow, "No DVR File Found !!!", "", kMbOk);
         return nullptr;
     }
-    if (!OpenPlayerFrame(g_player, parentWindow, nullptr)) return nullptr;
-    if (!OpenManagement(g_player, nullptr, false)) return nullptr;
-    OpenPlayerRecording(g_player, CataloguePath(g_player.managementList[g_player.selected]), true);
-    return g_player.frameOpen ? g_player.frame : nullptr;
+    if (!OpenPlayerFrame(ThePlayer(), parentWindow, nullptr)) return nullptr;
+    if (!OpenManagement(ThePlayer(), nullptr, false)) return nullptr;
+    OpenPlayerRecording(ThePlayer(), CataloguePath(ThePlayer().managementList[ThePlayer().selected]), true);
+    return ThePlayer().frameOpen ? ThePlayer().frame : nullptr;
 }
 
 int32_t DVRConfigure(void* parentWindow) { return orb::RunRecordingSettingsDialog(parentWindow); }

@@ -46,7 +46,8 @@ struct PlayerState {
     std::function<void(PanoView*, HDIB)> applyZones;      // privacy zones on the decoded picture
     std::function<void(PanoView*, HDIB)> present;         // dewarp into the views and repaint
 };
-extern PlayerState g_player;
+// The one player of the process, built on first use.
+PlayerState& ThePlayer();
 
 // Creates the frame and fills the playlist (file selected when named). False, with a beep
 // or "No DVR File Found !!!", when a player exists or there is nothing to play.

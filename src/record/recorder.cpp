@@ -25,18 +25,24 @@
 
 namespace orb {
 
-DriveTable g_drives;
+constinit DriveTable g_drives;
 RecorderSwitches g_recorderSwitches;
 std::array<RecordingSlot, 32> g_recordingSlots;
 
 namespace {
 
 std::mutex g_probeLock;
-DriveProbe g_probe;
+DriveProbe& DriveProber() {
+    static auto* v = new DriveProbe;
+    return *v;
+}
 std::mutex g_buildLock;
 bool g_drivesBuilt = false;
 std::mutex g_statusLock;
-RecorderStatusSink g_statusSink;
+RecorderStatusSink& RecorderSink() {
+    static auto* v = new RecorderStatusSink;
+    return *v;
+}
 
 std::vector<MountEntry> RealMounts() {
     std::ifstream in("/proc/self/mounts");
@@ -190,7 +196,7 @@ bool IsStorageMount(const MountEntry& m) {
 
 void SetDriveProbe(DriveProbe probe) {
     std::lock_guard lock(g_probeLock);
-    g_probe = std::move(probe);
+    DriveProber() = std::move(probe);
 }
 
 std::vector<std::string> ConfiguredStorageRoots() {
@@ -211,10 +217,10 @@ std::string NasFolderInUse() {
 double FreeBytes(int entry, double* total) {
     if (total) *total = 0;
     if (entry < 0 || entry >= kMaxDrives) return 0;
-    decltype(g_probe.space) space;
+    decltype(DriveProber().space) space;
     {
         std::lock_guard lock(g_probeLock);
-        space = g_probe.space;
+        space = DriveProber().space;
     }
     double freeBytes = 0, totalBytes = 0;
     const std::string& root = g_drives.entries[entry].root;
@@ -255,10 +261,10 @@ void BuildDriveTableLocked() {
     }
     std::vector<std::string> roots = ConfiguredStorageRoots();
     if (roots.empty()) {
-        decltype(g_probe.mounts) mounts;
+        decltype(DriveProber().mounts) mounts;
         {
             std::lock_guard lock(g_probeLock);
-            mounts = g_probe.mounts;
+            mounts = DriveProber().mounts;
         }
         for (const auto& m : mounts ? mounts() : RealMounts())
             if (IsStorageMount(m)) roots.push_back(m.mountPoint);
@@ -351,14 +357,14 @@ void ReleaseRecordingSlot(PanoView* view) {
 
 void SetStatusSink(RecorderStatusSink sink) {
     std::lock_guard lock(g_statusLock);
-    g_statusSink = std::move(sink);
+    RecorderSink() = std::move(sink);
 }
 
 void ShowViewStatus(PanoView* view, int line, const std::string& text) {
     RecorderStatusSink sink;
     {
         std::lock_guard lock(g_statusLock);
-        sink = g_statusSink;
+        sink = RecorderSink();
     }
     if (sink) sink(view, line, text);
 }

@@ -14,18 +14,21 @@ namespace orb {
 namespace {
 
 std::mutex g_openLock;
-std::map<FILE*, std::pair<dev_t, ino_t>> g_openWriters;
+std::map<FILE*, std::pair<dev_t, ino_t>>& OpenWriters() {
+    static auto* v = new std::map<FILE*, std::pair<dev_t, ino_t>>;
+    return *v;
+}
 
 void RegisterWriter(FILE* f) {
     struct stat st{};
     if (fstat(fileno(f), &st) != 0) return;
     std::lock_guard lock(g_openLock);
-    g_openWriters[f] = {st.st_dev, st.st_ino};
+    OpenWriters()[f] = {st.st_dev, st.st_ino};
 }
 
 void UnregisterWriter(FILE* f) {
     std::lock_guard lock(g_openLock);
-    g_openWriters.erase(f);
+    OpenWriters().erase(f);
 }
 
 bool WriteAll(FILE* f, const void* p, size_t n) { return n == 0 || vastio::fwrite(p, n, 1, f) == 1; }
@@ -59,7 +62,7 @@ bool IsRecordingOpen(const std::string& path) {
     struct stat st{};
     if (stat(path.c_str(), &st) != 0) return false;
     std::lock_guard lock(g_openLock);
-    for (const auto& [f, id] : g_openWriters)
+    for (const auto& [f, id] : OpenWriters())
         if (id.first == st.st_dev && id.second == st.st_ino) return true;
     return false;
 }

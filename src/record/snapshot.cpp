@@ -35,7 +35,7 @@
 
 namespace orb {
 
-SnapshotViewer g_snapViewer;
+constinit SnapshotViewer g_snapViewer;
 
 namespace {
 
@@ -232,7 +232,7 @@ HWND CreateSnapshotViewer(void* parent) {
     g_snapViewer.view = std::make_unique<PanoView>();
     g_snapViewer.view->ui.kind = 2;  // stored pictures: no camera to steer
     g_snapViewer.commandPackDisabled = g_lib.packFlag != 0;
-    g_player.rootConfirmed = false;  // a move to the backup asks for the root password again
+    ThePlayer().rootConfirmed = false;  // a move to the backup asks for the root password again
     g_ui.snapshotWindow = frame;
     FillSnapshotList(g_snapViewer);
     return frame;

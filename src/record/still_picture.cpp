@@ -23,7 +23,7 @@
 
 namespace orb {
 
-PhotoViewer g_photoViewer;
+constinit PhotoViewer g_photoViewer;
 
 namespace {
 

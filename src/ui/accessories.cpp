@@ -19,8 +19,11 @@
 
 namespace orb {
 
-TrayState g_tray;
-TipState g_tip;
+TrayState& TheTray() {
+    static auto* v = new TrayState;
+    return *v;
+}
+constinit TipState g_tip;
 
 // The desktop's status icon (tray_gtk.cpp): true when one is embedded in a tray.
 bool ShowDesktopTrayIcon(const std::string& tip, void (*onMenu)());
@@ -30,7 +33,10 @@ namespace {
 
 constexpr int kTipBorder = 1;
 constexpr int kTipDefaultMs = 5000;
-std::map<HWND, BitmapButtonDesc> g_buttons;
+std::map<HWND, BitmapButtonDesc>& BitmapButtons() {
+    static auto* v = new std::map<HWND, BitmapButtonDesc>;
+    return *v;
+}
 
 bool Allowed(HWND owner) { return !g_lib.protect || ProtectedActionAllowed(owner); }
 
@@ -49,7 +55,7 @@ std::string Utf8(const std::wstring& w) {
 }
 
 void TrayMenu() {
-    HWND owner = g_tray.owner;
+    HWND owner = TheTray().owner;
     if (!owner) return;
     SetFocus(owner);  // the owner comes to the foreground first
     HMENU menu = CreatePopupMenu();
@@ -99,8 +105,8 @@ void PaintTip(HWND h) {
 }
 
 BitmapButtonDesc* Button(HWND h) {
-    const auto it = g_buttons.find(h);
-    return it == g_buttons.end() ? nullptr : &it->second;
+    const auto it = BitmapButtons().find(h);
+    return it == BitmapButtons().end() ? nullptr : &it->second;
 }
 
 void PaintButton(HWND h) {
@@ -126,42 +132,42 @@ void PaintButton(HWND h) {
 
 int CreateTrayIcon() {
     if (!IsClassRegistered(kTrayClass)) RegisterWindowClass({kTrayClass, TrayProc, 0, kWindowDataBytes});
-    if (!g_tray.owner) {
+    if (!TheTray().owner) {
         HWND owner = CreateWindow(kTrayClass, "", 0, 0, 0, 0, 0, nullptr, 0, nullptr);
         if (!owner) return 0;
     }
-    g_tray.iconId = 1;
-    g_tray.callbackMessage = kMsgTrayCallback;
-    g_tray.tip = "Orbiscope 360/180";
-    g_tray.added = true;
-    g_tray.desktopIcon = CurrentBackend() == Backend::Desktop && ShowDesktopTrayIcon(g_tray.tip, TrayMenu);
+    TheTray().iconId = 1;
+    TheTray().callbackMessage = kMsgTrayCallback;
+    TheTray().tip = "Orbiscope 360/180";
+    TheTray().added = true;
+    TheTray().desktopIcon = CurrentBackend() == Backend::Desktop && ShowDesktopTrayIcon(TheTray().tip, TrayMenu);
     // Without a tray the main window stays on the task bar, minimised, so the user can still
     // bring the system back.
-    if (CurrentBackend() == Backend::Desktop && !g_tray.desktopIcon) HideDesktopTrayIcon();
-    if (CurrentBackend() == Backend::Desktop && !g_tray.desktopIcon && g_ui.main) {
-        SetWindowText(g_ui.main, g_tray.tip + " (background)");
+    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon) HideDesktopTrayIcon();
+    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon && g_ui.main) {
+        SetWindowText(g_ui.main, TheTray().tip + " (background)");
         ShowWindow(g_ui.main, SW_SHOWMINIMIZED);
     }
     return 1;
 }
 
 void RemoveTrayIcon() {
-    if (g_tray.desktopIcon) HideDesktopTrayIcon();
-    g_tray.added = false;
-    g_tray.desktopIcon = false;
+    if (TheTray().desktopIcon) HideDesktopTrayIcon();
+    TheTray().added = false;
+    TheTray().desktopIcon = false;
 }
 
 LRESULT TrayProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     switch (msg) {
-    case WM_CREATE: g_tray.owner = h; return 0;
+    case WM_CREATE: TheTray().owner = h; return 0;
     case kMsgTrayCallback:
         if (static_cast<uint32_t>(l) == WM_RBUTTONDOWN) TrayMenu();
         return 0;
     case WM_COMMAND: TrayCommand(h, static_cast<int>(LoWord(w))); return 0;
     case WM_DESTROY:
-        if (g_tray.owner == h) {
+        if (TheTray().owner == h) {
             RemoveTrayIcon();
-            g_tray.owner = nullptr;
+            TheTray().owner = nullptr;
         }
         return 0;
     default: return DefWindowProc(h, msg, w, l);
@@ -261,7 +267,7 @@ LRESULT ButtonProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         const auto* cs = reinterpret_cast<const CreateStruct*>(l);
         const auto* desc = static_cast<const BitmapButtonDesc*>(cs->createParam);
         if (!desc) return -1;
-        BitmapButtonDesc& s = g_buttons[h] = *desc;
+        BitmapButtonDesc& s = BitmapButtons()[h] = *desc;
         s.button = h;
         s.pressed = s.entered = s.over = 0;
         if (s.bitmap) {
@@ -319,7 +325,7 @@ LRESULT ButtonProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     case WM_DESTROY:
         if (b) {
             DestroyDIB(b->bitmap);
-            g_buttons.erase(h);
+            BitmapButtons().erase(h);
         }
         return 0;
     default: return DefWindowProc(h, msg, w, l);

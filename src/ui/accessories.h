@@ -60,7 +60,7 @@ struct TrayState {
     bool added = false;
     bool desktopIcon = false;  // a real status icon is embedded in a tray
 };
-extern TrayState g_tray;
+TrayState& TheTray();
 int CreateTrayIcon();
 void RemoveTrayIcon();
 

@@ -68,7 +68,7 @@ struct ZoneKind {
 // One editor of each kind at a time: it covers the whole screen.
 template <typename Kind>
 struct EditorWindow {
-    static inline typename Kind::Editor editor;
+    static inline constinit typename Kind::Editor editor;
     static inline HWND window = nullptr;
     static inline uint32_t viewId = 0;
     static inline int32_t wasPaused = 0;

@@ -13,7 +13,7 @@
 
 namespace orb {
 
-ToolBarState g_toolBar;
+constinit ToolBarState g_toolBar;
 
 namespace {
 

@@ -225,16 +225,16 @@ TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
 
     // Playing from the backup: the backup folder's recording opens in the player.
     std::remove((folder + "201105141300Lobby.P360").c_str());
-    g_player = PlayerState{};
-    g_player.createFrame = [](void*) { return static_cast<void*>(&g_player); };
-    ASSERT_TRUE(OpenPlayerFrame(g_player, nullptr, nullptr));
+    ThePlayer() = PlayerState{};
+    ThePlayer().createFrame = [](void*) { return static_cast<void*>(&ThePlayer()); };
+    ASSERT_TRUE(OpenPlayerFrame(ThePlayer(), nullptr, nullptr));
     ASSERT_EQ(BackupPlaybackList(), (std::vector<std::string>{"201105141300Lobby.P360"}));
-    g_player.loopRunning = true;  // as inside the running player
-    EXPECT_TRUE(PlayBackupItem(g_player, 0));
-    EXPECT_FALSE(PlayBackupItem(g_player, 1));
-    g_player.loopRunning = false;
-    ClosePlayerFrame(g_player);
-    g_player = PlayerState{};
+    ThePlayer().loopRunning = true;  // as inside the running player
+    EXPECT_TRUE(PlayBackupItem(ThePlayer(), 0));
+    EXPECT_FALSE(PlayBackupItem(ThePlayer(), 1));
+    ThePlayer().loopRunning = false;
+    ClosePlayerFrame(ThePlayer());
+    ThePlayer() = PlayerState{};
     ResetWindowing();
     SetDriveProbe({});
     g_drives = DriveTable{};

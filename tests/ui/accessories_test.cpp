@@ -656,18 +656,18 @@ TEST_F(Accessories, TrayIconStateMenuAndCommands) {
     ASSERT_TRUE(main);
     g_lib.callerId = 0;
     EXPECT_EQ(CreateTrayIcon(), 1);
-    ASSERT_TRUE(g_tray.owner);
-    EXPECT_EQ(GetClassName(g_tray.owner), kTrayClass);
-    EXPECT_TRUE(g_tray.added);
-    EXPECT_EQ(g_tray.iconId, 1);
-    EXPECT_EQ(g_tray.callbackMessage, 1025u);
-    EXPECT_EQ(g_tray.tip, "Orbiscope 360/180");
-    EXPECT_FALSE(g_tray.desktopIcon);  // headless: state only
+    ASSERT_TRUE(TheTray().owner);
+    EXPECT_EQ(GetClassName(TheTray().owner), kTrayClass);
+    EXPECT_TRUE(TheTray().added);
+    EXPECT_EQ(TheTray().iconId, 1);
+    EXPECT_EQ(TheTray().callbackMessage, 1025u);
+    EXPECT_EQ(TheTray().tip, "Orbiscope 360/180");
+    EXPECT_FALSE(TheTray().desktopIcon);  // headless: state only
 
     // The right button on the icon: show, player, exit.
     ShowWindow(main, SW_HIDE);
     ScriptMenuChoices({kCmdFromBackground});
-    SendMessage(g_tray.owner, kMsgTrayCallback, 1, WM_RBUTTONDOWN);
+    SendMessage(TheTray().owner, kMsgTrayCallback, 1, WM_RBUTTONDOWN);
     const auto menus = TakeShownMenus();
     ASSERT_EQ(menus.size(), 1u);
     std::vector<int> ids;
@@ -675,27 +675,27 @@ TEST_F(Accessories, TrayIconStateMenuAndCommands) {
     EXPECT_EQ(ids, (std::vector<int>{915, 0, 910, 0, 907}));
     EXPECT_EQ(menus[0][2].text, Text(912));
     EXPECT_TRUE(IsWindowVisible(main));
-    EXPECT_FALSE(g_tray.added);
+    EXPECT_FALSE(TheTray().added);
     EXPECT_EQ(ReadSetting("Panorama", "Background", "", 8), "0");
 
     // Only the desktop program's caller brings the window back.
     CreateTrayIcon();
     g_lib.callerId = 4;
     ShowWindow(main, SW_HIDE);
-    SendMessage(g_tray.owner, WM_COMMAND, kCmdFromBackground, 0);
+    SendMessage(TheTray().owner, WM_COMMAND, kCmdFromBackground, 0);
     EXPECT_FALSE(IsWindowVisible(main));
-    EXPECT_TRUE(g_tray.added);
+    EXPECT_TRUE(TheTray().added);
 
     // The background command of a view makes the icon.
-    DestroyWindow(g_tray.owner);
-    EXPECT_EQ(g_tray.owner, nullptr);
+    DestroyWindow(TheTray().owner);
+    EXPECT_EQ(TheTray().owner, nullptr);
     g_lib.callerId = 0;
     SendMessage(g_ui.views[0], WM_COMMAND, kCmdToBackground, 0);
-    EXPECT_TRUE(g_tray.added);
+    EXPECT_TRUE(TheTray().added);
     EXPECT_FALSE(IsWindowVisible(main));
 
     // Exit removes the icon and closes the system.
-    SendMessage(g_tray.owner, WM_COMMAND, kCmdClose, 0);
-    EXPECT_FALSE(g_tray.added);
+    SendMessage(TheTray().owner, WM_COMMAND, kCmdClose, 0);
+    EXPECT_FALSE(TheTray().added);
     EXPECT_EQ(g_ui.closed, 1);
 }

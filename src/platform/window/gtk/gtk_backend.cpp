@@ -19,7 +19,10 @@ namespace gtkui {
 
 namespace {
 
-std::map<HWND, std::unique_ptr<TopWindow>> g_tops;
+std::map<HWND, std::unique_ptr<TopWindow>>& Tops() {
+    static auto* v = new std::map<HWND, std::unique_ptr<TopWindow>>;
+    return *v;
+}
 
 struct AreaTarget {
     HWND top = nullptr, drawn = nullptr;
@@ -178,8 +181,8 @@ void ConnectPictureSignals(GtkWidget* area, AreaTarget* t) {
 }  // namespace
 
 TopWindow* FindTop(HWND hwnd) {
-    const auto it = g_tops.find(hwnd);
-    return it == g_tops.end() ? nullptr : it->second.get();
+    const auto it = Tops().find(hwnd);
+    return it == Tops().end() ? nullptr : it->second.get();
 }
 
 GtkWindow* DesktopWindowOf(HWND hwnd) {
@@ -248,14 +251,14 @@ struct GtkBackend : DesktopBackend {
         }
         g_signal_connect(win, "delete-event", G_CALLBACK(OnDelete), h);
         g_signal_connect(win, "window-state-event", G_CALLBACK(OnWindowState), h);
-        g_tops[h] = std::move(t);
+        Tops()[h] = std::move(t);
     }
 
     void WindowDestroyed(HWND h) override {
-        const auto it = g_tops.find(h);
-        if (it == g_tops.end()) return;
+        const auto it = Tops().find(h);
+        if (it == Tops().end()) return;
         GtkWidget* w = it->second->window;
-        g_tops.erase(it);
+        Tops().erase(it);
         gtk_widget_destroy(w);
     }
 
@@ -296,7 +299,7 @@ struct GtkBackend : DesktopBackend {
     }
 
     void Pump() override {
-        for (auto& [h, t] : g_tops)
+        for (auto& [h, t] : Tops())
             if (t->dialog && t->childrenDirty) SyncDialogChildren(*t);
         for (int i = 0; i < 64 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
     }
