@@ -356,20 +356,20 @@ CAPTION "Colour balance"
 SIZE 560 330
 CONTROL 362 picture "" 10 10 240 180 "Orbiscope Balance Preview"
 CONTROL 1315 check "Colour correction on" 10 200 240 22
-CONTROL 360 static "Cyan - red" 264 14 100 18
-CONTROL 350 slider "" 364 8 140 30
+CONTROL 360 static "Cyan - red" 262 14 112 18
+CONTROL 350 slider "" 376 8 128 30
 CONTROL 351 static "0" 510 14 40 18
-CONTROL 361 static "Magenta - green" 264 50 100 18
-CONTROL 352 slider "" 364 44 140 30
+CONTROL 361 static "Magenta - green" 262 50 112 18
+CONTROL 352 slider "" 376 44 128 30
 CONTROL 353 static "0" 510 50 40 18
-CONTROL 364 static "Yellow - blue" 264 86 100 18
-CONTROL 354 slider "" 364 80 140 30
+CONTROL 364 static "Yellow - blue" 262 86 112 18
+CONTROL 354 slider "" 376 80 128 30
 CONTROL 355 static "0" 510 86 40 18
-CONTROL 365 static "Brightness" 264 122 100 18
-CONTROL 356 slider "" 364 116 140 30
+CONTROL 365 static "Brightness" 262 122 112 18
+CONTROL 356 slider "" 376 116 128 30
 CONTROL 357 static "0" 510 122 40 18
-CONTROL 366 static "Contrast" 264 158 100 18
-CONTROL 358 slider "" 364 152 140 30
+CONTROL 366 static "Contrast" 262 158 112 18
+CONTROL 358 slider "" 376 152 128 30
 CONTROL 359 static "0" 510 158 40 18
 CONTROL 1 defbutton "OK" 360 288 90 28
 CONTROL 2 button "Cancel" 460 288 90 28

@@ -1,6 +1,8 @@
 // Dialogs and menus described in the text resource file, and the scripted user that
 // answers dialogs headless.
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -305,8 +307,14 @@ intptr_t RunModalOnDesktop(HWND dlg) {
     ShowWindow(dlg, SW_SHOW);
     intptr_t result = IDCANCEL;
     Message m;
+    // Peeking (which also runs the toolkit's events) rather than waiting for a message: the
+    // dialog may end inside a toolkit event, with no message of the layer to follow.
     while (!Ended(dlg, result)) {
-        if (!GetMessage(m)) {
+        if (!PeekMessage(m, true)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            continue;
+        }
+        if (m.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(m.wParam));  // the outer loop ends too
             EndDialog(dlg, IDCANCEL);
             break;
