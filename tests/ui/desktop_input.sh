@@ -8,7 +8,7 @@ OUT=$2
 shift 2
 mkdir -p "$OUT"
 export ORBISCOPE_HOME=$B
-export ASAN_OPTIONS=detect_leaks=0
+export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 
 # Waits for a visible window of a process; prints its id.
 window_of() {
@@ -179,8 +179,8 @@ case_templates() {
 case_demo() {
   local T="$OUT/demo.work"
   rm -rf "$T"
-  mkdir -p "$T/sys"
-  ORBISCOPE_SYSTEM_DIR="$T/sys" "$B/orbiscope-demo" "$T/out" --seconds 40 --fps 5 > "$OUT/demo.log" 2>&1 &
+  mkdir -p "$T"
+  "$B/orbiscope-demo" "$T/out" --seconds 40 --fps 5 > "$OUT/demo.log" 2>&1 &
   local pid=$!
   local wid
   wid=$(window_of $pid) || { echo "no window" >> "$OUT/demo.log"; return; }
@@ -192,16 +192,21 @@ case_demo() {
   shot demo-menu
   xdotool key Down Down Right Return
   sleep 1
-  cp "$T/sys/orbiscfg.ini" "$OUT/demo.ini" 2>/dev/null
-  # Choose camera... opens the camera chooser.
+  cp "$T/out/home/orbiscfg.ini" "$OUT/demo-location.ini" 2>/dev/null
+  # Choose camera... opens the camera chooser; the second camera goes into the view.
   click_at "$wid" 300 250 3
   sleep 1
   xdotool key Down Return
   sleep 1.5
   shot demo-source
   xwininfo -root -children > "$OUT/demo.source"
-  xdotool key Escape
-  sleep 0.5
+  local dlg
+  dlg=$(xdotool search --onlyvisible --name "Choose a camera" | head -1)
+  [ -n "$dlg" ] && focus "$dlg"
+  xdotool key Down Return
+  sleep 1.5
+  cp "$T/out/home/orbiscfg.ini" "$OUT/demo-camera.ini" 2>/dev/null
+  shot demo-after
   kill $pid 2>/dev/null
   wait $pid 2>/dev/null
 }
