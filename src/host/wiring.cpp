@@ -68,6 +68,7 @@ void InstallSubsystemHooks() {
     ViewHooks& h = Hooks();
     if (!h.command) h.command = DispatchCommand;
     InstallEditorWindows();
+    InstallBalanceDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
     if (!h.paint) h.paint = PaintView;
