@@ -10,10 +10,10 @@ mkdir -p "$OUT"
 export ORBISCOPE_HOME=$B
 export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 
-# Waits for a visible window of a process; prints its id.
+# Waits for a visible window of a process (a loaded machine may take long); prints its id.
 window_of() {
   local pid=$1 wid=""
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 900); do
     wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | tail -1)
     [ -n "$wid" ] && { echo "$wid"; return 0; }
     kill -0 "$pid" 2>/dev/null || return 1
@@ -60,7 +60,12 @@ start() {  # CASE ARGS...: the probe in the background, its settings in a fresh 
   mkdir -p "$ORBISCOPE_SYSTEM_DIR"
   "$B/desktop-probe" "$@" > "$OUT/$name.log" 2>&1 &
   PID=$!
-  WID=$(window_of $PID) || { echo "no window" >> "$OUT/$name.log"; return 1; }
+  WID=$(window_of $PID) || {
+    kill -0 $PID 2>/dev/null && kill $PID
+    wait $PID
+    echo "no window (probe status $?)" >> "$OUT/$name.log"
+    return 1
+  }
   sleep 0.5
 }
 

@@ -346,7 +346,15 @@ struct GtkBackend : DesktopBackend {
         HWND owner = GetOwner(h);
         GtkWindow* parent = owner ? DesktopWindowOf(owner) : nullptr;
         gtk_window_set_transient_for(w, parent);
-        if (t->dialog) gtk_window_set_modal(w, FALSE);
+        if (t->dialog) {
+            // A modal dialog keeps the person's input away from the other windows.
+            bool modal = false;
+            {
+                std::lock_guard lock(Tables().lock);
+                if (WindowData* d = Find(h)) modal = d->modal;
+            }
+            gtk_window_set_modal(w, modal);
+        }
     }
 
     int TrackPopup(HMENU menu, HWND owner) override { return RunPopupMenu(menu, owner); }
