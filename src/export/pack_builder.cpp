@@ -344,9 +344,3 @@ bool WriteSelfExtractor(const SelfExtractor& sfx, const PackOptions& options) {
 }
 
 }  // namespace orb
-
-extern "C" void* CreatePackDlg(void* ownerWindow, int32_t reserved) {
-    // The modeless camera export dialog belongs to the window layer; without it there is
-    // no dialog window to give.
-    return nullptr;
-}
