@@ -69,6 +69,7 @@ void InstallSubsystemHooks() {
     if (!h.command) h.command = DispatchCommand;
     InstallEditorWindows();
     InstallBalanceDialog();
+    InstallEventDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
     if (!h.paint) h.paint = PaintView;

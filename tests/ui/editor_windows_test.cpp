@@ -11,6 +11,8 @@
 #include "host/panoview.h"
 #include "host/run_orbiscope.h"
 #include "host/texts.h"
+#include "platform/msgbox.h"
+#include "platform/window_script.h"
 #include "host/wiring.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -214,6 +216,43 @@ TEST(BalanceDialogWindow, SlidersAndBoxReachTheRecordOnOk) {
     const auto misses = TakeResourceMisses();
     EXPECT_TRUE(misses.empty()) << misses.front();
     ReleaseFrames(*view);
+    UnregisterView(view.get());
+    g_lib = LibraryState{};
+    Hooks() = saved;
+    UnregisterAllClasses();
+    UnloadLanguage();
+}
+
+// The motion-event dialog of a Ctrl+Shift click: a library that does not load keeps it open
+// with text 2616; switched off, OK stores the hook as off.
+TEST(EventDialogWindow, FailedLibraryKeepsItOpenAndOffIsStored) {
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    ASSERT_TRUE(LoadLanguageResource());
+    TakeResourceMisses();
+    TakeMessages();
+    TakeShownDialogs();
+    const ViewHooks saved = Hooks();
+    UnregisterAllClasses();
+    Hooks() = {};
+    InstallSubsystemHooks();
+    auto view = std::make_unique<PanoView>();
+    RegisterView(view.get());
+    SetText(view->record.name, "Gate");
+    view->record.hookOn = 1;
+    using S = DialogStep;
+    ASSERT_TRUE(ScriptDialog("Event", {{S::SetText, 1814, "orbiscope-no-such-library.so"},
+                                       {S::SetText, 1816, "OnMotion"},
+                                       {S::Press, IDOK},
+                                       {S::SetCheck, 1812, "", 0},
+                                       {S::Press, IDOK}}));
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, -1));
+    const auto shown = TakeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, Text(2616));
+    EXPECT_EQ(view->record.hookOn, 0);
+    EXPECT_EQ(TakeShownDialogs(), (std::vector<std::string>{"Event"}));
+    EXPECT_TRUE(TakeResourceMisses().empty());
     UnregisterView(view.get());
     g_lib = LibraryState{};
     Hooks() = saved;
