@@ -155,9 +155,35 @@ case_open() {
   shot open
   focus "$WID"
   xdotool type --delay 30 "lobby.360"
-  sleep 0.5
+  sleep 0.8
   xdotool key Return
   finish $PID open
+}
+
+case_web() {
+  # One camera named Lobby in the camera file the dialog lists.
+  local home="$OUT/web.home"
+  mkdir -p "$home"
+  cp "$B/Halo360Web_003906.r" "$home/"
+  head -c 3000 /dev/zero > "$home/Config.ure"
+  printf 'Lobby' | dd of="$home/Config.ure" bs=1 seek=720 conv=notrunc 2>/dev/null
+  ORBISCOPE_HOME="$home" start web web || return
+  click_at "$WID" 270 64      # Browse...
+  sleep 1.5
+  shot web-chooser
+  local chooser
+  chooser=$(xdotool search --onlyvisible --name "Create HTML Web Page" | head -1)
+  [ -n "$chooser" ] && focus "$chooser"
+  xdotool type --delay 30 "$OUT/webpage"
+  sleep 0.5   # the chooser completes the typed folder first
+  xdotool key Return
+  sleep 1
+  click_at "$WID" 330 108     # the width slider
+  sleep 0.3
+  shot web
+  focus "$WID"
+  xdotool key Escape
+  finish $PID web
 }
 
 case_message() {
@@ -212,11 +238,21 @@ case_demo() {
   sleep 1.5
   cp "$T/out/home/orbiscfg.ini" "$OUT/demo-camera.ini" 2>/dev/null
   shot demo-after
+  # Ctrl+Shift and a left click: the motion-event dialog of the view.
+  read -r wx wy < <(geometry "$wid")
+  xdotool mousemove $((wx + 300)) $((wy + 250)) keydown ctrl keydown shift click 1 keyup shift keyup ctrl
+  sleep 1.5
+  shot demo-event
+  xwininfo -root -children > "$OUT/demo.event"
+  dlg=$(xdotool search --onlyvisible --name "Motion event" | head -1)
+  [ -n "$dlg" ] && focus "$dlg"
+  xdotool key Escape
+  sleep 0.5
   kill $pid 2>/dev/null
   wait $pid 2>/dev/null
 }
 
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message templates demo)
+[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message web templates demo)
 for c in "${cases[@]}"; do "case_$c"; done
 exit 0

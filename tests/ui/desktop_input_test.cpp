@@ -36,7 +36,7 @@ bool Says(const std::string& log, const std::string& line) { return log.find(lin
 
 TEST(DesktopInput, MenusDialogsChooserAndMessageBoxAnswerThePerson) {
     SKIP_WITHOUT_DESKTOP();
-    RunCases("menu root dvr balance lists event open message");
+    RunCases("menu root dvr balance lists event open message web");
     // The context menu: a new window on the screen, keys walk into the first submenu.
     const std::string menu = Log("menu");
     EXPECT_TRUE(Says(menu, "chosen 918")) << menu;
@@ -68,6 +68,10 @@ TEST(DesktopInput, MenusDialogsChooserAndMessageBoxAnswerThePerson) {
     EXPECT_TRUE(Says(event, "result 1")) << event;
     // The open-file chooser: a name typed, Enter.
     EXPECT_NE(Log("open").find("chosen \"" + kShots + "/pick/lobby.360\""), std::string::npos) << Log("open");
+    // The web page dialog's Browse opens the save chooser; Escape ends the dialog with -1.
+    const std::string web = Log("web");
+    EXPECT_TRUE(Says(web, "chooser Create HTML Web Page")) << web;
+    EXPECT_TRUE(Says(web, "result -1")) << web;
     // The message box answered Yes with its mnemonic.
     EXPECT_TRUE(Says(Log("message"), "answer 6")) << Log("message");
 }
@@ -97,4 +101,6 @@ TEST(DesktopInput, DemoViewContextMenuAndCameraChooser) {
     // Choose camera... opened the camera chooser; the second camera went into view 0.
     EXPECT_NE(orbtest::ReadText(kShots + "/demo.source").find("Choose a camera"), std::string::npos);
     EXPECT_NE(orbtest::ReadText(kShots + "/demo-camera.ini").find("CCTV0="), std::string::npos);
+    // Ctrl+Shift and a click opened the view's motion-event dialog.
+    EXPECT_NE(orbtest::ReadText(kShots + "/demo.event").find("Motion event"), std::string::npos);
 }

@@ -6,6 +6,7 @@
 //   desktop-probe root | check | dvr | advance   the product's own dialogs
 //   desktop-probe open FOLDER      the open-file chooser starting in FOLDER
 //   desktop-probe message          a Yes / No message box
+//   desktop-probe web              the web page dialog of GenerateWebPage
 // ORBISCOPE_HOME must hold the text resource file. Exit codes: 0 done, 77 no desktop.
 #include <cstdio>
 #include <string>
@@ -18,6 +19,7 @@
 #include "platform/choosers.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
+#include "platform/window_script.h"
 #include "record/player.h"
 
 namespace {
@@ -123,12 +125,15 @@ int main(int argc, char** argv) {
         r.initialFolder = argv[2];
         r.filters = {{"Snapshot File", "*.360"}};
         Say("chosen \"" + orb::ChooseFile(nullptr, r) + "\"");
+    } else if (what == "web") {
+        Say("result " + std::to_string(GenerateWebPage(nullptr)));
     } else if (what == "message") {
         const int a = orb::MessageBox(nullptr, orb::Text(2319), "OK", orb::kMbYesNo | orb::kMbIconQuestion);
         Say("answer " + std::to_string(a));
     } else {
         return 1;
     }
+    for (const auto& c : orb::TakeShownChoosers()) Say("chooser " + c);
     for (const auto& m : orb::TakeResourceMisses()) Say("missing " + m);
     orb::ResetWindowing();
     return 0;
