@@ -7,18 +7,16 @@
 
 #include "config/config_file.h"
 #include "config/settings.h"
-#include "host/dialog_script.h"
 #include "host/library_state.h"
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
+#include "platform/window.h"
 
 namespace orb {
 
 namespace {
 constexpr int kOldField = 3400, kNewField = 3401, kConfirmField = 3402, kProtectBox = 363;
-// A user who keeps pressing OK on a wrong entry still ends the dialog some time.
-constexpr int kMaxRounds = 1000;
 
 std::string Cut(const std::string& s, size_t n) { return s.substr(0, std::min(s.size(), n)); }
 }  // namespace
@@ -55,32 +53,60 @@ bool SubmitCheckPassword(void* owner, const std::string& entry) {
     return false;
 }
 
-int RunSetRootPasswordDialog(void* owner) {
-    DialogValues v;
-    for (int id : {kOldField, kNewField, kConfirmField}) {
-        v.text[id] = "";
-        v.limit[id] = kPasswordFieldLimit;
+namespace {
+
+bool Pressed(WPARAM w, int id) { return LoWord(w) == static_cast<uint32_t>(id) && HiWord(w) == BN_CLICKED; }
+
+LRESULT SetPasswordProc(HWND d, uint32_t msg, WPARAM w, LPARAM) {
+    if (msg == WM_INITDIALOG) {
+        for (int id : {kOldField, kNewField, kConfirmField}) SetEditLimit(d, id, kPasswordFieldLimit);
+        CheckDlgButton(d, kProtectBox, g_lib.protect != 0);
+        SetFocus(GetDlgItem(d, kOldField));
+        return 0;
     }
-    v.checked[kProtectBox] = g_lib.protect ? 1 : 0;
-    for (int round = 0; round < kMaxRounds; ++round) {
-        if (AskDialog(owner, "Root", v) != 1) return 0;
-        if (SubmitSetPassword(owner, v.text[kOldField], v.text[kNewField], v.text[kConfirmField],
-                              v.checked[kProtectBox] != 0))
-            return 0;
+    if (msg != WM_COMMAND) return 0;
+    if (Pressed(w, IDOK)) {
+        // A wrong entry keeps the dialog open after its message.
+        if (SubmitSetPassword(d, GetDlgItemText(d, kOldField), GetDlgItemText(d, kNewField),
+                              GetDlgItemText(d, kConfirmField), IsDlgButtonChecked(d, kProtectBox)))
+            EndDialog(d, 0);
+        return 1;
+    }
+    if (Pressed(w, IDCANCEL)) {
+        EndDialog(d, 0);
+        return 1;
     }
     return 0;
 }
 
-int RunCheckPasswordDialog(void* owner) {
-    if (StoredRootPassword().empty()) return 1;
-    DialogValues v;
-    v.text[kOldField] = "";
-    v.limit[kOldField] = kPasswordFieldLimit;
-    for (int round = 0; round < kMaxRounds; ++round) {
-        if (AskDialog(owner, "Check", v) != 1) return 0;
-        if (SubmitCheckPassword(owner, v.text[kOldField])) return 1;
+LRESULT CheckPasswordProc(HWND d, uint32_t msg, WPARAM w, LPARAM) {
+    if (msg == WM_INITDIALOG) {
+        SetEditLimit(d, kOldField, kPasswordFieldLimit);
+        SetFocus(GetDlgItem(d, kOldField));
+        return 0;
+    }
+    if (msg != WM_COMMAND) return 0;
+    if (Pressed(w, IDOK)) {
+        if (SubmitCheckPassword(d, GetDlgItemText(d, kOldField))) EndDialog(d, 1);
+        return 1;
+    }
+    if (Pressed(w, IDCANCEL)) {
+        EndDialog(d, 0);
+        return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int RunSetRootPasswordDialog(void* owner) {
+    const intptr_t r = DialogBox("Root", static_cast<HWND>(owner), SetPasswordProc, 0);
+    return r < 0 ? 0 : static_cast<int>(r);
+}
+
+int RunCheckPasswordDialog(void* owner) {
+    if (StoredRootPassword().empty()) return 1;
+    return DialogBox("Check", static_cast<HWND>(owner), CheckPasswordProc, 0) == 1 ? 1 : 0;
 }
 
 bool ProtectedActionAllowed(void* owner) { return !g_lib.protect || RunCheckPasswordDialog(owner) == 1; }

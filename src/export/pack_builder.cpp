@@ -12,6 +12,7 @@
 #include "config/config_file.h"
 #include "export/export_files.h"
 #include "host/texts.h"
+#include "platform/choosers.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/private_files.h"
@@ -277,6 +278,15 @@ int BuildRecordingPack(void* owner, const std::string& recordingPath, const std:
     return BuildPack(owner, recordingPath, outputPath, options, {pack::kRecordingMarker, "Adding the recording"});
 }
 
+std::string ChoosePackPath(void* owner) {
+    FileRequest r;
+    r.save = true;
+    r.title = Text(2056);
+    r.defaultExtension = "exe";
+    r.filters = {{"Windows Exe File", "*.exe"}};
+    return ChooseFile(static_cast<HWND>(owner), r);
+}
+
 int BuildSnapshotPack(void* owner, const std::string& snapshotPath, const std::string& outputPath,
                       const PackOptions& options) {
     return BuildPack(owner, snapshotPath, outputPath, options, {pack::kSnapshotMarker, "Adding the snapshot"});
@@ -379,9 +389,3 @@ bool WriteSelfExtractor(const SelfExtractor& sfx, const PackOptions& options) {
 }
 
 }  // namespace orb
-
-extern "C" void* CreatePackDlg(void* ownerWindow, int32_t reserved) {
-    // The modeless camera export dialog belongs to the window layer; without it there is
-    // no dialog window to give.
-    return nullptr;
-}

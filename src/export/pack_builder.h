@@ -62,6 +62,8 @@ struct PackOptions {
 // nothing happens). 1 on success, 0 on failure; the result is also shown (2054 / 2055).
 int BuildRecordingPack(void* owner, const std::string& recordingPath, const std::string& outputPath,
                        const PackOptions& options = {});
+// The save-file dialog that asks where a package goes: the path, or empty when cancelled.
+std::string ChoosePackPath(void* owner);
 // The same for a snapshot file.
 int BuildSnapshotPack(void* owner, const std::string& snapshotPath, const std::string& outputPath,
                       const PackOptions& options = {});

@@ -204,7 +204,3 @@ bool OpenWebPage(void* owner, const std::string& page) {
 
 }  // namespace orb
 
-extern "C" int32_t GenerateWebPage(void* ownerWindow) {
-    // The "Web" dialog needs the window layer; until it is attached there is no dialog to run.
-    return -1;
-}

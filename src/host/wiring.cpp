@@ -73,6 +73,8 @@ void InstallSubsystemHooks() {
     ViewHooks& h = Hooks();
     if (!h.command) h.command = DispatchCommand;
     InstallEditorWindows();
+    InstallBalanceDialog();
+    InstallEventDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
     if (!h.paint) h.paint = PaintView;

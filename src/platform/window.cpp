@@ -21,6 +21,7 @@
 #include "platform/dib.h"
 #include "platform/window_backend.h"
 #include "platform/window_internal.h"
+#include "platform/window_script.h"
 
 namespace orb {
 
@@ -241,8 +242,10 @@ HWND CreateWindow(const std::string& className, const std::string& title, uint32
         else t.topLevel.push_back(newId);
     }
     HWND h = ToHandle(newId);
-    if (!parent)
-        if (DesktopBackend* d = Desktop()) d->WindowCreated(h);
+    if (DesktopBackend* d = Desktop()) {
+        if (!parent) d->WindowCreated(h);
+        else if (!GetParent(parent)) d->ChildrenChanged(parent);
+    }
     CreateStruct cs{createParam, x, y, width, height, style, id};
     if (SendMessage(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(h);
@@ -292,8 +295,10 @@ bool DestroyWindow(HWND hwnd) {
     }
     if (surface) DestroyDIB(surface);
     if (menu) DestroyMenu(menu);
-    if (!parent)
-        if (DesktopBackend* d = Desktop()) d->WindowDestroyed(hwnd);
+    if (DesktopBackend* d = Desktop()) {
+        if (!parent) d->WindowDestroyed(hwnd);
+        else if (IsWindow(ToHandle(parent)) && !GetParent(ToHandle(parent))) d->ChildrenChanged(ToHandle(parent));
+    }
     // Wake senders waiting on this window.
     {
         std::lock_guard lock(t.queuesLock);
@@ -335,7 +340,10 @@ bool SetWindowText(HWND hwnd, const std::string& text) {
     {
         WITH_WINDOW(hwnd, false)
         w->title = text;
-        if (w->parent) return true;
+        if (w->parent) {
+            NotifyControl(hwnd);
+            return true;
+        }
     }
     if (DesktopBackend* d = Desktop()) d->TitleChanged(hwnd, text);
     return true;
@@ -408,8 +416,14 @@ bool ShowWindow(HWND hwnd, int command) {
         if (command == SW_SHOWMAXIMIZED) w->maximised = true, w->minimised = false;
         if (command == SW_RESTORE || command == SW_SHOWNORMAL) w->maximised = w->minimised = false;
     }
-    if (top)
-        if (DesktopBackend* d = Desktop()) d->WindowShown(hwnd, command != SW_HIDE);
+    if (top) {
+        if (DesktopBackend* d = Desktop()) {
+            d->WindowShown(hwnd, command != SW_HIDE);
+            d->StateChanged(hwnd);
+        }
+    } else {
+        NotifyControl(hwnd);
+    }
     if (command == SW_SHOWMAXIMIZED && top) {
         const Rect s = ScreenRect();
         MoveWindow(hwnd, s.left, s.top, s.width(), s.height(), true);
@@ -422,11 +436,38 @@ bool ShowWindow(HWND hwnd, int command) {
 }
 
 bool EnableWindow(HWND hwnd, bool enable) {
-    WITH_WINDOW(hwnd, false)
-    const bool was = !w->enabled;
-    w->enabled = enable;
+    bool was;
+    {
+        WITH_WINDOW(hwnd, false)
+        was = !w->enabled;
+        w->enabled = enable;
+    }
+    NotifyControl(hwnd);
     return was;
 }
+
+bool SetFullScreen(HWND hwnd, bool on) {
+    {
+        WITH_WINDOW(hwnd, false)
+        if (w->parent) return false;
+        w->fullScreen = on;
+    }
+    if (DesktopBackend* d = Desktop()) d->StateChanged(hwnd);
+    return true;
+}
+
+bool IsFullScreen(HWND hwnd) { WITH_WINDOW(hwnd, false) return w->fullScreen; }
+
+bool SetOwner(HWND hwnd, HWND owner) {
+    {
+        WITH_WINDOW(hwnd, false)
+        w->owner = owner && Find(owner) ? ToId(owner) : 0;
+    }
+    if (DesktopBackend* d = Desktop()) d->StateChanged(hwnd);
+    return true;
+}
+
+HWND GetOwner(HWND hwnd) { WITH_WINDOW(hwnd, nullptr) return w->owner ? ToHandle(w->owner) : nullptr; }
 
 bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) {
     bool moved, sized, top;
@@ -689,12 +730,36 @@ int64_t NextTimerDue() {
     return due;
 }
 
-bool IsDesktopThread() { return Desktop() && pthread_equal(pthread_self(), g_desktopThread.load()) != 0; }
-
 }  // namespace
 
+bool IsDesktopThread() { return Desktop() && pthread_equal(pthread_self(), g_desktopThread.load()) != 0; }
+
+namespace {
+std::mutex g_changedLock;
+constinit std::vector<HWND> g_changedControls;
+
+// Controls whose state changed since the last turn follow on the desktop thread.
+void PumpDesktop() {
+    std::vector<HWND> changed;
+    {
+        std::lock_guard lock(g_changedLock);
+        changed.swap(g_changedControls);
+    }
+    DesktopBackend* d = Desktop();
+    for (HWND c : changed) d->ControlChanged(c);
+    d->Pump();
+}
+}  // namespace
+
+void NotifyControl(HWND control) {
+    if (!Desktop() || !control) return;
+    std::lock_guard lock(g_changedLock);
+    if (std::find(g_changedControls.begin(), g_changedControls.end(), control) == g_changedControls.end())
+        g_changedControls.push_back(control);
+}
+
 bool PeekMessage(Message& msg, bool remove) {
-    if (IsDesktopThread()) Desktop()->Pump();
+    if (IsDesktopThread()) PumpDesktop();
     bool quit = false;
     return NextMessage(msg, remove, quit);
 }
@@ -702,7 +767,7 @@ bool PeekMessage(Message& msg, bool remove) {
 bool GetMessage(Message& msg) {
     auto q = QueueOf(std::this_thread::get_id());
     for (;;) {
-        if (IsDesktopThread()) Desktop()->Pump();
+        if (IsDesktopThread()) PumpDesktop();
         bool quit = false;
         if (NextMessage(msg, true, quit)) return !quit;
         const int64_t due = NextTimerDue();
@@ -988,7 +1053,10 @@ int GetCursor() { return g_cursor; }
 HWND SetFocus(HWND hwnd) {
     HWND old = g_focus;
     g_focus = IsWindow(hwnd) ? hwnd : nullptr;
-    if (g_focus) SendMessage(g_focus, WM_SETFOCUS, reinterpret_cast<WPARAM>(old));
+    if (g_focus) {
+        if (DesktopBackend* d = Desktop(); d && IsDesktopThread()) d->FocusChanged(g_focus);
+        SendMessage(g_focus, WM_SETFOCUS, reinterpret_cast<WPARAM>(old));
+    }
     return old;
 }
 
@@ -1097,26 +1165,36 @@ std::vector<MenuItem> GetMenuItems(HMENU menu) {
 }
 
 bool SetMenu(HWND hwnd, HMENU menu) {
-    WITH_WINDOW(hwnd, false)
-    w->menu = menu;
+    {
+        WITH_WINDOW(hwnd, false)
+        w->menu = menu;
+        if (w->parent) return true;
+    }
+    if (DesktopBackend* d = Desktop()) d->MenuChanged(hwnd);
     return true;
+}
+
+int NextScriptedMenuChoice() {
+    auto& t = Tables();
+    std::lock_guard lock(t.lock);
+    if (MenuChoices().empty()) return 0;
+    const int choice = MenuChoices().front();
+    MenuChoices().pop_front();
+    return choice;
 }
 
 int TrackPopupMenu(HMENU menu, HWND owner, int x, int y) {
     SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
     std::vector<MenuItem> flat;
-    int choice = 0;
     {
         auto& t = Tables();
         std::lock_guard lock(t.lock);
         if (!FindMenu(menu)) return 0;
         Flatten(menu, flat);
         g_shownMenus.push_back(flat);
-        if (!MenuChoices().empty()) {
-            choice = MenuChoices().front();
-            MenuChoices().pop_front();
-        }
     }
+    DesktopBackend* d = Desktop();
+    const int choice = d && IsDesktopThread() ? d->TrackPopup(menu, owner) : NextScriptedMenuChoice();
     // A greyed or absent item cannot be chosen.
     const bool valid = std::any_of(flat.begin(), flat.end(), [&](const MenuItem& i) {
         return i.id == choice && choice != 0 && !(i.flags & (MF_GRAYED | MF_SEPARATOR | MF_POPUP));

@@ -33,6 +33,7 @@ enum : uint32_t {
     WM_SHOWWINDOW = 0x0018, WM_SETCURSOR = 0x0020, WM_GETMINMAXINFO = 0x0024,
     WM_NCHITTEST = 0x0084, WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102,
     WM_INITDIALOG = 0x0110, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112, WM_TIMER = 0x0113,
+    WM_HSCROLL = 0x0114, WM_VSCROLL = 0x0115,
     WM_INITMENUPOPUP = 0x0117, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
     WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
     WM_RBUTTONUP = 0x0205, WM_MOUSEWHEEL = 0x020A, WM_CAPTURECHANGED = 0x0215,
@@ -47,6 +48,12 @@ constexpr WPARAM MK_LBUTTON = 0x1, MK_RBUTTON = 0x2, MK_SHIFT = 0x4, MK_CONTROL 
 constexpr int IDOK = 1, IDCANCEL = 2;
 // Notification code in the high word of WM_COMMAND when a control's value changes.
 constexpr int kNotifyChanged = 0x0300;
+// Notification codes of WM_COMMAND: a button clicked, an edit's text changed, a list's or
+// combo's selection changed, a list item double-clicked (or activated with Enter).
+constexpr int BN_CLICKED = 0, EN_CHANGE = kNotifyChanged, LBN_SELCHANGE = 1, LBN_DBLCLK = 2, CBN_SELCHANGE = 1;
+// Slider requests in the low word of WM_HSCROLL (the position in the high word, the slider
+// control as second parameter).
+constexpr int TB_THUMBTRACK = 5, TB_ENDTRACK = 8;
 
 // Window styles.
 constexpr uint32_t WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000, WS_POPUP = 0x80000000,
@@ -58,6 +65,12 @@ constexpr uint32_t CS_VREDRAW = 0x1, CS_HREDRAW = 0x2, CS_DBLCLKS = 0x8;
 // Show commands.
 constexpr int SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWMAXIMIZED = 3, SW_SHOW = 5,
               SW_MINIMIZE = 6, SW_RESTORE = 9;
+// Full screen is a top-level state of its own on the desktop (no frame, whole monitor).
+bool SetFullScreen(HWND hwnd, bool on);
+bool IsFullScreen(HWND hwnd);
+// The owner of a top-level window: the desktop keeps it above its owner.
+bool SetOwner(HWND hwnd, HWND owner);
+HWND GetOwner(HWND hwnd);
 // WM_SIZE kinds.
 constexpr WPARAM SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2;
 // Standard cursors.
@@ -276,15 +289,15 @@ int GetMenuState(HMENU menu, int id);
 std::vector<MenuItem> GetMenuItems(HMENU menu);
 bool SetMenu(HWND hwnd, HMENU menu);
 HMENU GetMenu(HWND hwnd);
-// Shows a context menu and returns the command chosen (0 for none); the owner gets
-// WM_INITMENUPOPUP first. Headless, the next scripted choice is taken.
+// Shows a context menu at the pointer and returns the command chosen (0 when dismissed);
+// the owner gets WM_INITMENUPOPUP first. x and y are where the owner was clicked.
 int TrackPopupMenu(HMENU menu, HWND owner, int x, int y);
-void ScriptMenuChoices(std::vector<int> choices);
-// Items of the menus shown by TrackPopupMenu since the last call (flattened, submenus in place).
-std::vector<std::vector<MenuItem>> TakeShownMenus();
 
 // ---- Dialogs ----
-enum class ControlKind { Static, Button, DefButton, Edit, Check, Radio, List, Combo, Spin, Group, Picture };
+enum class ControlKind {
+    Static, Button, DefButton, Edit, Check, Radio, List, Combo, Spin, Group, Picture,
+    Password, MultiList, Slider, Progress
+};
 struct ControlTemplate {
     int id = 0;
     ControlKind kind = ControlKind::Static;
@@ -304,7 +317,9 @@ bool ParseMenuLines(const std::vector<std::string>& lines, HMENU menu);
 
 using DialogProc = LRESULT (*)(HWND, uint32_t, WPARAM, LPARAM);
 // Modal: WM_INITDIALOG (second parameter = param), then runs until EndDialog; the result of
-// EndDialog, or -1 when the template is missing. Headless, the dialog plays its script.
+// EndDialog, or -1 when the template is missing. On the desktop a nested loop runs while the
+// person uses the dialog; headless, the dialog plays what a test scripted for it (or is
+// cancelled).
 intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param);
 // Modeless: the dialog window, or null.
 HWND CreateDialog(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param);
@@ -312,21 +327,6 @@ bool EndDialog(HWND dialog, intptr_t result);
 // Adds the controls of a further template (a page) to a dialog, shifted by (dx, dy); the
 // number made. Scripts of the dialog reach them like its own controls.
 int AddDialogControls(HWND dialog, const DialogTemplate& page, int dx, int dy);
-
-// One step of a scripted user: set a control's text or value (the dialog hears a change
-// notification), tick a box, choose a list entry, or press a button.
-struct DialogStep {
-    enum Kind { SetText, SetValue, SetCheck, Select, Press } kind = Press;
-    int id = 0;
-    std::string text;
-    int value = 0;
-};
-// The next modal dialog of that template plays these steps; without a script a dialog is
-// cancelled (IDCANCEL pressed). Scripts are used once each, in order.
-void ScriptDialog(const std::string& templateName, std::vector<DialogStep> steps);
-void ClearDialogScripts();
-// Templates of the dialogs opened since the last call, in order.
-std::vector<std::string> TakeShownDialogs();
 
 // Controls.
 std::string GetDlgItemText(HWND dialog, int id);
@@ -341,10 +341,29 @@ int ListGetSelection(HWND dialog, int id);  // -1 for none
 bool ListSetSelection(HWND dialog, int id, int index);
 int ListCount(HWND dialog, int id);
 bool ListReset(HWND dialog, int id);  // removes every item
+std::string ListGetText(HWND dialog, int id, int index);
+bool ListDeleteString(HWND dialog, int id, int index);
+// Lists of several choices: every item chosen or not; the caret is ListGetSelection's.
+bool ListSetItemSelected(HWND dialog, int id, int index, bool selected);
+std::vector<int> ListGetSelectedItems(HWND dialog, int id);
 // Spin controls: range and position (the value is also the control's int).
 bool SpinSetRange(HWND dialog, int id, int low, int high);
 int SpinGetPos(HWND dialog, int id);
 bool SpinSetPos(HWND dialog, int id, int pos);
+// Sliders and progress bars share range and position with spins.
+inline bool SliderSetRange(HWND dialog, int id, int low, int high) { return SpinSetRange(dialog, id, low, high); }
+inline int SliderGetPos(HWND dialog, int id) { return SpinGetPos(dialog, id); }
+inline bool SliderSetPos(HWND dialog, int id, int pos) { return SpinSetPos(dialog, id, pos); }
+inline bool ProgressSetPos(HWND dialog, int id, int pos) { return SpinSetPos(dialog, id, pos); }
+// The most characters an edit field takes (0: no limit).
+bool SetEditLimit(HWND dialog, int id, int characters);
+// Shows or hides, enables or disables one control.
+bool ShowDlgItem(HWND dialog, int id, bool show);
+bool EnableDlgItem(HWND dialog, int id, bool enable);
+
+// Lookups of resources that are not in the text resource file (a dialog template, a control
+// id of an open dialog, a menu), each as "what: name", since the last call. Tests fail on any.
+std::vector<std::string> TakeResourceMisses();
 
 // Drops every window, timer, queue and script (tests start clean).
 void ResetWindowing();

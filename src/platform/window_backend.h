@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
+#include "platform/choosers.h"
 #include "platform/window.h"
 
 namespace orb {
@@ -20,6 +21,20 @@ struct DesktopBackend {
     // Handles the desktop's pending events without blocking.
     virtual void Pump() = 0;
     virtual Rect Screen() = 0;
+    // A top-level window got children (a dialog's controls) or lost them.
+    virtual void ChildrenChanged(HWND topLevel) = 0;
+    // A control's state changed in the layer (called on the desktop thread, from Pump's
+    // queue): the widget follows.
+    virtual void ControlChanged(HWND control) = 0;
+    virtual void FocusChanged(HWND control) = 0;
+    // Menu bar, minimised / maximised, full screen, owner or top-most changed.
+    virtual void MenuChanged(HWND topLevel) = 0;
+    virtual void StateChanged(HWND topLevel) = 0;
+    // A context menu at the pointer: the command chosen, 0 when dismissed.
+    virtual int TrackPopup(HMENU menu, HWND owner) = 0;
+    // File and folder choosers: the path chosen, empty when cancelled.
+    virtual std::string ChooseFile(HWND owner, const FileRequest& request) = 0;
+    virtual std::string ChooseFolder(HWND owner, const std::string& title, const std::string& initial) = 0;
 };
 
 // The GTK backend, or null when it is not built in or no display opens.

@@ -1,6 +1,8 @@
 // Dialogs and menus described in the text resource file, and the scripted user that
 // answers dialogs headless.
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -8,8 +10,11 @@
 #include <utility>
 
 #include "host/texts.h"
+#include "platform/choosers.h"
 #include "platform/window.h"
+#include "platform/window_backend.h"
 #include "platform/window_internal.h"
+#include "platform/window_script.h"
 
 namespace orb {
 
@@ -24,6 +29,12 @@ std::map<std::string, std::deque<std::vector<DialogStep>>>& DialogScripts() {
     return *v;
 }
 constinit std::vector<std::string> g_shownDialogs;
+std::deque<std::string>& ChooserAnswers() {
+    static auto* v = new std::deque<std::string>;
+    return *v;
+}
+constinit std::vector<std::string> g_shownChoosers;
+constinit std::vector<std::string> g_misses;
 
 std::string Trim(const std::string& s) {
     const auto a = s.find_first_not_of(" \t");
@@ -62,7 +73,8 @@ bool KindOf(const std::string& word, ControlKind& kind) {
         {"static", ControlKind::Static}, {"button", ControlKind::Button}, {"defbutton", ControlKind::DefButton},
         {"edit", ControlKind::Edit},     {"check", ControlKind::Check},   {"radio", ControlKind::Radio},
         {"list", ControlKind::List},     {"combo", ControlKind::Combo},   {"spin", ControlKind::Spin},
-        {"group", ControlKind::Group},   {"picture", ControlKind::Picture}};
+        {"group", ControlKind::Group},   {"picture", ControlKind::Picture}, {"password", ControlKind::Password},
+        {"multilist", ControlKind::MultiList}, {"slider", ControlKind::Slider}, {"progress", ControlKind::Progress}};
     const auto it = kinds.find(word);
     if (it == kinds.end()) return false;
     kind = it->second;
@@ -89,6 +101,7 @@ LRESULT DialogWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     const LRESULT handled = proc ? proc(h, msg, w, l) : 0;
     if (!handled && msg == WM_COMMAND && (LoWord(w) == IDOK || LoWord(w) == IDCANCEL) && HiWord(w) == 0)
         EndDialog(h, LoWord(w));
+    if (!handled && msg == WM_SYSCOMMAND && (w & 0xFFF0) == SC_CLOSE) SendMessage(h, WM_CLOSE);
     if (!handled && msg == WM_CLOSE) EndDialog(h, IDCANCEL);
     if (msg == WM_PAINT) {
         Canvas c = BeginPaint(h);
@@ -104,13 +117,27 @@ void EnsureClasses() {
 }
 
 // Caller holds no lock. Runs f on the control's state under the lock.
+// A control id the open dialog lacks is a resource miss.
+HWND Control(HWND dialog, int id) {
+    HWND c = GetDlgItem(dialog, id);
+    if (!c && IsWindow(dialog)) RecordResourceMiss("control: " + std::to_string(id) + " of " + GetWindowText(dialog));
+    return c;
+}
+
 template <class F>
 auto WithControl(HWND dialog, int id, F f, decltype(f(std::declval<WindowData&>())) def) {
-    HWND c = GetDlgItem(dialog, id);
-    std::lock_guard lock(Tables().lock);
-    WindowData* w = Find(c);
-    return w ? f(*w) : def;
+    HWND c = Control(dialog, id);
+    decltype(def) r = def;
+    {
+        std::lock_guard lock(Tables().lock);
+        WindowData* w = Find(c);
+        if (!w) return def;
+        r = f(*w);
+    }
+    NotifyControl(c);
+    return r;
 }
+
 
 HWND BuildDialog(const DialogTemplate& t, HWND owner, DialogProc proc, LPARAM param) {
     EnsureClasses();
@@ -125,6 +152,7 @@ HWND BuildDialog(const DialogTemplate& t, HWND owner, DialogProc proc, LPARAM pa
         d->dialogProc = proc;
         d->dialogParam = param;
     }
+    if (owner) SetOwner(dlg, GetParent(owner) ? nullptr : owner);
     AddDialogControls(dlg, t, 0, 0);
     return dlg;
 }
@@ -147,23 +175,34 @@ void PlayStep(HWND dlg, const DialogStep& s) {
         SetDlgItemText(dlg, s.id, s.text);
         Notify(dlg, s.id, kNotifyChanged);
         break;
-    case DialogStep::SetValue:
-        if (WithControl(dlg, s.id, [](WindowData& w) { return w.control.kind == ControlKind::Spin; }, false))
+    case DialogStep::SetValue: {
+        const ControlKind k = WithControl(dlg, s.id, [](WindowData& w) { return w.control.kind; }, ControlKind::Static);
+        if (k == ControlKind::Slider) {
             SpinSetPos(dlg, s.id, s.value);
-        else
-            SetDlgItemInt(dlg, s.id, s.value);
+            SendMessage(dlg, WM_HSCROLL, MakeWParam(TB_THUMBTRACK, SpinGetPos(dlg, s.id)),
+                        reinterpret_cast<LPARAM>(GetDlgItem(dlg, s.id)));
+            break;
+        }
+        if (k == ControlKind::Spin) SpinSetPos(dlg, s.id, s.value);
+        else SetDlgItemInt(dlg, s.id, s.value);
         Notify(dlg, s.id, kNotifyChanged);
         break;
+    }
     case DialogStep::SetCheck:
         CheckDlgButton(dlg, s.id, s.value != 0);
         Notify(dlg, s.id, 0);
         break;
     case DialogStep::Select:
         ListSetSelection(dlg, s.id, s.value);
-        Notify(dlg, s.id, kNotifyChanged);
+        Notify(dlg, s.id, LBN_SELCHANGE);
+        break;
+    case DialogStep::DoubleClick:
+        ListSetSelection(dlg, s.id, s.value);
+        Notify(dlg, s.id, LBN_SELCHANGE);
+        Notify(dlg, s.id, LBN_DBLCLK);
         break;
     case DialogStep::Press:
-        Notify(dlg, s.id, 0);
+        Notify(dlg, s.id, BN_CLICKED);
         break;
     }
 }
@@ -175,7 +214,9 @@ int AddDialogControls(HWND dlg, const DialogTemplate& t, int dx, int dy) {
     int made = 0;
     for (const auto& c : t.controls) {
         const bool picture = c.kind == ControlKind::Picture && IsClassRegistered(c.className);
-        HWND ch = CreateWindow(picture ? c.className : kControlClass, ResolveText(c.text), WS_CHILD | WS_VISIBLE, c.x + dx,
+        // A hidden companion list (zero size) holds data only.
+        const uint32_t shown = c.width > 0 && c.height > 0 ? WS_VISIBLE : 0;
+        HWND ch = CreateWindow(picture ? c.className : kControlClass, ResolveText(c.text), WS_CHILD | shown, c.x + dx,
                                c.y + dy, c.width, c.height, dlg, c.id, nullptr);
         if (!ch) continue;
         ++made;
@@ -184,6 +225,8 @@ int AddDialogControls(HWND dlg, const DialogTemplate& t, int dx, int dy) {
         w->control.kind = c.kind;
         w->control.value = std::atoi(w->title.c_str());
     }
+    if (!GetParent(dlg))
+        if (DesktopBackend* d = Desktop()) d->ChildrenChanged(dlg);
     return made;
 }
 
@@ -257,34 +300,82 @@ HMENU LoadMenu(const std::string& name) {
     return m;
 }
 
-intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param) {
-    DialogTemplate t;
-    if (!LoadDialogTemplate(templateName, t)) return -1;
-    HWND dlg = BuildDialog(t, owner, proc, param);
-    if (!dlg) return -1;
+namespace {
+
+// The desktop's nested loop: messages (and the toolkit's events) run until the dialog ends.
+intptr_t RunModalOnDesktop(HWND dlg) {
+    ShowWindow(dlg, SW_SHOW);
+    intptr_t result = IDCANCEL;
+    Message m;
+    // Peeking (which also runs the toolkit's events) rather than waiting for a message: the
+    // dialog may end inside a toolkit event, with no message of the layer to follow.
+    while (!Ended(dlg, result)) {
+        if (!PeekMessage(m, true)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            continue;
+        }
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));  // the outer loop ends too
+            EndDialog(dlg, IDCANCEL);
+            break;
+        }
+        DispatchMessage(m);
+    }
+    Ended(dlg, result);
+    return result;
+}
+
+intptr_t PlayScript(HWND dlg, const std::string& templateName) {
     std::vector<DialogStep> steps;
     {
         std::lock_guard lock(g_scriptLock);
-        g_shownDialogs.push_back(templateName);
         auto& q = DialogScripts()[templateName];
         if (!q.empty()) {
             steps = std::move(q.front());
             q.pop_front();
         }
     }
-    const bool wasEnabled = owner && IsWindowEnabled(owner);
-    if (owner) EnableWindow(owner, false);
-    SendMessage(dlg, WM_INITDIALOG, 0, param);
     intptr_t result = IDCANCEL;
     for (const auto& s : steps) {
         if (Ended(dlg, result)) break;
         PlayStep(dlg, s);
         PumpMessages();
     }
-    // A user who walks away cancels.
+    // A scripted user who stops before the end cancels.
     if (!Ended(dlg, result)) Notify(dlg, IDCANCEL, 0);
     if (!Ended(dlg, result)) EndDialog(dlg, IDCANCEL);
     Ended(dlg, result);
+    return result;
+}
+
+bool LoadOrMiss(const std::string& name, DialogTemplate& t) {
+    if (LoadDialogTemplate(name, t)) return true;
+    RecordResourceMiss("dialog: " + name);
+    return false;
+}
+
+}  // namespace
+
+intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param) {
+    DialogTemplate t;
+    if (!LoadOrMiss(templateName, t)) return -1;
+    HWND dlg = BuildDialog(t, owner, proc, param);
+    if (!dlg) return -1;
+    {
+        std::lock_guard lock(Tables().lock);
+        Find(dlg)->modal = true;
+    }
+    {
+        std::lock_guard lock(g_scriptLock);
+        g_shownDialogs.push_back(templateName);
+    }
+    const bool wasEnabled = owner && IsWindowEnabled(owner);
+    if (owner) EnableWindow(owner, false);
+    intptr_t result = IDCANCEL;
+    // A dialog whose initialisation fails (-1) does not open.
+    if (SendMessage(dlg, WM_INITDIALOG, 0, param) == -1) result = -1;
+    else if (Desktop() && IsDesktopThread()) result = RunModalOnDesktop(dlg);
+    else result = PlayScript(dlg, templateName);
     DestroyWindow(dlg);
     if (owner && wasEnabled) EnableWindow(owner, true);
     return result;
@@ -292,7 +383,7 @@ intptr_t DialogBox(const std::string& templateName, HWND owner, DialogProc proc,
 
 HWND CreateDialog(const std::string& templateName, HWND owner, DialogProc proc, LPARAM param) {
     DialogTemplate t;
-    if (!LoadDialogTemplate(templateName, t)) return nullptr;
+    if (!LoadOrMiss(templateName, t)) return nullptr;
     HWND dlg = BuildDialog(t, owner, proc, param);
     if (!dlg) return nullptr;
     {
@@ -313,14 +404,18 @@ bool EndDialog(HWND dialog, intptr_t result) {
     return true;
 }
 
-void ScriptDialog(const std::string& templateName, std::vector<DialogStep> steps) {
+bool ScriptDialog(const std::string& templateName, std::vector<DialogStep> steps) {
+    DialogTemplate t;
+    if (!LoadDialogTemplate(templateName, t)) return false;
     std::lock_guard lock(g_scriptLock);
     DialogScripts()[templateName].push_back(std::move(steps));
+    return true;
 }
 
 void ClearDialogScripts() {
     std::lock_guard lock(g_scriptLock);
     DialogScripts().clear();
+    ChooserAnswers().clear();
 }
 
 std::vector<std::string> TakeShownDialogs() {
@@ -328,19 +423,80 @@ std::vector<std::string> TakeShownDialogs() {
     return std::exchange(g_shownDialogs, {});
 }
 
-std::string GetDlgItemText(HWND dialog, int id) { return GetWindowText(GetDlgItem(dialog, id)); }
+void ScriptChooserAnswers(std::vector<std::string> paths) {
+    std::lock_guard lock(g_scriptLock);
+    ChooserAnswers().assign(paths.begin(), paths.end());
+}
+
+std::vector<std::string> TakeShownChoosers() {
+    std::lock_guard lock(g_scriptLock);
+    return std::exchange(g_shownChoosers, {});
+}
+
+bool NextScriptedChooserAnswer(const std::string& title, std::string& answer) {
+    std::lock_guard lock(g_scriptLock);
+    g_shownChoosers.push_back(title);
+    if (ChooserAnswers().empty()) return false;
+    answer = ChooserAnswers().front();
+    ChooserAnswers().pop_front();
+    return true;
+}
+
+std::string ChooseFile(HWND owner, const FileRequest& request) {
+    if (DesktopBackend* d = Desktop(); d && IsDesktopThread()) {
+        {
+            std::lock_guard lock(g_scriptLock);
+            g_shownChoosers.push_back(request.title);
+        }
+        return d->ChooseFile(owner, request);
+    }
+    std::string answer;
+    NextScriptedChooserAnswer(request.title, answer);
+    return answer;
+}
+
+std::string ChooseFolder(HWND owner, const std::string& title, const std::string& initialFolder) {
+    if (DesktopBackend* d = Desktop(); d && IsDesktopThread()) {
+        {
+            std::lock_guard lock(g_scriptLock);
+            g_shownChoosers.push_back(title);
+        }
+        return d->ChooseFolder(owner, title, initialFolder);
+    }
+    std::string answer;
+    NextScriptedChooserAnswer(title, answer);
+    return answer;
+}
+
+void RecordResourceMiss(const std::string& what) {
+    std::lock_guard lock(g_scriptLock);
+    g_misses.push_back(what);
+}
+
+std::vector<std::string> TakeResourceMisses() {
+    std::lock_guard lock(g_scriptLock);
+    return std::exchange(g_misses, {});
+}
+
+std::string GetDlgItemText(HWND dialog, int id) { return GetWindowText(Control(dialog, id)); }
 
 bool SetDlgItemText(HWND dialog, int id, const std::string& text) {
-    HWND c = GetDlgItem(dialog, id);
+    HWND c = Control(dialog, id);
     if (!c) return false;
     SetWindowText(c, text);
-    WithControl(dialog, id, [&](WindowData& w) { return w.control.value = std::atoi(text.c_str()); }, 0);
+    WithControl(dialog, id, [&](WindowData& w) {
+        if (w.control.limit > 0 && static_cast<int>(w.title.size()) > w.control.limit) w.title.resize(w.control.limit);
+        return w.control.value = std::atoi(w.title.c_str());
+    }, 0);
     InvalidateRect(c);
     return true;
 }
 
 int GetDlgItemInt(HWND dialog, int id) {
-    return WithControl(dialog, id, [](WindowData& w) { return w.control.value; }, 0);
+    HWND c = Control(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    return w ? w->control.value : 0;
 }
 
 bool SetDlgItemInt(HWND dialog, int id, int value) { return SetDlgItemText(dialog, id, std::to_string(value)); }
@@ -350,38 +506,96 @@ bool CheckDlgButton(HWND dialog, int id, bool checked) {
 }
 
 bool IsDlgButtonChecked(HWND dialog, int id) {
-    return WithControl(dialog, id, [](WindowData& w) { return w.control.checked; }, false);
+    HWND c = Control(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    return w && w->control.checked;
 }
 
 int ListAddString(HWND dialog, int id, const std::string& text) {
     return WithControl(dialog, id, [&](WindowData& w) {
         w.control.items.push_back(text);
+        w.control.chosen.push_back(false);
         return static_cast<int>(w.control.items.size()) - 1;
     }, -1);
 }
 
 int ListGetSelection(HWND dialog, int id) {
-    return WithControl(dialog, id, [](WindowData& w) { return w.control.selection; }, -1);
+    HWND c = Control(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    return w ? w->control.selection : -1;
 }
 
 bool ListSetSelection(HWND dialog, int id, int index) {
     return WithControl(dialog, id, [&](WindowData& w) {
         if (index < -1 || index >= static_cast<int>(w.control.items.size())) return false;
         w.control.selection = index;
+        // A list of one choice has just that one chosen.
+        if (w.control.kind != ControlKind::MultiList) std::fill(w.control.chosen.begin(), w.control.chosen.end(), false);
+        if (index >= 0) w.control.chosen[index] = true;
+        if (w.control.kind == ControlKind::Combo) w.title = index >= 0 ? w.control.items[index] : std::string{};
         return true;
     }, false);
 }
 
 int ListCount(HWND dialog, int id) {
-    return WithControl(dialog, id, [](WindowData& w) { return static_cast<int>(w.control.items.size()); }, 0);
+    HWND c = Control(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    return w ? static_cast<int>(w->control.items.size()) : 0;
 }
 
 bool ListReset(HWND dialog, int id) {
     return WithControl(dialog, id, [](WindowData& w) {
         w.control.items.clear();
+        w.control.chosen.clear();
         w.control.selection = -1;
         return true;
     }, false);
+}
+
+std::string ListGetText(HWND dialog, int id, int index) {
+    HWND c = Control(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    if (!w || index < 0 || index >= static_cast<int>(w->control.items.size())) return {};
+    return w->control.items[index];
+}
+
+bool ListDeleteString(HWND dialog, int id, int index) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        auto& c = w.control;
+        if (index < 0 || index >= static_cast<int>(c.items.size())) return false;
+        c.items.erase(c.items.begin() + index);
+        c.chosen.erase(c.chosen.begin() + index);
+        if (c.selection == index) c.selection = -1;
+        else if (c.selection > index) --c.selection;
+        return true;
+    }, false);
+}
+
+bool ListSetItemSelected(HWND dialog, int id, int index, bool selected) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        auto& c = w.control;
+        if (index < 0 || index >= static_cast<int>(c.items.size())) return false;
+        if (c.kind != ControlKind::MultiList && selected) std::fill(c.chosen.begin(), c.chosen.end(), false);
+        c.chosen[index] = selected;
+        if (selected) c.selection = index;
+        else if (c.selection == index && c.kind != ControlKind::MultiList) c.selection = -1;
+        return true;
+    }, false);
+}
+
+std::vector<int> ListGetSelectedItems(HWND dialog, int id) {
+    HWND c = Control(dialog, id);
+    std::lock_guard lock(Tables().lock);
+    WindowData* w = Find(c);
+    std::vector<int> out;
+    if (!w) return out;
+    for (size_t i = 0; i < w->control.chosen.size(); ++i)
+        if (w->control.chosen[i]) out.push_back(static_cast<int>(i));
+    return out;
 }
 
 bool SpinSetRange(HWND dialog, int id, int low, int high) {
@@ -401,6 +615,28 @@ bool SpinSetPos(HWND dialog, int id, int pos) {
         w.title = std::to_string(w.control.value);
         return true;
     }, false);
+}
+
+bool SetEditLimit(HWND dialog, int id, int characters) {
+    return WithControl(dialog, id, [&](WindowData& w) {
+        w.control.limit = std::max(0, characters);
+        if (w.control.limit > 0 && static_cast<int>(w.title.size()) > w.control.limit) w.title.resize(w.control.limit);
+        return true;
+    }, false);
+}
+
+bool ShowDlgItem(HWND dialog, int id, bool show) {
+    HWND c = Control(dialog, id);
+    if (!c) return false;
+    ShowWindow(c, show ? SW_SHOW : SW_HIDE);
+    return true;
+}
+
+bool EnableDlgItem(HWND dialog, int id, bool enable) {
+    HWND c = Control(dialog, id);
+    if (!c) return false;
+    EnableWindow(c, enable);
+    return true;
 }
 
 }  // namespace orb

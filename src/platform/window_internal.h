@@ -21,8 +21,10 @@ struct ControlState {
     int value = 0;
     bool checked = false;
     std::vector<std::string> items;
+    std::vector<bool> chosen;  // lists of several choices
     int selection = -1;
     int low = 0, high = 100;
+    int limit = 0;  // edit fields: most characters, 0 for any
 };
 
 struct WindowData {
@@ -37,13 +39,14 @@ struct WindowData {
     uint32_t parent = 0;
     std::vector<uint32_t> children;
     int ctrlId = 0;
-    bool visible = false, enabled = true, minimised = false, maximised = false;
+    bool visible = false, enabled = true, minimised = false, maximised = false, fullScreen = false;
+    uint32_t owner = 0;
     bool destroying = false, destroyed = false, dirty = false;
     std::thread::id thread;
     HDIB surface = nullptr;
     HMENU menu = nullptr;
     // Dialogs and their controls.
-    bool isDialog = false, ended = false;
+    bool isDialog = false, ended = false, modal = false;
     intptr_t result = 0;
     DialogProc dialogProc = nullptr;
     LPARAM dialogParam = 0;
@@ -77,5 +80,16 @@ uint32_t ToId(HWND h);
 WindowData* Find(HWND h);
 void UnregisterAllClassesLocked();
 DesktopBackend* Desktop();
+// True on the thread that runs the desktop toolkit.
+bool IsDesktopThread();
+// Tells the desktop that a control's state (text, value, items, check, enabled, shown)
+// changed; any thread.
+void NotifyControl(HWND control);
+// Records a lookup of something the text resource file lacks.
+void RecordResourceMiss(const std::string& what);
+// The next headless chooser answer, if a test scripted one (window_dialogs.cpp).
+bool NextScriptedChooserAnswer(const std::string& title, std::string& answer);
+// Headless menus: the next scripted choice (window.cpp).
+int NextScriptedMenuChoice();
 
 }  // namespace orb

@@ -15,8 +15,8 @@
 
 #include "config/root_password.h"
 #include "config/settings.h"
-#include "host/dialog_script.h"
 #include "host/texts.h"
+#include "platform/choosers.h"
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -374,10 +374,9 @@ LRESULT BackupProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
             EnableWindow(GetDlgItem(dlg, kDeleteButton), ListGetSelection(dlg, kTargetList) >= 0);
             return 1;
         case kBrowse: {
-            DialogValues values;
-            values.text[kFolderText] = d->folder;
-            if (AskDialog(dlg, "BackupFolder", values) == 1 && !values.text[kFolderText].empty()) {
-                std::string folder = NormaliseSeparators(values.text[kFolderText]).substr(0, 258);
+            const std::string chosen = ChooseFolder(dlg, Text(2306), d->folder);
+            if (!chosen.empty()) {
+                std::string folder = NormaliseSeparators(chosen).substr(0, 258);
                 if (folder.back() != '/') folder += '/';
                 d->folder = folder;
                 SetDlgItemText(dlg, kFolderText, folder);

@@ -9,7 +9,7 @@
 
 #include "config/root_password.h"
 #include "config/settings.h"
-#include "host/dialog_script.h"
+#include "config/nas_settings.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/texts.h"
@@ -17,6 +17,7 @@
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"
+#include "platform/window.h"
 
 namespace orb {
 
@@ -380,25 +381,60 @@ int ManagementDelete(PlayerState& p, std::vector<int> selected) {
     return deleted;
 }
 
+namespace {
+
+constexpr int kRecOff = 1801, kRecOn = 1803, kRecNas = 1804, kRecMotionBlock = 1805, kRecSkipSystem = 1806,
+              kRecProtect = 363;
+
+// The motion block box and the network storage button only while recording is on.
+void RecordingEnabling(HWND d) {
+    const bool on = IsDlgButtonChecked(d, kRecOn);
+    EnableDlgItem(d, kRecMotionBlock, on);
+    EnableDlgItem(d, kRecNas, on);
+}
+
+LRESULT RecordingSettingsProc(HWND d, uint32_t msg, WPARAM w, LPARAM) {
+    if (msg == WM_INITDIALOG) {
+        CheckDlgButton(d, kRecOn, g_lib.recording != 0);
+        CheckDlgButton(d, kRecOff, g_lib.recording == 0);
+        CheckDlgButton(d, kRecMotionBlock, gfMotionBlock != 0);
+        CheckDlgButton(d, kRecSkipSystem, g_recorderSwitches.skipSystemDisk != 0);
+        CheckDlgButton(d, kRecProtect, g_lib.protect != 0);
+        RecordingEnabling(d);
+        return 0;
+    }
+    if (msg != WM_COMMAND || HiWord(w) != BN_CLICKED) return 0;
+    switch (LoWord(w)) {
+    case kRecOff:
+    case kRecOn:
+        RecordingEnabling(d);
+        return 1;
+    case kRecNas:
+        RunAdvanceDialog(d);
+        return 1;
+    case IDOK:
+        g_lib.recording = IsDlgButtonChecked(d, kRecOff) ? 0 : 1;
+        gfMotionBlock = IsDlgButtonChecked(d, kRecMotionBlock) ? 1 : 0;
+        g_recorderSwitches.skipSystemDisk = IsDlgButtonChecked(d, kRecSkipSystem) ? 1 : 0;
+        g_lib.protect = IsDlgButtonChecked(d, kRecProtect) ? 1 : 0;
+        WriteSettingInt(CurrentCallerSection(), "DVR", g_lib.recording);
+        WriteSettingInt(CurrentCallerSection(), "MotionBlock", gfMotionBlock);
+        WriteSettingInt("SCCTV", "SkipSystemDisk", g_recorderSwitches.skipSystemDisk);
+        WriteSettingFlag("DVR", "Protected", g_lib.protect != 0);
+        EndDialog(d, 1);
+        return 1;
+    case IDCANCEL:
+        EndDialog(d, 0);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
 int RunRecordingSettingsDialog(void* owner) {
-    constexpr int kOff = 1801, kOn = 1803, kNas = 1804, kMotionBlock = 1805, kSkipSystem = 1806, kProtect = 363;
-    DialogValues v;
-    v.checked[kOn] = g_lib.recording ? 1 : 0;
-    v.checked[kOff] = g_lib.recording ? 0 : 1;
-    v.checked[kMotionBlock] = gfMotionBlock ? 1 : 0;
-    v.checked[kSkipSystem] = g_recorderSwitches.skipSystemDisk ? 1 : 0;
-    v.checked[kProtect] = g_lib.protect ? 1 : 0;
-    v.enabled[kMotionBlock] = v.enabled[kNas] = g_lib.recording ? 1 : 0;
-    if (AskDialog(owner, "DVR", v) != 1) return 0;
-    g_lib.recording = v.checked[kOff] ? 0 : 1;
-    gfMotionBlock = v.checked[kMotionBlock] ? 1 : 0;
-    g_recorderSwitches.skipSystemDisk = v.checked[kSkipSystem] ? 1 : 0;
-    g_lib.protect = v.checked[kProtect] ? 1 : 0;
-    WriteSettingInt(CurrentCallerSection(), "DVR", g_lib.recording);
-    WriteSettingInt(CurrentCallerSection(), "MotionBlock", gfMotionBlock);
-    WriteSettingInt("SCCTV", "SkipSystemDisk", g_recorderSwitches.skipSystemDisk);
-    WriteSettingFlag("DVR", "Protected", g_lib.protect != 0);
-    return 1;
+    return DialogBox("DVR", static_cast<HWND>(owner), RecordingSettingsProc, 0) == 1 ? 1 : 0;
 }
 
 }  // namespace orb

@@ -16,11 +16,11 @@
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
 #include "export/pack_builder.h"
-#include "host/dialog_script.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/startup.h"
 #include "host/texts.h"
+#include "platform/choosers.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -331,9 +331,12 @@ void SnapshotCommand(SnapshotViewer& v, int command) {
                 OpenSnapshotFile(v, SnapshotFolder() + SnapshotNameFromListText(v.listTexts[v.selected]));
             break;
         case 1603: {
-            DialogValues values;
-            values.text[1] = SnapshotFolder();
-            if (AskDialog(v.frame, "Open Snapshot File", values) == 1) OpenSnapshotFile(v, values.text[1]);
+            FileRequest r;
+            r.title = "Open Snapshot File";
+            r.initialFolder = SnapshotFolder();
+            r.filters = {{"Snapshot File", "*.360"}};
+            const std::string chosen = ChooseFile(v.frame, r);
+            if (!chosen.empty()) OpenSnapshotFile(v, chosen);
             break;
         }
         case 2064: {
@@ -434,10 +437,9 @@ int32_t SnapPack(PanoView* view) {
     try {
         g_lib.mouseInvert = ReadMouseInvert();
         if (!view || view->snapshot.picturePath.empty()) return 0;
-        DialogValues values;
-        values.text[1] = "";
-        if (AskDialog(view->ui.window, "SavePack", values) != 1) return 0;
-        return BuildSnapshotPack(view->ui.window, view->snapshot.picturePath, values.text[1]);
+        const std::string chosen = ChoosePackPath(view->ui.window);
+        if (chosen.empty()) return 0;
+        return BuildSnapshotPack(view->ui.window, view->snapshot.picturePath, chosen);
     } catch (...) {
         return 0;
     }

@@ -14,7 +14,7 @@
 #include "camera/frame_pipeline.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
-#include "host/dialog_script.h"
+#include "platform/choosers.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "platform/dib.h"
@@ -221,15 +221,33 @@ void ClosePhotoViewer() {
 
 namespace {
 
+// The open-file filter of the picture dialog, in the order the person sees it.
+std::vector<FileFilter> StillPictureFilters() {
+    return {{"All File(*.*)", "*.bmp;*.Dib;*.Rle;*.pcx;*.tif;*.gif;*.png;*.pbm;*.pgm;*.ppm;*.XBM;*.BM;*.XPM;*.WBMP;*.tga;*.jpg;*.jpeg;*.jpe;"},
+            {"Bitmap Files", "*.bmp;*.Dib;*.Rle"},
+            {"PCX File", "*.pcx"},
+            {"TGA File", "*.tga"},
+            {"GIF File", "*.gif"},
+            {"TIF File", "*.tif"},
+            {"XBM File", "*.XBM;*.BM"},
+            {"XPM File", "*.XPM"},
+            {"WBMP File", "*.WBMP"},
+            {"PBM File", "*.PBM;*.PGM;*.PPM"},
+            {"JPG File", "*.jpg;*.jpeg;*.jpe"},
+            {"png File", "*.png"}};
+}
+
 // The picture the user chooses (or the one named), as a 24-bit picture.
 HDIB LoadChosenPicture(void* owner, const char* path, const char* initialFolder, std::string& chosen) {
     if (path && *path) {
         chosen = path;
     } else {
-        DialogValues values;
-        values.text[1] = initialFolder ? initialFolder : "";
-        if (AskDialog(owner, "Open Picture File", values) != 1 || values.text[1].empty()) return nullptr;
-        chosen = values.text[1];
+        FileRequest r;
+        r.title = "Open Picture File";
+        r.initialFolder = initialFolder ? initialFolder : "";
+        r.filters = StillPictureFilters();
+        chosen = ChooseFile(static_cast<HWND>(owner), r);
+        if (chosen.empty()) return nullptr;
     }
     return LoadStillPicture(chosen);
 }

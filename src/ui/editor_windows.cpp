@@ -39,6 +39,21 @@ struct MaskKind {
         else return false;
         return true;
     }
+    // The tool dialog: the sensitivity slider (110) with its label (112) and reset (111).
+    static constexpr const char* kTool = "Mask";
+    static constexpr int kSlider = 110, kLabel = 112;
+    static void ShowTool(HWND d, const Editor& e) {
+        SliderSetRange(d, kSlider, kMinMaskSensitivity, kMaxMaskSensitivity);
+        SliderSetPos(d, kSlider, e.sensitivity);
+        SetDlgItemInt(d, kLabel, e.sensitivity);
+    }
+    static bool ToolInput(HWND d, Editor& e, uint32_t msg, WPARAM w) {
+        if (msg == WM_HSCROLL) SetMaskSensitivity(e, SliderGetPos(d, kSlider));
+        else if (msg == WM_COMMAND && LoWord(w) == kMaskResetButton) ResetMaskSensitivity(e);
+        else return false;
+        ShowTool(d, e);
+        return true;
+    }
 };
 
 struct ZoneKind {
@@ -63,13 +78,29 @@ struct ZoneKind {
         SetZoneEditorStyle(e, ZoneStyleFromButtons(b.onOff == kZoneOnButton, b.shade == kZoneBrightenButton, b.strength));
         return true;
     }
+    // The tool dialog: its radio buttons are read on every click.
+    static constexpr const char* kTool = "MaskZone";
+    static void ShowTool(HWND d, const Editor& e) {
+        const ZoneButtons b = ZoneButtonsFromStyle(e.context.style);
+        for (int id = kZoneStrength2; id <= kZoneOffButton; ++id)
+            CheckDlgButton(d, id, id == b.onOff || id == b.shade || id == b.strength);
+    }
+    static bool ToolInput(HWND d, Editor& e, uint32_t msg, WPARAM w) {
+        if (msg != WM_COMMAND || LoWord(w) < kZoneStrength2 || LoWord(w) > kZoneOffButton) return false;
+        int strength = kZoneStrength2;
+        for (int id = kZoneStrength2; id <= kZoneStrengthFull; ++id)
+            if (IsDlgButtonChecked(d, id)) strength = id;
+        SetZoneEditorStyle(e, ZoneStyleFromButtons(IsDlgButtonChecked(d, kZoneOnButton),
+                                                   IsDlgButtonChecked(d, kZoneBrightenButton), strength));
+        return true;
+    }
 };
 
 // One editor of each kind at a time: it covers the whole screen.
 template <typename Kind>
 struct EditorWindow {
     static inline constinit typename Kind::Editor editor;
-    static inline HWND window = nullptr;
+    static inline HWND window = nullptr, tool = nullptr;
     static inline uint32_t viewId = 0;
     static inline int32_t wasPaused = 0;
 
@@ -77,10 +108,32 @@ struct EditorWindow {
         PanoView* view = viewId ? FindView(viewId) : nullptr;
         Kind::Close(editor, view, keep);
         if (view) view->ui.paused = wasPaused;  // capture goes on as before
-        HWND w = window;
-        window = nullptr;
+        HWND w = window, t = tool;
+        window = tool = nullptr;
         viewId = 0;
+        if (t) DestroyWindow(t);
         if (w) DestroyWindow(w);
+    }
+
+    // The tool dialog floats over the editor; OK keeps the edits, Cancel drops them.
+    static LRESULT ToolProc(HWND d, uint32_t msg, WPARAM w, LPARAM) {
+        if (msg == WM_INITDIALOG) {
+            Kind::ShowTool(d, editor);
+            return 0;
+        }
+        if (Kind::ToolInput(d, editor, msg, w)) {
+            if (window) InvalidateRect(window);
+            return 1;
+        }
+        if (msg == WM_COMMAND && HiWord(w) == BN_CLICKED && (LoWord(w) == IDOK || LoWord(w) == IDCANCEL)) {
+            Close(LoWord(w) == IDOK);
+            return 1;
+        }
+        if (msg == WM_CLOSE) {
+            Close(false);
+            return 1;
+        }
+        return 0;
     }
 
     static LRESULT Proc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
@@ -143,6 +196,7 @@ struct EditorWindow {
         }
         viewId = view->id;
         wasPaused = paused;
+        tool = CreateDialog(Kind::kTool, window, ToolProc, 0);
         InvalidateRect(window);
         return true;
     }

@@ -10,6 +10,11 @@ namespace orb {
 
 // Registers both editors' window procedures and the view commands 2600-2602 and 3020.
 void InstallEditorWindows();
+// The colour balance dialog of command 935 (modeless, one per process), or null.
+HWND BalanceDialog();
+void InstallBalanceDialog();
+// The motion-event hook dialog of a Ctrl+Shift click on a view.
+void InstallEventDialog();
 // Opens an editor for a view; false (and nothing shown) without a picture (and, for the
 // mask, without a detector) or while another editor is open.
 bool OpenMaskEditorWindow(PanoView* view);

@@ -240,6 +240,7 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
             const Rect s = ScreenRect();
             MoveWindow(g_ui.main, s.left, s.top, s.width(), s.height(), true);
         }
+        if (g_ui.main) SetFullScreen(g_ui.main, g_lib.fullScreen != 0);
         return true;
     case kCmdRestart: RestartView(hwnd); return true;
     case kCmdEmptyView:

@@ -16,6 +16,7 @@
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/spawn.h"
+#include "platform/window.h"
 #include "record/recording_file.h"
 #include "support/test_support.h"
 
@@ -237,7 +238,6 @@ TEST_F(Pack, SnapshotPackRecordingInLibraryFolderAndFailures) {
     // Cancelled save dialog: nothing happens.
     EXPECT_EQ(BuildRecordingPack(nullptr, home.path("shot.360"), "", {}), 0);
     EXPECT_TRUE(TakeMessages().empty());
-    EXPECT_EQ(CreatePackDlg(nullptr, 0), nullptr);
 }
 
 TEST(PackStub, QuotesNamesAndCarriesTexts) {
@@ -282,6 +282,25 @@ TEST(ExportCamera, ChosenSlotsCopiedInListOrder) {
     expected.erase(expected.begin() + orb::kSlotSize, expected.begin() + 2 * orb::kSlotSize);
     EXPECT_EQ(orbtest::ReadFile(home.path("two.ure")), expected);
     orb::TakeMessages();
+
+    // The same through the modeless dialog of CreatePackDlg: items chosen in its list, then
+    // the host's BuildPackInfo; OK closes it and keeps the choice.
+    orbtest::WriteFile(home.path(orb::kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    ASSERT_TRUE(orb::LoadLanguageResource());
+    auto* dlg = static_cast<orb::HWND>(CreatePackDlg(nullptr, 0));
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(orb::IsWindowVisible(dlg));
+    EXPECT_EQ(orb::ListCount(dlg, 1000), 3);
+    EXPECT_EQ(orb::ListGetText(dlg, 1000, 1), "B");
+    orb::ListSetItemSelected(dlg, 1000, 2, true);
+    orb::ListSetItemSelected(dlg, 1000, 0, true);
+    orb::SendMessage(dlg, orb::WM_COMMAND, orb::MakeWParam(1000, orb::LBN_SELCHANGE), 0);
+    orb::SendMessage(dlg, orb::WM_COMMAND, orb::MakeWParam(orb::IDOK, orb::BN_CLICKED), 0);
+    EXPECT_FALSE(orb::IsWindow(dlg));
+    EXPECT_EQ(BuildPackInfo(nullptr, home.path("dialog.ure").c_str()), 1);
+    EXPECT_EQ(orbtest::ReadFile(home.path("dialog.ure")), expected);
+    orb::ResetWindowing();
+    orb::UnloadLanguage();
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
+#include "platform/window.h"
+#include "platform/window_script.h"
 #include "support/test_support.h"
 
 namespace {
@@ -165,6 +167,21 @@ TEST_F(WebPage, NamesAndFailures) {
     EXPECT_EQ(shown[0].caption, "OK");
     EXPECT_EQ(shown[0].flags & kMbYesNo, kMbYesNo);
     EXPECT_NE(shown[1].text.find("xdg-open"), std::string::npos);
+
+    // The dialog through its export: a slider moved, Browse answered by the chooser, Create,
+    // Close.
+    orbtest::WriteFile(home.path("Halo360Web_003906.r"), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    LoadLanguageResource();
+    ScriptChooserAnswers({home.path("viadialog")});
+    ASSERT_TRUE(ScriptDialog("Web", {{DialogStep::SetValue, web::kWidth, "", 200},
+                                     {DialogStep::Press, web::kBrowse},
+                                     {DialogStep::Press, web::kCreate},
+                                     {DialogStep::Press, web::kCancelToo}}));
+    EXPECT_EQ(GenerateWebPage(nullptr), -1);
+    EXPECT_EQ(g_webPageSize.width, 800);
+    EXPECT_NE(orbtest::ReadText(home.path("viadialog.html")).find("800"), std::string::npos);
+    EXPECT_EQ(TakeShownChoosers(), (std::vector<std::string>{web::kBrowseTitle}));
+    EXPECT_TRUE(TakeResourceMisses().empty());
 
     // No camera file: the list is empty and nothing can be generated.
     std::remove(home.path("Config.ure").c_str());

@@ -13,6 +13,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/window.h"
+#include "platform/window_script.h"
 #include "record/backup.h"
 #include "record/player.h"
 #include "record/recorder.h"

@@ -12,7 +12,8 @@
 #include "config/config_file.h"
 #include "config/root_password.h"
 #include "config/settings.h"
-#include "host/dialog_script.h"
+#include "platform/window.h"
+#include "platform/window_script.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/texts.h"
@@ -61,6 +62,7 @@ struct World {
         SetLocalClock([this] { return now; });
         SetSleeper([this](int ms) { sleeps.push_back(ms); });
         SetStatusSink([this](PanoView*, int, const std::string& t) { status.push_back(t); });
+        orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
         LoadLanguageResource();
         g_lib.callerId = 0;
         g_lib.recording = 1;
@@ -73,7 +75,7 @@ struct World {
         SetLocalClock({});
         SetSleeper({});
         SetStatusSink({});
-        SetDialogAnswerer({});
+        ClearDialogScripts();
         g_lib.callerId = 4;
         g_drives = DriveTable{};
         ClearRecordingSlots();
@@ -360,22 +362,13 @@ TEST(Recorder, ADiskThatFillsUpMidHour) {
 TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {
     World w;
     g_userBlock.fill(0);
-    std::vector<std::map<int, std::string>> script;
-    std::vector<int> protect;
-    std::vector<std::string> shown;
-    SetDialogAnswerer([&](void*, const std::string& name, DialogValues& v) {
-        shown.push_back(name);
-        if (script.empty()) return false;
-        for (auto& [id, t] : script.front()) v.text[id] = t;
-        if (!protect.empty()) v.checked[363] = protect.front(), protect.erase(protect.begin());
-        script.erase(script.begin());
-        return true;
-    });
+    using S = DialogStep;
+    TakeShownDialogs();
     EXPECT_EQ(CheckPassword(nullptr), 1);  // none stored: no dialog
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(TakeShownDialogs().empty());
     // First password: old left empty; the new one cut to the 10-character field.
-    script = {{{3400, ""}, {3401, "Secret12345"}, {3402, "SECRET12345"}}};
-    protect = {1};
+    ASSERT_TRUE(ScriptDialog("Root", {{S::SetText, 3400, ""}, {S::SetText, 3401, "Secret12345"},
+                                      {S::SetText, 3402, "SECRET12345"}, {S::SetCheck, 363, "", 1}, {S::Press, IDOK}}));
     EXPECT_EQ(SetRootPassword(nullptr), 0);
     EXPECT_EQ(StoredRootPassword(), "Secret1234");
     EXPECT_EQ(std::string(reinterpret_cast<char*>(g_userBlock.data() + 68)), "Secret1234");
@@ -383,11 +376,14 @@ TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {
     EXPECT_EQ(g_lib.protect, 1);
     EXPECT_EQ(ReadSetting("DVR", "Protected", ""), "1");
     TakeMessages();
-    // Wrong old one, then differing new ones, then the old one in another letter case.
-    script = {{{3400, "nope"}, {3401, "a"}, {3402, "a"}},
-              {{3400, "secret1234"}, {3401, "abc"}, {3402, "abd"}},
-              {{3400, "SECRET1234"}, {3401, "Abc"}, {3402, "aBC"}}};
-    protect = {1, 1, 0};
+    // Wrong old one, then differing new ones, then the old one in another letter case: the
+    // dialog stays open after each wrong entry.
+    ASSERT_TRUE(ScriptDialog("Root", {{S::SetText, 3400, "nope"}, {S::SetText, 3401, "a"}, {S::SetText, 3402, "a"},
+                                      {S::Press, IDOK},
+                                      {S::SetText, 3400, "secret1234"}, {S::SetText, 3401, "abc"},
+                                      {S::SetText, 3402, "abd"}, {S::Press, IDOK},
+                                      {S::SetText, 3400, "SECRET1234"}, {S::SetText, 3401, "Abc"},
+                                      {S::SetText, 3402, "aBC"}, {S::SetCheck, 363, "", 0}, {S::Press, IDOK}}));
     EXPECT_EQ(SetRootPassword(nullptr), 0);
     auto msgs = TakeMessages();
     ASSERT_EQ(msgs.size(), 2u);
@@ -398,28 +394,26 @@ TEST(RootPassword, SetAndCheckDialogsAndTheGuard) {
     EXPECT_EQ(StoredRootPassword(), "Abc");
     EXPECT_EQ(g_lib.protect, 0);
     // The check is exact about letter case; Cancel gives 0.
-    script = {{{3400, "abc"}}, {{3400, "Abc"}}};
+    ASSERT_TRUE(ScriptDialog("Check", {{S::SetText, 3400, "abc"}, {S::Press, IDOK}, {S::SetText, 3400, "Abc"},
+                                       {S::Press, IDOK}}));
     EXPECT_EQ(CheckPassword(nullptr), 1);
     EXPECT_EQ(TakeMessages().size(), 1u);
-    script = {};
     EXPECT_EQ(CheckPassword(nullptr), 0);
     // The guard asks only while protection is on.
-    shown.clear();
+    TakeShownDialogs();
     EXPECT_TRUE(ProtectedActionAllowed(nullptr));
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(TakeShownDialogs().empty());
     g_lib.protect = 1;
     EXPECT_FALSE(ProtectedActionAllowed(nullptr));
-    script = {{{3400, "Abc"}}};
+    ASSERT_TRUE(ScriptDialog("Check", {{S::SetText, 3400, "Abc"}, {S::Press, IDOK}}));
     EXPECT_TRUE(ProtectedActionAllowed(nullptr));
     g_lib.protect = 0;
-    // The recording settings dialog writes its four switches.
-    SetDialogAnswerer([](void*, const std::string& name, DialogValues& v) {
-        EXPECT_EQ(name, "DVR");
-        EXPECT_EQ(v.enabled[1805], 1);
-        v.checked[1801] = 1, v.checked[1803] = 0, v.checked[1805] = 0, v.checked[1806] = 1, v.checked[363] = 1;
-        return true;
-    });
+    // The recording settings dialog writes its four switches; the radio buttons enable the
+    // motion block box.
+    ASSERT_TRUE(ScriptDialog("DVR", {{S::SetCheck, 1803, "", 0}, {S::SetCheck, 1801, "", 1}, {S::SetCheck, 1805, "", 0},
+                                     {S::SetCheck, 1806, "", 1}, {S::SetCheck, 363, "", 1}, {S::Press, IDOK}}));
     EXPECT_EQ(DVRConfigure(nullptr), 1);
+    EXPECT_TRUE(TakeResourceMisses().empty());
     EXPECT_EQ(g_lib.recording, 0);
     EXPECT_EQ(ReadSetting("CCTV", "DVR", ""), "0");
     EXPECT_EQ(ReadSetting("CCTV", "MotionBlock", ""), "0");

@@ -18,6 +18,7 @@
 #include "orbiscope.h"
 #include "platform/dib.h"
 #include "platform/window.h"
+#include "platform/window_script.h"
 #include "support/test_support.h"
 #include "ui/accessories.h"
 #include "ui/curve_window.h"

@@ -10,6 +10,9 @@
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/run_orbiscope.h"
+#include "host/texts.h"
+#include "platform/msgbox.h"
+#include "platform/window_script.h"
 #include "host/wiring.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -78,6 +81,27 @@ TEST(MaskEditorWindow, CommandsAndMousePaintTheCamerasMask) {
     SendMessage(w, WM_KEYDOWN, 0x1B, 0);
     EXPECT_EQ(orbtest::ReadFile(MaskFilePath(view->record)), file);
 
+    // The tool dialog over the editor: its slider sets the sensitivity and OK keeps it.
+    orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    ASSERT_TRUE(LoadLanguageResource());
+    TakeResourceMisses();  // the editors opened above had no resource file
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionMask));
+    HWND tool = nullptr;
+    for (HWND t : TopLevelWindows())
+        if (GetClassName(t) == "#dialog") tool = t;
+    ASSERT_NE(tool, nullptr);
+    EXPECT_EQ(GetOwner(tool), MaskEditorWindow());
+    EXPECT_EQ(SliderGetPos(tool, 110), 15);
+    SliderSetPos(tool, 110, 40);
+    SendMessage(tool, WM_HSCROLL, MakeWParam(TB_THUMBTRACK, 40), reinterpret_cast<LPARAM>(GetDlgItem(tool, 110)));
+    EXPECT_EQ(GetDlgItemText(tool, 112), "40");
+    SendMessage(tool, WM_COMMAND, MakeWParam(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(MaskEditorWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(tool));
+    EXPECT_EQ(view->record.motionSensitivity, 40);
+    EXPECT_TRUE(TakeResourceMisses().empty());
+    UnloadLanguage();
+
     EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionOff));
     EXPECT_EQ(view->motionZones.detector, nullptr);
     EXPECT_EQ(view->record.motionOn, 0);
@@ -145,4 +169,93 @@ TEST(ZoneEditorWindow, MouseAndKeysSetCellsAndStyleOfTheRecord) {
     g_lib = LibraryState{};
     Hooks() = saved;
     UnregisterAllClasses();
+}
+
+// The colour balance dialog: modeless, one at a time; the box enables the sliders, a
+// slider changes the preview, OK stores the values in the record.
+TEST(BalanceDialogWindow, SlidersAndBoxReachTheRecordOnOk) {
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    ASSERT_TRUE(LoadLanguageResource());
+    TakeResourceMisses();
+    const ViewHooks saved = Hooks();
+    UnregisterAllClasses();
+    Hooks() = {};
+    InstallSubsystemHooks();
+    ASSERT_GT(RegisterLibraryClasses(), 0);
+    auto view = std::make_unique<PanoView>();
+    RegisterView(view.get());
+    HDIB grey = CreateDIB(320, 240, 24);
+    {
+        DibLock l(grey);
+        std::memset(l.bits(), 100, size_t(l.rowBytes()) * 240);
+    }
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(JpegEncodeMemory(grey, 90, jpeg));
+    DestroyDIB(grey);
+    RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr);
+
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdBalance));
+    HWND d = BalanceDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdBalance));
+    EXPECT_EQ(BalanceDialog(), d);  // still the one dialog
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, 356)));
+    CheckDlgButton(d, 1315, true);
+    SendMessage(d, WM_COMMAND, MakeWParam(1315, BN_CLICKED), 0);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, 356)));
+    SliderSetPos(d, 356, 127);  // brightness
+    SendMessage(d, WM_HSCROLL, MakeWParam(TB_THUMBTRACK, 127), reinterpret_cast<LPARAM>(GetDlgItem(d, 356)));
+    EXPECT_EQ(GetDlgItemText(d, 357), "127");
+    EXPECT_EQ(view->record.colourShift[3], 0);  // nothing stored before OK
+    SendMessage(d, WM_COMMAND, MakeWParam(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(BalanceDialog(), nullptr);
+    EXPECT_EQ(view->record.colourBalanceOn, 1);
+    EXPECT_EQ(view->record.colourShift[3], 127);
+    EXPECT_EQ(view->dewarp.colour.on, 1);
+    const auto misses = TakeResourceMisses();
+    EXPECT_TRUE(misses.empty()) << misses.front();
+    ReleaseFrames(*view);
+    UnregisterView(view.get());
+    g_lib = LibraryState{};
+    Hooks() = saved;
+    UnregisterAllClasses();
+    UnloadLanguage();
+}
+
+// The motion-event dialog of a Ctrl+Shift click: a library that does not load keeps it open
+// with text 2616; switched off, OK stores the hook as off.
+TEST(EventDialogWindow, FailedLibraryKeepsItOpenAndOffIsStored) {
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    ASSERT_TRUE(LoadLanguageResource());
+    TakeResourceMisses();
+    TakeMessages();
+    TakeShownDialogs();
+    const ViewHooks saved = Hooks();
+    UnregisterAllClasses();
+    Hooks() = {};
+    InstallSubsystemHooks();
+    auto view = std::make_unique<PanoView>();
+    RegisterView(view.get());
+    SetText(view->record.name, "Gate");
+    view->record.hookOn = 1;
+    using S = DialogStep;
+    ASSERT_TRUE(ScriptDialog("Event", {{S::SetText, 1814, "orbiscope-no-such-library.so"},
+                                       {S::SetText, 1816, "OnMotion"},
+                                       {S::Press, IDOK},
+                                       {S::SetCheck, 1812, "", 0},
+                                       {S::Press, IDOK}}));
+    EXPECT_TRUE(Hooks().command(view.get(), nullptr, -1));
+    const auto shown = TakeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, Text(2616));
+    EXPECT_EQ(view->record.hookOn, 0);
+    EXPECT_EQ(TakeShownDialogs(), (std::vector<std::string>{"Event"}));
+    EXPECT_TRUE(TakeResourceMisses().empty());
+    UnregisterView(view.get());
+    g_lib = LibraryState{};
+    Hooks() = saved;
+    UnregisterAllClasses();
+    UnloadLanguage();
 }

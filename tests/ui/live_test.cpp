@@ -27,6 +27,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/window.h"
+#include "platform/window_script.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
 

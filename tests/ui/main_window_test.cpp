@@ -13,6 +13,7 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "platform/window.h"
+#include "platform/window_script.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
 

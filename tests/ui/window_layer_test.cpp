@@ -8,6 +8,7 @@
 #include "host/texts.h"
 #include "platform/dib.h"
 #include "platform/window.h"
+#include "platform/window_script.h"
 #include "support/test_support.h"
 
 using namespace orb;

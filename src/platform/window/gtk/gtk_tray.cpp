@@ -1,4 +1,5 @@
-// The tray icon on the desktop: a status icon where the desktop has a tray.
+// The tray icon on the desktop: a status icon where the desktop has a tray; its right click
+// opens the tray menu (a real popup menu, gtk_menus.cpp).
 #include <string>
 
 #ifdef ORBISCOPE_HAVE_GTK

@@ -1,0 +1,258 @@
+#!/bin/bash
+# Real input on a virtual X server (run inside xvfb-run): opens menus, dialogs, a chooser and
+# a message box through the desktop probe and the demo, and drives them with xdotool.
+# Each case writes CASE.log (what the window layer received) and CASE.png into OUT.
+#   desktop_input.sh BINARY_DIR OUT [CASE...]
+B=$1
+OUT=$2
+shift 2
+mkdir -p "$OUT"
+export ORBISCOPE_HOME=$B
+export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+
+# Waits for a visible window of a process (a loaded machine may take long); prints its id.
+window_of() {
+  local pid=$1 wid=""
+  for _ in $(seq 1 900); do
+    wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | tail -1)
+    [ -n "$wid" ] && { echo "$wid"; return 0; }
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits until a log holds a line.
+wait_for() {
+  for _ in $(seq 1 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
+geometry() {  # X Y of a window
+  xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ","); print p[1], p[2]}'
+}
+
+# Clicks at a point of a window's client area.
+click_at() {
+  local wid=$1 x=$2 y=$3 button=${4:-1}
+  read -r wx wy < <(geometry "$wid")
+  xdotool mousemove $((wx + x)) $((wy + y)) click "$button"
+}
+
+focus() {
+  read -r wx wy < <(geometry "$1")
+  xdotool mousemove $((wx + 2)) $((wy + 2))
+  xdotool windowfocus "$1" 2>/dev/null
+  sleep 0.3
+}
+
+finish() {  # waits for the probe to end (at most 20 s)
+  for _ in $(seq 1 200); do kill -0 "$1" 2>/dev/null || { wait "$1"; return; }; sleep 0.1; done
+  kill "$1" 2>/dev/null
+  echo "probe did not end" >> "$OUT/$2.log"
+}
+
+start() {  # CASE ARGS...: the probe in the background, its settings in a fresh folder
+  local name=$1
+  shift
+  export ORBISCOPE_SYSTEM_DIR="$OUT/$name.sys"
+  rm -rf "$ORBISCOPE_SYSTEM_DIR"
+  mkdir -p "$ORBISCOPE_SYSTEM_DIR"
+  "$B/desktop-probe" "$@" > "$OUT/$name.log" 2>&1 &
+  PID=$!
+  WID=$(window_of $PID) || {
+    kill -0 $PID 2>/dev/null && kill $PID
+    wait $PID
+    echo "no window (probe status $?)" >> "$OUT/$name.log"
+    return 1
+  }
+  sleep 0.5
+}
+
+shot() { import -window root "$OUT/$1.png" 2>/dev/null; }
+
+case_menu() {
+  start menu menu || return
+  click_at "$WID" 200 150 3
+  sleep 1
+  xwininfo -root -children > "$OUT/menu.windows"
+  shot menu
+  # Camera > Pause: into the first submenu, its second item.
+  xdotool key Down Right Down Return
+  finish $PID menu
+}
+
+case_root() {
+  start root root || return
+  focus "$WID"
+  xdotool key Tab   # old password stays empty: the first password
+  xdotool type --delay 30 "Secret"
+  xdotool key Tab
+  xdotool type --delay 30 "Secret"
+  xdotool key Tab space
+  shot root
+  xdotool key Return
+  finish $PID root
+}
+
+case_check_wrong() {  # a wrong password leaves the dialog open with a message
+  start check check || return
+  echo "needs a stored password" >> "$OUT/check.log"
+}
+
+case_dvr() {
+  start dvr dvr || return
+  click_at "$WID" 40 39       # "Do not record"
+  click_at "$WID" 40 137      # "Do not record on the system disk"
+  sleep 0.3
+  shot dvr
+  focus "$WID"
+  xdotool key Return
+  finish $PID dvr
+}
+
+case_balance() {
+  start balance dialog Balance || return
+  click_at "$WID" 20 211      # the on/off box
+  click_at "$WID" 480 23      # the first slider, towards its right end
+  sleep 0.3
+  shot balance
+  focus "$WID"
+  xdotool key Return
+  finish $PID balance
+}
+
+case_lists() {
+  start lists dialog DVRFile || return
+  click_at "$WID" 60 52       # item 2 of the recordings
+  xdotool keydown ctrl
+  click_at "$WID" 60 100      # item 4, added to the choice
+  xdotool keyup ctrl
+  sleep 0.3
+  shot lists
+  focus "$WID"
+  xdotool key Escape
+  finish $PID lists
+}
+
+case_event() {
+  start event dialog Event || return
+  click_at "$WID" 200 86      # the library field
+  xdotool type --delay 30 "libhook.so"
+  click_at "$WID" 20 51       # the check box
+  sleep 0.3
+  shot event
+  click_at "$WID" 225 198     # OK
+  finish $PID event
+}
+
+case_open() {
+  mkdir -p "$OUT/pick"
+  : > "$OUT/pick/lobby.360"
+  : > "$OUT/pick/other.txt"
+  start open open "$OUT/pick" || return
+  sleep 1
+  shot open
+  focus "$WID"
+  xdotool type --delay 30 "lobby.360"
+  sleep 0.8
+  xdotool key Return
+  finish $PID open
+}
+
+case_web() {
+  # One camera named Lobby in the camera file the dialog lists.
+  local home="$OUT/web.home"
+  mkdir -p "$home"
+  cp "$B/Halo360Web_003906.r" "$home/"
+  head -c 3000 /dev/zero > "$home/Config.ure"
+  printf 'Lobby' | dd of="$home/Config.ure" bs=1 seek=720 conv=notrunc 2>/dev/null
+  ORBISCOPE_HOME="$home" start web web || return
+  click_at "$WID" 270 64      # Browse...
+  sleep 1.5
+  shot web-chooser
+  local chooser
+  chooser=$(xdotool search --onlyvisible --name "Create HTML Web Page" | head -1)
+  [ -n "$chooser" ] && focus "$chooser"
+  xdotool type --delay 30 "$OUT/webpage"
+  sleep 0.5   # the chooser completes the typed folder first
+  xdotool key Return
+  sleep 1
+  click_at "$WID" 330 108     # the width slider
+  sleep 0.3
+  shot web
+  focus "$WID"
+  xdotool key Escape
+  finish $PID web
+}
+
+case_message() {
+  start message message || return
+  shot message
+  focus "$WID"
+  xdotool key alt+y
+  finish $PID message
+}
+
+# Every template: opened, pictured, closed with Escape.
+case_templates() {
+  for t in Source Cruise Blank hOrz hOrz2 hOrz21 hOrz3 Backup Playback Stop Root Check Advance DVR DVRFile \
+           Mask MaskZone Balance Event Web ExportCamera; do
+    start "template-$t" dialog "$t" || continue
+    import -window "$WID" "$OUT/template-$t.png" 2>/dev/null
+    focus "$WID"
+    xdotool key Escape
+    finish $PID "template-$t"
+  done
+}
+
+# The demo: a right click on a view shows its context menu; Display > Show location.
+case_demo() {
+  local T="$OUT/demo.work"
+  rm -rf "$T"
+  mkdir -p "$T"
+  "$B/orbiscope-demo" "$T/out" --seconds 40 --fps 5 > "$OUT/demo.log" 2>&1 &
+  local pid=$!
+  local wid
+  wid=$(window_of $pid) || { echo "no window" >> "$OUT/demo.log"; return; }
+  sleep 3
+  xwininfo -root -children > "$OUT/demo.before"
+  click_at "$wid" 300 250 3
+  sleep 1
+  xwininfo -root -children > "$OUT/demo.windows"
+  shot demo-menu
+  xdotool key Down Down Right Return
+  sleep 1
+  cp "$T/out/home/orbiscfg.ini" "$OUT/demo-location.ini" 2>/dev/null
+  # Choose camera... opens the camera chooser; the second camera goes into the view.
+  click_at "$wid" 300 250 3
+  sleep 1
+  xdotool key Down Return
+  sleep 1.5
+  shot demo-source
+  xwininfo -root -children > "$OUT/demo.source"
+  local dlg
+  dlg=$(xdotool search --onlyvisible --name "Choose a camera" | head -1)
+  [ -n "$dlg" ] && focus "$dlg"
+  xdotool key Down Return
+  sleep 1.5
+  cp "$T/out/home/orbiscfg.ini" "$OUT/demo-camera.ini" 2>/dev/null
+  shot demo-after
+  # Ctrl+Shift and a left click: the motion-event dialog of the view.
+  read -r wx wy < <(geometry "$wid")
+  xdotool mousemove $((wx + 300)) $((wy + 250)) keydown ctrl keydown shift click 1 keyup shift keyup ctrl
+  sleep 1.5
+  shot demo-event
+  xwininfo -root -children > "$OUT/demo.event"
+  dlg=$(xdotool search --onlyvisible --name "Motion event" | head -1)
+  [ -n "$dlg" ] && focus "$dlg"
+  xdotool key Escape
+  sleep 0.5
+  kill $pid 2>/dev/null
+  wait $pid 2>/dev/null
+}
+
+cases=("$@")
+[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message web templates demo)
+for c in "${cases[@]}"; do "case_$c"; done
+exit 0
