@@ -35,9 +35,10 @@ endforeach()
 # The host loads the shared library; it finds it relative to itself, so that the tree runs
 # wherever it was installed (or staged).
 file(RELATIVE_PATH ORB_LIB_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-foreach(t orbiscope-host orbiscope_host)
+# The player also finds it beside itself, as a package unpacks them.
+foreach(t orbiscope-host orbiscope_host orbiscope-player orbiscope-pack)
   if(TARGET ${t})
-    set_target_properties(${t} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORB_LIB_FROM_BINDIR}")
+    set_target_properties(${t} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORB_LIB_FROM_BINDIR};$ORIGIN")
   endif()
 endforeach()
 

@@ -34,7 +34,7 @@ TEST(Desktop, MainWindowAppearsOnTheScreen) {
     const std::string shot = home.path("screen.ppm");
     const std::string cmd = "cd " + home.dir + " && ORBISCOPE_HOME=" + home.dir + " ORBISCOPE_SYSTEM_DIR=" + home.dir +
                             " ASAN_OPTIONS=detect_leaks=0" +
-                            " timeout 60 xvfb-run -a -s '-screen 0 640x480x24' " + ORB_BINARY_DIR + "/window-probe ppm:" + shot +
+                            " flock /tmp/orbiscope-xvfb.lock timeout 60 xvfb-run -a -s '-screen 0 640x480x24' " + ORB_BINARY_DIR + "/window-probe ppm:" + shot +
                             " >/dev/null 2>&1";
     const int status = orbtest::Run(cmd);
     if (status == 77) GTEST_SKIP() << "the desktop backend did not start";
@@ -67,7 +67,7 @@ TEST(Desktop, AlignmentWindowAndToolBarOnTheScreen) {
     const std::string shot = home.path("align.ppm");
     const std::string cmd = "cd " + home.dir + " && ORBISCOPE_HOME=" + home.dir + " ORBISCOPE_SYSTEM_DIR=" + home.dir +
                             " ASAN_OPTIONS=detect_leaks=0" +
-                            " timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' " + ORB_BINARY_DIR + "/align-probe ppm:" + shot +
+                            " flock /tmp/orbiscope-xvfb.lock timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' " + ORB_BINARY_DIR + "/align-probe ppm:" + shot +
                             " >/dev/null 2>&1";
     const int status = orbtest::Run(cmd);
     if (status == 77) GTEST_SKIP() << "the desktop backend did not start";
@@ -104,7 +104,7 @@ TEST(Desktop, LiveDemoShowsDewarpedCamerasAndAKeySteers) {
     if (!Have("xvfb-run") || !Have("import")) GTEST_SKIP() << "no Xvfb or ImageMagick here";
     orbtest::TempHome home;
     const std::string shot = home.path("demo.ppm"), log = home.path("demo.txt");
-    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' " +
+    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 flock /tmp/orbiscope-xvfb.lock timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' " +
                             std::string(ORB_BINARY_DIR) + "/orbiscope-demo " + home.path("out") +
                             " --seconds " + std::to_string(kDemoSeconds) + " --fps 10 --steer --screenshot ppm:" + shot +
                             " >" + log + " 2>&1";

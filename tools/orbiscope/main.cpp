@@ -36,6 +36,7 @@ int Usage(FILE* out = stderr) {
                  "       orbiscope set NAME KEY=VALUE...   (lens, size, centre=X,Y, radius=OUTER[,INNER],\n"
                  "                                          fov=DEGREES, flip=none|h|v|hv, url, model)\n"
                  "       orbiscope [run] [--headless] [--record FOLDER] [--no-record] [--seconds N]\n"
+                 "       orbiscope --help | --version\n"
                  "URL: http://[account[:password]@]address[:port]/path?query; a path ending in .jpg is\n"
                  "polled as a snapshot, anything else is read as a Motion-JPEG stream. Without a\n"
                  "password in the URL (or with --user) the password is asked for.\n"
