@@ -58,7 +58,16 @@ start() {  # CASE ARGS...: the probe in the background, its settings in a fresh 
   export ORBISCOPE_SYSTEM_DIR="$OUT/$name.sys"
   rm -rf "$ORBISCOPE_SYSTEM_DIR"
   mkdir -p "$ORBISCOPE_SYSTEM_DIR"
-  "$B/desktop-probe" "$@" > "$OUT/$name.log" 2>&1 &
+  # A case writes its settings (a root password, say) into a home of its own, never into the
+  # build folder, where the library would take them for the folder it keeps its files in.
+  local home=$ORBISCOPE_HOME
+  if [ "$home" = "$B" ]; then
+    home="$OUT/$name.home"
+    rm -rf "$home"
+    mkdir -p "$home"
+    cp "$B/Halo360Web_003906.r" "$home/"
+  fi
+  ORBISCOPE_HOME="$home" "$B/desktop-probe" "$@" > "$OUT/$name.log" 2>&1 &
   PID=$!
   WID=$(window_of $PID) || {
     kill -0 $PID 2>/dev/null && kill $PID
