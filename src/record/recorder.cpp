@@ -32,6 +32,8 @@ namespace orb {
 constinit DriveTable g_drives;
 RecorderSwitches g_recorderSwitches;
 std::array<RecordingSlot, 32> g_recordingSlots;
+// The window thread assigns and frees slots while capture threads check theirs per picture.
+std::mutex g_slotsLock;
 
 namespace {
 
@@ -372,10 +374,14 @@ void StartRecorder() {
     g_recorderSwitches.skipSystemDisk = ReadSettingInt("SCCTV", "SkipSystemDisk", "0");
 }
 
-void ClearRecordingSlots() { g_recordingSlots = {}; }
+void ClearRecordingSlots() {
+    std::lock_guard lock(g_slotsLock);
+    g_recordingSlots = {};
+}
 
 void AssignRecordingSlot(PanoView* view, int id, int numViews, const std::function<bool(PanoView*)>& closing) {
     if (!view || id < 0 || id >= static_cast<int>(g_recordingSlots.size())) return;
+    std::lock_guard lock(g_slotsLock);
     RecordingSlot& s = g_recordingSlots[id];
     s.view = view;
     std::memset(s.location, 0, sizeof s.location);
@@ -408,6 +414,7 @@ void StopRecordingContext(PanoView* view) {
 
 void ReleaseRecordingSlot(PanoView* view) {
     if (!view) return;
+    std::lock_guard lock(g_slotsLock);
     for (RecordingSlot& s : g_recordingSlots)
         if (s.view == view) s = RecordingSlot{};
     view->recording.slot = -1;
@@ -473,10 +480,13 @@ int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion) {
     if (g_lib.callerId == 2) return 0;
     if (!g_lib.recording) return 0;
     if (motion != kNoMotionDetector && motion == 0) return 0;
-    const int slot = view->recording.slot;
-    if (slot < 0 || slot >= static_cast<int>(g_recordingSlots.size()) || g_recordingSlots[slot].view != view ||
-        g_recordingSlots[slot].duplicate)
-        return 0;
+    {
+        std::lock_guard lock(g_slotsLock);
+        const int slot = view->recording.slot;
+        if (slot < 0 || slot >= static_cast<int>(g_recordingSlots.size()) || g_recordingSlots[slot].view != view ||
+            g_recordingSlots[slot].duplicate)
+            return 0;
+    }
     DvrContext* dvr = view->recording.dvr.get();
     if (!dvr) return 0;
     dvr->now = LocalNow();
