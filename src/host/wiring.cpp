@@ -17,6 +17,7 @@
 #include "record/recorder.h"
 #include "ui/accessories.h"
 #include "ui/editor_windows.h"
+#include "ui/player_window.h"
 #include "ui/ui_state.h"
 
 namespace orb {
@@ -77,6 +78,8 @@ void InstallSubsystemHooks() {
     InstallEventDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
+    InstallPlayerWindow();
+    AddViewCommandHandler(PlayerViewCommand);
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;

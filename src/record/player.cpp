@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "config/root_password.h"
@@ -63,25 +64,63 @@ void FormatTime(PlayerState& p, const SystemTime& t) {
     p.timeText = text;
 }
 
-std::vector<DvrNode*> FreshCatalogue() {
+std::vector<DvrNode*> FreshCatalogue(PlayerState* p = nullptr) {
     BuildCatalogue();
-    return CatalogueNodes();
+    std::vector<DvrNode*> nodes = CatalogueNodes();
+    if (p && p->looseNode) nodes.insert(nodes.begin(), p->looseNode.get());
+    return nodes;
 }
 
-int IndexOfName(const std::vector<DvrNode*>& list, const char* fileName) {
+int IndexOfName(const PlayerState& p, const std::vector<DvrNode*>& list, const char* fileName) {
     if (!fileName) return -1;
     for (size_t i = 0; i < list.size(); ++i)
-        if (std::strcmp(list[i]->name, fileName) == 0) return static_cast<int>(i);
+        if (std::strcmp(list[i]->name, fileName) == 0 || PlayerNodePath(p, list[i]) == fileName)
+            return static_cast<int>(i);
+    // A path spelled otherwise than the storage folder's: its file name decides.
+    const char* slash = std::strrchr(fileName, '/');
+    if (!slash) return -1;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (std::strcmp(list[i]->name, slash + 1) == 0) return static_cast<int>(i);
     return -1;
+}
+
+// A file named by path that no storage folder lists becomes the loose recording.
+void TakeLooseRecording(PlayerState& p, const char* fileName) {
+    p.looseNode.reset();
+    p.loosePath.clear();
+    if (!fileName || !std::strchr(fileName, '/')) return;
+    struct stat st{};
+    if (stat(fileName, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    char* real = realpath(fileName, nullptr);
+    const std::string wanted = real ? real : fileName;
+    free(real);
+    BuildCatalogue();
+    for (DvrNode* n : CatalogueNodes()) {
+        char* listed = realpath(CataloguePath(n).c_str(), nullptr);
+        const bool same = listed && wanted == listed;
+        free(listed);
+        if (same) return;
+    }
+    p.looseNode = std::make_unique<DvrNode>();
+    p.looseNode->entry = -1;
+    const char* base = std::strrchr(fileName, '/') + 1;
+    std::snprintf(p.looseNode->name, sizeof p.looseNode->name, "%s", base);
+    p.loosePath = fileName;
 }
 
 }  // namespace
 
 DvrContext* PlayerDvr(PlayerState& p) { return p.view ? p.view->recording.dvr.get() : nullptr; }
 
+std::string PlayerNodePath(const PlayerState& p, const DvrNode* node) {
+    if (node && node == p.looseNode.get()) return p.loosePath;
+    return node ? CataloguePath(node) : std::string();
+}
+
 bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
     if (p.frameOpen) return false;  // only one player: the caller beeps
-    p.playlist = FreshCatalogue();
+    TakeLooseRecording(p, fileName);
+    p.playlist = FreshCatalogue(&p);
     if (p.playlist.empty()) {
         MessageBox(parent, "No DVR File Found !!!", "", kMbOk);
         return false;
@@ -95,7 +134,7 @@ bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
     p.view = std::make_unique<PanoView>();
     p.view->ui.kind = 2;  // stored pictures: no camera to steer
     StartRecordingContext(p.view.get());
-    const int named = IndexOfName(p.playlist, fileName);
+    const int named = IndexOfName(p, p.playlist, fileName);
     p.selected = named >= 0 ? named : 0;
     return true;
 }
@@ -309,7 +348,7 @@ void PlayerScroll(PlayerState& p, ScrollRequest request, int position) {
 }
 
 bool OpenManagement(PlayerState& p, const char* fileName, bool openSelected) {
-    p.managementList = FreshCatalogue();
+    p.managementList = FreshCatalogue(&p);
     if (p.managementList.empty()) {
         MessageBox(p.frame, Text(2311), "", kMbOk | kMbIconStop | kMbTaskModal);
         ClosePlayerFrame(p);
@@ -318,21 +357,24 @@ bool OpenManagement(PlayerState& p, const char* fileName, bool openSelected) {
     p.managementOpen = true;
     // The playlist shows the same nodes; the new catalogue replaced the old ones.
     p.playlist = p.managementList;
-    const int named = IndexOfName(p.managementList, fileName);
+    const int named = IndexOfName(p, p.managementList, fileName);
     p.selected = named >= 0 ? named : std::clamp(p.selected, 0, static_cast<int>(p.managementList.size()) - 1);
+    if (p.showManagement) p.showManagement(p);
     if (openSelected) ManagementChoose(p, p.selected);
     return true;
 }
 
 void CloseManagement(PlayerState& p) {
+    const bool wasOpen = p.managementOpen;
     p.managementOpen = false;
     p.managementList.clear();
+    if (wasOpen && p.hideManagement) p.hideManagement(p);
 }
 
 void ManagementChoose(PlayerState& p, int item) {
     if (item < 0 || item >= static_cast<int>(p.managementList.size())) return;
     p.selected = item;
-    OpenRecordingFromList(p, CataloguePath(p.managementList[item]));
+    OpenRecordingFromList(p, PlayerNodePath(p, p.managementList[item]));
 }
 
 int ManagementDelete(PlayerState& p, std::vector<int> selected) {
@@ -357,7 +399,7 @@ int ManagementDelete(PlayerState& p, std::vector<int> selected) {
     int deleted = 0;
     for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
         DvrNode* node = list[*it];
-        const std::string path = CataloguePath(node);
+        const std::string path = PlayerNodePath(p, node);
         struct stat st{};
         if (stat(path.c_str(), &st) != 0) continue;
         // A file the recorder is appending to stays.
@@ -368,11 +410,17 @@ int ManagementDelete(PlayerState& p, std::vector<int> selected) {
         if (unlink(path.c_str()) != 0) continue;
         p.playlist.erase(std::remove(p.playlist.begin(), p.playlist.end(), node), p.playlist.end());
         list.erase(list.begin() + *it);
-        UnlinkCatalogueNode(node);
+        if (node == p.looseNode.get()) {
+            p.looseNode.reset();
+            p.loosePath.clear();
+        } else {
+            UnlinkCatalogueNode(node);
+        }
         ++deleted;
     }
     p.selected = first == 0 ? 0 : first - 1;
     list = CatalogueNodes();
+    if (p.looseNode) list.insert(list.begin(), p.looseNode.get());
     p.playlist = list;
     if (!list.empty()) {
         p.selected = std::min(p.selected, static_cast<int>(list.size()) - 1);
@@ -449,11 +497,16 @@ void* PlayDVR(void* parentWindow, const char* fileName) {
         if (FreshCatalogue().empty()) MessageBox(parentWindow, "No DVR File Found !!!", "", kMbOk);
         return nullptr;
     }
+    if (ThePlayer().frameOpen) {
+        ThePlayer().beeps++;
+        return nullptr;
+    }
+    ThePlayer().packDisabled = fileName != nullptr;
     if (!OpenPlayerFrame(ThePlayer(), parentWindow, fileName)) return nullptr;
     void* frame = ThePlayer().frame;
     if (fileName && !OpenManagement(ThePlayer(), fileName, false)) return nullptr;
     if (ThePlayer().selected >= 0 && ThePlayer().selected < static_cast<int>(ThePlayer().playlist.size()))
-        OpenRecordingFromList(ThePlayer(), CataloguePath(ThePlayer().playlist[ThePlayer().selected]));
+        OpenRecordingFromList(ThePlayer(), PlayerNodePath(ThePlayer(), ThePlayer().playlist[ThePlayer().selected]));
     // Back after the player closed (0), or with the frame when the first open failed.
     return ThePlayer().frameOpen ? frame : nullptr;
 }
@@ -464,9 +517,10 @@ void* DVRManagement(void* parentWindow) {
         if (FreshCatalogue().empty()) MessageBox(parentWindow, "No DVR File Found !!!", "", kMbOk);
         return nullptr;
     }
+    ThePlayer().packDisabled = false;
     if (!OpenPlayerFrame(ThePlayer(), parentWindow, nullptr)) return nullptr;
     if (!OpenManagement(ThePlayer(), nullptr, false)) return nullptr;
-    OpenPlayerRecording(ThePlayer(), CataloguePath(ThePlayer().managementList[ThePlayer().selected]), true);
+    OpenPlayerRecording(ThePlayer(), PlayerNodePath(ThePlayer(), ThePlayer().managementList[ThePlayer().selected]), true);
     return ThePlayer().frameOpen ? ThePlayer().frame : nullptr;
 }
 

@@ -26,6 +26,8 @@ struct PlayerState {
     bool backupPlay = false;
     bool managementOpen = false;
     bool rootConfirmed = false;  // since the frame or a snapshot viewer was last opened
+    bool packDisabled = false;   // menu command 2026, off when opened on a named file
+    int beeps = 0;               // refused second players
     std::unique_ptr<PanoView> view;
     std::vector<DvrNode*> playlist;
     int selected = -1;
@@ -45,6 +47,13 @@ struct PlayerState {
     std::function<void(PanoView*, int w, int h)> resetView;  // fresh picture size, lens set-up, mapping
     std::function<void(PanoView*, HDIB)> applyZones;      // privacy zones on the decoded picture
     std::function<void(PanoView*, HDIB)> present;         // dewarp into the views and repaint
+    std::function<void(PlayerState&)> showManagement;     // the "DVRFile" dialog on screen
+    std::function<void(PlayerState&)> hideManagement;
+
+    // A recording named by path outside the storage folders (the stand-alone player's, a
+    // backup's): listed first, played like the catalogue's.
+    std::unique_ptr<DvrNode> looseNode;
+    std::string loosePath;
 };
 // The one player of the process, built on first use.
 PlayerState& ThePlayer();
@@ -64,6 +73,8 @@ enum class ScrollRequest { LineLeft, LineRight, PageLeft, PageRight, Thumb, Top,
 void PlayerScroll(PlayerState& p, ScrollRequest request, int position = 0);
 void SetBarPosition(PlayerState& p);
 DvrContext* PlayerDvr(PlayerState& p);
+// The path of a playlist node (the loose recording's or the catalogue's).
+std::string PlayerNodePath(const PlayerState& p, const DvrNode* node);
 
 // The management dialog ("DVRFile"): list filled from a new catalogue, fileName selected.
 // openSelected: open the selected recording at once (the dialog's own command 102).

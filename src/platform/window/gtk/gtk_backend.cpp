@@ -135,6 +135,13 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
 
 bool g_inMove = false;
 
+int MenuBarHeight(const TopWindow& t) {
+    if (!t.menubar) return 0;
+    GtkRequisition req;
+    gtk_widget_get_preferred_size(t.menubar, &req, nullptr);
+    return req.height;
+}
+
 void OnAreaAllocate(GtkWidget*, GdkRectangle* a, gpointer data) {
     HWND h = static_cast<HWND>(data);
     TopWindow* t = FindTop(h);
@@ -145,7 +152,7 @@ void OnAreaAllocate(GtkWidget*, GdkRectangle* a, gpointer data) {
     const Rect r = GetWindowRect(h);
     if (a->width > 1 && a->height > 1 && (r.width() != a->width || r.height() != a->height)) {
         g_inMove = true;
-        MoveWindow(h, x, y, a->width, a->height, true);
+        MoveWindow(h, x, y + MenuBarHeight(*t), a->width, a->height, true);
         g_inMove = false;
     }
 }
@@ -279,14 +286,9 @@ struct GtkBackend : DesktopBackend {
     void WindowMoved(HWND h, const Rect& r) override {
         TopWindow* t = FindTop(h);
         if (!t || g_inMove) return;
-        gtk_window_move(GTK_WINDOW(t->window), r.left, r.top);
+        const int menuHeight = t->dialog ? 0 : MenuBarHeight(*t);
+        gtk_window_move(GTK_WINDOW(t->window), r.left, r.top - menuHeight);
         if (t->dialog) return;
-        int menuHeight = 0;
-        if (t->menubar) {
-            GtkRequisition req;
-            gtk_widget_get_preferred_size(t->menubar, &req, nullptr);
-            menuHeight = req.height;
-        }
         gtk_window_resize(GTK_WINDOW(t->window), std::max(1, r.width()), std::max(1, r.height() + menuHeight));
     }
 

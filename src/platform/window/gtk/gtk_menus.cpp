@@ -147,8 +147,10 @@ void SetMenuBar(TopWindow& t, HMENU menu) {
         after = req.height;
     }
     // The client area keeps its size: the window grows by the bar.
+    // The layer's rectangle is the client area on the screen: the window starts a bar higher.
     if (!t.dialog && after != before) {
         const Rect r = GetWindowRect(t.hwnd);
+        gtk_window_move(GTK_WINDOW(t.window), r.left, r.top - after);
         gtk_window_resize(GTK_WINDOW(t.window), std::max(1, r.width()), std::max(1, r.height() + after));
     }
 }

@@ -1,0 +1,140 @@
+#!/bin/bash
+# Real input on a virtual X server (run inside xvfb-run): the demo records, the floating tool
+# bar's player button opens the player on what it recorded, and the player's buttons and
+# position bar are used with xdotool. Pictures of the view are compared; what was measured
+# goes to OUT/player.log and the screenshots stay in OUT.
+#   player_desktop.sh BINARY_DIR OUT
+B=$1
+OUT=$2
+mkdir -p "$OUT"
+LOG="$OUT/player.log"
+: > "$LOG"
+T="$OUT/player.work"
+rm -rf "$T"
+mkdir -p "$T/home" "$T/sys"
+cp "$B/Halo360Web_003906.r" "$T/home/"
+export ORBISCOPE_HOME="$T/home" ORBISCOPE_SYSTEM_DIR="$T/sys"
+export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+
+say() { echo "$*" >> "$LOG"; }
+
+# Waits (up to 90 s) for a visible window with this title; prints its id.
+window_named() {
+  for _ in $(seq 1 900); do
+    local w
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+gone() {  # waits until no visible window has this title
+  for _ in $(seq 1 300); do
+    [ -z "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null)" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+geometry() {  # X Y W H of a window
+  xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ",")} /Geometry/ {split($2, g, "x")} END {print p[1], p[2], g[1], g[2]}'
+}
+
+# The middle of the player's view as a picture (the time text and the bars left out).
+view_shot() {
+  read -r px py pw ph < <(geometry "$PW")
+  import -window root -crop "$((pw - 40))x$((ph - 160))+$((px + 20))+$((py + 60))" +repage "$OUT/$1.png" 2>/dev/null
+}
+
+# Root-mean-square difference of two pictures, 0 (same) .. 1.
+differ() { compare -metric RMSE "$OUT/$1.png" "$OUT/$2.png" null: 2>&1 | sed 's/.*(\(.*\)).*/\1/'; }
+
+# Waits until the view's picture stops changing (two shots a moment apart the same).
+settle() {
+  for _ in $(seq 1 40); do
+    view_shot settle-a
+    sleep 0.3
+    view_shot settle-b
+    awk -v d="$(differ settle-a settle-b)" 'BEGIN { exit !(d < 0.002) }' && return 0
+  done
+  return 1
+}
+
+# A bar button: its x in the bar (the middle of its picture); the bar is the frame's last 30 rows.
+press() {
+  read -r px py pw ph < <(geometry "$PW")
+  xdotool mousemove $((px + $1)) $((py + ph - 15)) sleep 0.2 mousemove $((px + $1 + 1)) $((py + ph - 15)) click 1
+}
+
+"$B/orbiscope-demo" "$T/out" --seconds 120 --fps 5 --cameras 1 > "$OUT/player-demo.log" 2>&1 &
+DEMO=$!
+trap 'kill $DEMO 2>/dev/null; wait $DEMO 2>/dev/null' EXIT
+for _ in $(seq 1 900); do
+  DW=$(xdotool search --onlyvisible --pid $DEMO 2>/dev/null | head -1)
+  [ -n "$DW" ] && break
+  sleep 0.1
+done
+[ -z "$DW" ] && { say "no demo window"; exit 0; }
+# Some seconds of recording first.
+for _ in $(seq 1 600); do
+  f=$(find "$T/out" -iname '*.P360' -size +60k 2>/dev/null | head -1)
+  [ -n "$f" ] && break
+  sleep 0.1
+done
+say "recording ${f:-none}"
+
+# The mouse over the view brings the floating tool bar; its second button is the player.
+read -r dx dy dwid dhei < <(geometry "$DW")
+TB=""
+for _ in $(seq 1 50); do
+  xdotool mousemove $((dx + dwid / 2)) $((dy + dhei / 2)) sleep 0.1 mousemove $((dx + dwid / 2 + 3)) $((dy + dhei / 2 + 2))
+  for w in $(xdotool search --onlyvisible --pid $DEMO 2>/dev/null); do
+    read -r tx ty tw th < <(geometry "$w")
+    [ "$th" = 32 ] && [ "$tw" -lt 300 ] && TB=$w
+  done
+  [ -n "$TB" ] && break
+  sleep 0.2
+done
+[ -z "$TB" ] && { say "no tool bar"; exit 0; }
+read -r tx ty tw th < <(geometry "$TB")
+xdotool mousemove $((tx + 48)) $((ty + 16)) sleep 0.2 mousemove $((tx + 47)) $((ty + 15)) click 1
+PW=$(window_named "Recording Player") || { say "no player window"; exit 0; }
+say "player window"
+xdotool mousemove 5 5
+settle || say "the picture never settled"
+import -window "$PW" "$OUT/player-open.png" 2>/dev/null
+
+# Pause (the button that is shown while playing), then the picture holds still.
+press 17
+sleep 0.5
+view_shot paused-1
+sleep 1.5
+view_shot paused-2
+say "paused $(differ paused-1 paused-2)"
+
+# Drag the position bar's thumb to the start, then one frame forward: an early frame.
+read -r px py pw ph < <(geometry "$PW")
+xdotool mousemove $((px + pw - 12)) $((py + ph - 15)) mousedown 1 sleep 0.2 \
+  mousemove $((px + 600)) $((py + ph - 15)) sleep 0.2 mousemove $((px + 292)) $((py + ph - 15)) sleep 0.2 mouseup 1
+press 101
+settle
+view_shot start
+import -window "$PW" "$OUT/player-start.png" 2>/dev/null
+say "dragged $(differ paused-2 start)"
+# Five frames on, one at a time.
+for _ in 1 2 3 4 5; do press 101; sleep 0.3; done
+settle
+view_shot stepped
+say "stepped $(differ start stepped)"
+# Play again: the picture moves on from the stepped frame.
+press 17
+sleep 2
+view_shot played
+import -window "$PW" "$OUT/player-playing.png" 2>/dev/null
+say "played $(differ stepped played)"
+# The player's Stop button closes it; the demo's window stays.
+press 230
+gone "Recording Player" && say "player closed"
+xdotool search --onlyvisible --pid $DEMO >/dev/null 2>&1 && say "demo still open"
+exit 0

@@ -1,0 +1,52 @@
+// The player as a person uses it, on a virtual X server: the demo records, the floating tool
+// bar's player button opens the player on that recording, and pause, the position bar, the
+// next-frame button and play change the view's picture as they should (pictures compared).
+// Screenshots stay in the build folder (desktop-shots/player-*.png).
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+bool Have(const char* program) { return orbtest::Run(std::string("command -v ") + program + " >/dev/null 2>&1") == 0; }
+
+const std::string kShots = std::string(ORB_BINARY_DIR) + "/desktop-shots";
+
+// The measured difference after a word of the log ("paused 0.0012"), or -1 when absent.
+double Measured(const std::string& log, const std::string& word) {
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(word + " ", 0) == 0) return std::stod(line.substr(word.size() + 1));
+    return -1;
+}
+
+}  // namespace
+
+TEST(PlayerWindow, ToolBarOpensThePlayerAndItsControlsMoveThePicture) {
+    if (!Have("xvfb-run") || !Have("xdotool") || !Have("import") || !Have("compare"))
+        GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
+    orbtest::Run("mkdir -p " + kShots);
+    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24' " +
+                            orbtest::SourcePath("tests/ui/player_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
+                            " >" + kShots + "/script-player.txt 2>&1";
+    ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;
+    const std::string log = orbtest::ReadText(kShots + "/player.log");
+    ASSERT_NE(log.find("player window\n"), std::string::npos) << log;
+    // Paused, the picture holds still.
+    const double paused = Measured(log, "paused");
+    EXPECT_GE(paused, 0.0) << log;
+    EXPECT_LT(paused, 0.01) << log;
+    // The thumb dragged to the start and one frame on: an early frame, another picture.
+    EXPECT_GT(Measured(log, "dragged"), 0.03) << log;
+    // Five single steps turn the recorded scene on.
+    EXPECT_GT(Measured(log, "stepped"), 0.03) << log;
+    // Playing moves on again.
+    EXPECT_GT(Measured(log, "played"), 0.03) << log;
+    // The bar's stop button closes the player and leaves the live views open.
+    EXPECT_NE(log.find("player closed\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo still open\n"), std::string::npos) << log;
+}
