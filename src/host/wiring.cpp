@@ -17,6 +17,7 @@
 #include "record/recorder.h"
 #include "ui/accessories.h"
 #include "ui/editor_windows.h"
+#include "ui/picture_viewers.h"
 #include "ui/player_window.h"
 #include "ui/ui_state.h"
 
@@ -79,6 +80,7 @@ void InstallSubsystemHooks() {
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
     InstallPlayerWindow();
+    InstallPictureViewers();
     AddViewCommandHandler(PlayerViewCommand);
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;

@@ -199,6 +199,8 @@ std::vector<std::string> ListSnapshots() {
 
 // ---- The viewer ----
 
+SnapshotViewerWindows g_snapWindows;
+
 LRESULT SnapFrameProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     if (msg == WM_COMMAND && hwnd == g_snapViewer.frame) {
         SnapshotCommand(g_snapViewer, static_cast<int>(LoWord(w)));
@@ -238,6 +240,7 @@ HWND CreateSnapshotViewer(void* parent) {
     ThePlayer().rootConfirmed = false;  // a move to the backup asks for the root password again
     g_ui.snapshotWindow = frame;
     FillSnapshotList(g_snapViewer);
+    if (g_snapWindows.build) g_snapWindows.build(g_snapViewer);
     return frame;
 }
 
@@ -295,6 +298,7 @@ void ShowInViewer(SnapshotViewer& v, HDIB picture, const CameraRecord& record) {
     f.output = nullptr;
     ShowPicture(view, f.current);
     view.ui.hasPicture = 1;
+    if (g_snapWindows.changed) g_snapWindows.changed(v);
 }
 
 int OpenSnapshotFile(SnapshotViewer& v, const std::string& path, bool generalLoader) {
@@ -394,6 +398,7 @@ void* Snapshot(void* parentWindow, PanoView* view) {
             } else {
                 if (written) g_snapViewer.view->snapshot.picturePath = path;
                 FillSnapshotList(g_snapViewer);
+                if (g_snapWindows.changed) g_snapWindows.changed(g_snapViewer);
             }
         }
         view->ui.paused = wasPaused;

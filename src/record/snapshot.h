@@ -63,6 +63,14 @@ struct SnapshotViewer {
     int beeps = 0;
 };
 extern SnapshotViewer g_snapViewer;
+// The window side of the viewer (its view window, snapshot list box, menu and placement),
+// plugged in by the window layer: built once the frame and its view exist; told when the
+// viewer's picture or list changed.
+struct SnapshotViewerWindows {
+    void (*build)(SnapshotViewer&) = nullptr;
+    void (*changed)(SnapshotViewer&) = nullptr;
+};
+extern SnapshotViewerWindows g_snapWindows;
 
 // Creates the viewer frame (closing an open one); null when it cannot be made.
 HWND CreateSnapshotViewer(void* parent);

@@ -24,6 +24,7 @@
 namespace orb {
 
 constinit PhotoViewer g_photoViewer;
+void (*g_photoViewerChanged)(PhotoViewer&) = nullptr;
 
 namespace {
 
@@ -185,9 +186,13 @@ int AddToPhotoViewer(void* owner, std::unique_ptr<PanoView> view) {
             RegisterWindowClass(c);
         }
         v.views.clear();
+        // A window of its own, kept above the owner's top-level window.
         v.frame = CreateWindow(kSnapshotFrameClass, kPhotoViewerTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
-                               600, static_cast<HWND>(owner), 0, nullptr);
+                               600, nullptr, 0, nullptr);
         if (!v.frame) return 0;
+        HWND top = static_cast<HWND>(owner);
+        while (top && GetParent(top)) top = GetParent(top);
+        if (top) SetOwner(v.frame, top);
     }
     if (!IsClassRegistered(kPhotoChildClass)) {
         WindowClass c;
@@ -205,6 +210,7 @@ int AddToPhotoViewer(void* owner, std::unique_ptr<PanoView> view) {
         view->ui.hasPicture = 1;
     }
     v.views.push_back(std::move(view));
+    if (g_photoViewerChanged) g_photoViewerChanged(v);
     return 1;
 }
 

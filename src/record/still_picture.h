@@ -35,6 +35,9 @@ struct PhotoViewer {
     std::vector<std::unique_ptr<PanoView>> views;
 };
 extern PhotoViewer g_photoViewer;
+// The window side of the photo viewer (menu, placement, painting of its views), plugged in
+// by the window layer; told after a view was added.
+extern void (*g_photoViewerChanged)(PhotoViewer&);
 // Adds the view to the photo viewer, creating the viewer when none is open. 1 or 0.
 int AddToPhotoViewer(void* owner, std::unique_ptr<PanoView> view);
 void ClosePhotoViewer();
