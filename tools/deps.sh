@@ -2,7 +2,7 @@
 # dewarp comparison) and the demo need; quiet and quick
 # when they are all present. Sourced by run.sh and test.sh.
 orb_packages=(cmake g++ make pkg-config libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev libgtk-3-dev zip unzip clang xvfb xauth
+  libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev libgtk-3-dev libfreeimage-dev zip unzip clang xvfb xauth
   desktop-file-utils shared-mime-info libglib2.0-bin help2man dpkg-dev file python3
   xdotool x11-utils imagemagick)
 # ffmpeg: the camera interoperability tests read its multipart stream as a real server.

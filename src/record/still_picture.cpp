@@ -19,6 +19,7 @@
 #include "host/panoview.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
+#include "platform/picture_loader.h"
 #include "record/snapshot.h"
 
 namespace orb {
@@ -134,7 +135,8 @@ HDIB LoadStillPicture(const std::string& path) {
     static constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (std::memcmp(bytes.data(), kPngSignature, 8) == 0) return DecodePngFile(path);
 #endif
-    return nullptr;
+    // Every other format through the picture libraries.
+    return LoadPictureFile(path, kStillMaxSide);
 }
 
 void DefaultStillRecord(CameraRecord& r, int width, int height) {
