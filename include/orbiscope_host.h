@@ -30,6 +30,8 @@ extern "C" {
 ORB_EXPORT int32_t OrbiscopePumpMessages(void);
 /* 1 while the window exists, else 0. */
 ORB_EXPORT int32_t OrbiscopeIsWindow(void* window);
+/* The panoramic photo viewer's window while it is open (ProcessPanoramicImage), or null. */
+ORB_EXPORT void* OrbiscopePhotoViewerWindow(void);
 /* Sends a message to a window of the library and returns the window's answer (0 for a
  * window that does not exist). */
 ORB_EXPORT intptr_t OrbiscopeSendMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);

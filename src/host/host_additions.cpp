@@ -8,6 +8,7 @@
 #include "config/settings.h"
 #include "host/panoview.h"
 #include "orbiscope_host.h"
+#include "record/still_picture.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/window.h"
@@ -31,6 +32,11 @@ intptr_t OrbiscopeSendMessage(void* window, uint32_t message, uintptr_t wParam, 
 }
 
 int32_t OrbiscopeDestroyWindow(void* window) { return orb::DestroyWindow(static_cast<orb::HWND>(window)) ? 1 : 0; }
+
+void* OrbiscopePhotoViewerWindow(void) {
+    const auto w = orb::g_photoViewer.frame;
+    return orb::IsWindow(w) ? w : nullptr;
+}
 
 int32_t OrbiscopeHasDisplay(void) { return orb::InitWindowing() == orb::Backend::Desktop ? 1 : 0; }
 

@@ -30,7 +30,7 @@ TEST(PlayerWindow, ToolBarOpensThePlayerAndItsControlsMoveThePicture) {
     if (!Have("xvfb-run") || !Have("xdotool") || !Have("import") || !Have("compare"))
         GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
     orbtest::Run("mkdir -p " + kShots);
-    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24' " +
+    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
                             orbtest::SourcePath("tests/ui/player_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
                             " >" + kShots + "/script-player.txt 2>&1";
     ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;

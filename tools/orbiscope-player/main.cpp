@@ -3,10 +3,12 @@
 // player window; without one (or with --headless) it plays every frame through the same
 // decoding and dewarping and writes the last one as a picture. A host of the shipped
 // library: it uses its exports only.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/program_info.h"
 #include "orbiscope.h"
@@ -102,11 +104,14 @@ int main(int argc, char** argv) {
     // The window layer decides on a desktop by the display and ORBISCOPE_HEADLESS.
     if (headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
     if (!headless && OrbiscopeHasDisplay()) {
-        if (fs::path(file).extension() == ".360") {
-            if (!OpenSnapshot(nullptr, file.c_str())) return 1;
-            return OrbiscopeRunMessageLoop();
+        // The snapshot viewer, or the player when its first recording would not open,
+        // stays until the person closes it; the player's own loop returns when it closes.
+        void* window = fs::path(file).extension() == ".360" ? OpenSnapshot(nullptr, file.c_str())
+                                                            : PlayDVR(nullptr, file.c_str());
+        while (window && OrbiscopeIsWindow(window)) {
+            OrbiscopePumpMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        PlayDVR(nullptr, file.c_str());
         return 0;
     }
     return PlayHeadless(file, outDir);

@@ -18,6 +18,7 @@
 #include "orbiscope.h"
 #include "common/program_info.h"
 #include "orbiscope/camera_file.h"
+#include "orbiscope/desktop_tools.h"
 #include "orbiscope_host.h"
 #include "orbiscope_record.h"
 
@@ -36,6 +37,8 @@ int Usage(FILE* out = stderr) {
                  "       orbiscope set NAME KEY=VALUE...   (lens, size, centre=X,Y, radius=OUTER[,INNER],\n"
                  "                                          fov=DEGREES, flip=none|h|v|hv, url, model)\n"
                  "       orbiscope [run] [--headless] [--record FOLDER] [--no-record] [--seconds N]\n"
+                 "       orbiscope player [FILE.P360] | recordings | snapshot [FILE.360] | picture [FILE...]\n"
+                 "       orbiscope backup | backup-play | pack | web | password | recording-settings\n"
                  "       orbiscope --help | --version\n"
                  "URL: http://[account[:password]@]address[:port]/path?query; a path ending in .jpg is\n"
                  "polled as a snapshot, anything else is read as a Motion-JPEG stream. Without a\n"
@@ -287,6 +290,7 @@ int main(int argc, char** argv) {
     if (command == "remove") return Remove(argc, argv);
     if (command == "set") return Set(argc, argv);
     if (command == "run") return Run(argc, argv, 2);
+    if (IsDesktopTool(command)) return RunDesktopTool(command, argc, argv);
     if (command == "--help" || command == "-h" || command == "help") return Usage(stdout), 0;
     if (command.compare(0, 2, "--") == 0) return Run(argc, argv, 1);
     return Usage();

@@ -1,0 +1,56 @@
+// The snapshot and photo viewers as a person uses them, on a virtual X server: the tool
+// bar's snapshot button writes a snapshot that the viewer shows dewarped like the live view;
+// the stand-alone player shows the same file again; the photo viewer shows a PNG, a GIF and
+// a TIFF made by ImageMagick, and a PCX chosen in its open-file dialog. Screenshots stay in
+// desktop-shots/ (snapshot-viewer.png, photo-viewer.png, photo-chooser.png).
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+bool Have(const char* program) { return orbtest::Run(std::string("command -v ") + program + " >/dev/null 2>&1") == 0; }
+
+const std::string kShots = std::string(ORB_BINARY_DIR) + "/desktop-shots";
+
+double Measured(const std::string& log, const std::string& words) {
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(words + " ", 0) == 0) return std::stod(line.substr(words.size() + 1));
+    return -1;
+}
+
+}  // namespace
+
+TEST(ViewersWindow, SnapshotAndPhotoViewersShowTheDewarpedPicture) {
+    if (!Have("xvfb-run") || !Have("xdotool") || !Have("import") || !Have("compare"))
+        GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
+    orbtest::Run("mkdir -p " + kShots);
+    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
+                            orbtest::SourcePath("tests/ui/viewers_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
+                            " >" + kShots + "/script-viewers.txt 2>&1";
+    ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;
+    const std::string log = orbtest::ReadText(kShots + "/viewers.log");
+    // The snapshot file was written, with the location in its name, in the snapshot folder.
+    EXPECT_NE(log.find("RECVAULT/"), std::string::npos) << log;
+    EXPECT_NE(log.find("Simulated Fisheye.360\n"), std::string::npos) << log;
+    // The viewer's picture is no empty field, and like the live view's.
+    EXPECT_GT(Measured(log, "snapshot spread"), 0.1) << log;
+    const double like = Measured(log, "snapshot likeness");
+    EXPECT_GE(like, 0.0) << log;
+    EXPECT_LT(like, 0.3) << log;
+    // Opened again from the file, the same picture.
+    EXPECT_GT(Measured(log, "reopened spread"), 0.1) << log;
+    const double again = Measured(log, "reopened likeness");
+    EXPECT_GE(again, 0.0) << log;
+    EXPECT_LT(again, 0.05) << log;
+    // PNG, GIF and TIFF each in a view of the photo viewer, painted.
+    for (const char* v : {"photo 0 spread", "photo 1 spread", "photo 2 spread"}) EXPECT_GT(Measured(log, v), 0.05) << v << log;
+    // The open-file dialog, a PCX file chosen in it.
+    EXPECT_NE(log.find("chooser open\n"), std::string::npos) << log;
+    EXPECT_GT(Measured(log, "chosen spread"), 0.05) << log;
+}
