@@ -307,8 +307,9 @@ void CopyChosen(HWND dlg, BackupDialog& d) {
     d.job = &job;
     d.stopDialog = CreateDialog("Stop", dlg, StopProc, 0);
     EnableWindow(dlg, false);
+    SliderSetRange(dlg, kProgressBar, 0, 100);
     job.onFile = [dlg](int percent, const std::string& name) {
-        SetDlgItemInt(dlg, kProgressBar, percent);
+        ProgressSetPos(dlg, kProgressBar, percent);
         SetDlgItemText(dlg, kFileName, name);
     };
     job.onBytes = [dlg](const std::string& count) { SetDlgItemText(dlg, kByteCount, count); };
@@ -357,21 +358,21 @@ LRESULT BackupProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
     if (msg != WM_COMMAND || !d) return 0;
     const int id = static_cast<int>(LoWord(w));
     switch (id) {
-        case kSourceList: {
-            // One list item at a time is chosen; 930 chooses all.
-            const int sel = ListGetSelection(dlg, kSourceList);
-            d->chosen.clear();
-            if (sel >= 0) d->chosen.push_back(sel);
+        case kSourceList:
+            // Every chosen item of the list is copied; 930 chooses all.
+            d->chosen = ListGetSelectedItems(dlg, kSourceList);
             EnableWindow(GetDlgItem(dlg, IDOK), !d->chosen.empty());
             return 1;
-        }
         case kSelectAll:
             d->chosen.clear();
-            for (int i = 0; i < static_cast<int>(d->sources.size()); ++i) d->chosen.push_back(i);
+            for (int i = 0; i < static_cast<int>(d->sources.size()); ++i) {
+                d->chosen.push_back(i);
+                ListSetItemSelected(dlg, kSourceList, i, true);
+            }
             EnableWindow(GetDlgItem(dlg, IDOK), !d->chosen.empty());
             return 1;
         case kTargetList:
-            EnableWindow(GetDlgItem(dlg, kDeleteButton), ListGetSelection(dlg, kTargetList) >= 0);
+            EnableWindow(GetDlgItem(dlg, kDeleteButton), !ListGetSelectedItems(dlg, kTargetList).empty());
             return 1;
         case kBrowse: {
             const std::string chosen = ChooseFolder(dlg, Text(2306), d->folder);
@@ -392,8 +393,10 @@ LRESULT BackupProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
             CopyChosen(dlg, *d);
             return 1;
         case kDeleteButton: {
-            const int sel = ListGetSelection(dlg, kTargetList);
-            if (sel >= 0 && sel < static_cast<int>(d->targets.size())) DeleteBackups(dlg, d->folder, {d->targets[sel]});
+            std::vector<std::string> names;
+            for (int sel : ListGetSelectedItems(dlg, kTargetList))
+                if (sel >= 0 && sel < static_cast<int>(d->targets.size())) names.push_back(d->targets[sel]);
+            if (!names.empty()) DeleteBackups(dlg, d->folder, names);
             FillTargets(dlg, *d);
             return 1;
         }

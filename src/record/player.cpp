@@ -19,6 +19,7 @@
 #include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
+#include "record/backup.h"
 
 namespace orb {
 
@@ -121,7 +122,8 @@ bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
     if (p.frameOpen) return false;  // only one player: the caller beeps
     TakeLooseRecording(p, fileName);
     p.playlist = FreshCatalogue(&p);
-    if (p.playlist.empty()) {
+    // Backup play may find its recordings in the backup folder alone.
+    if (p.playlist.empty() && !(p.backupPlay && !BackupPlaybackList().empty())) {
         MessageBox(parent, "No DVR File Found !!!", "", kMbOk);
         return false;
     }
@@ -501,9 +503,23 @@ void* PlayDVR(void* parentWindow, const char* fileName) {
         ThePlayer().beeps++;
         return nullptr;
     }
-    ThePlayer().packDisabled = fileName != nullptr;
-    if (!OpenPlayerFrame(ThePlayer(), parentWindow, fileName)) return nullptr;
-    void* frame = ThePlayer().frame;
+    PlayerState& p = ThePlayer();
+    p.packDisabled = fileName != nullptr;
+    if (!OpenPlayerFrame(p, parentWindow, fileName)) {
+        p.backupPlay = false;
+        return nullptr;
+    }
+    void* frame = p.frame;
+    if (p.backupPlay) {
+        // The backup folder's list takes the management dialog's place; its first
+        // recording plays.
+        if (p.showPlayback) p.showPlayback(p);
+        const std::vector<std::string> backups = BackupPlaybackList();
+        if (!backups.empty()) {
+            OpenRecordingFromList(p, BackupFolderSetting() + backups.front());
+            return p.frameOpen ? frame : nullptr;
+        }
+    }
     if (fileName && !OpenManagement(ThePlayer(), fileName, false)) return nullptr;
     if (ThePlayer().selected >= 0 && ThePlayer().selected < static_cast<int>(ThePlayer().playlist.size()))
         OpenRecordingFromList(ThePlayer(), PlayerNodePath(ThePlayer(), ThePlayer().playlist[ThePlayer().selected]));

@@ -49,6 +49,7 @@ struct PlayerState {
     std::function<void(PanoView*, HDIB)> present;         // dewarp into the views and repaint
     std::function<void(PlayerState&)> showManagement;     // the "DVRFile" dialog on screen
     std::function<void(PlayerState&)> hideManagement;
+    std::function<void(PlayerState&)> showPlayback;       // the "Playback" dialog of backup play
 
     // A recording named by path outside the storage folders (the stand-alone player's, a
     // backup's): listed first, played like the catalogue's.

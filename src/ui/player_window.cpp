@@ -24,6 +24,10 @@
 namespace orb {
 
 void ShowManagementDialog(PlayerState& p);
+void ShowPlaybackDialog(PlayerState& p);
+void TogglePlaybackDialog();
+HWND PlaybackDialogWindow();
+std::string ChosenBackupPath();
 void HideManagementDialog(PlayerState& p);
 void SyncManagementDialog(PlayerState& p);
 
@@ -227,9 +231,13 @@ void PlaylistMenu(HWND box) {
 // ---- Commands of the frame ----
 
 void PackSelected(PlayerState& p, HWND frame) {
-    if (p.selected < 0 || p.selected >= static_cast<int>(p.playlist.size())) return;
+    std::string path = p.backupPlay ? ChosenBackupPath() : std::string();
+    if (path.empty()) {
+        if (p.selected < 0 || p.selected >= static_cast<int>(p.playlist.size())) return;
+        path = PlayerNodePath(p, p.playlist[p.selected]);
+    }
     const std::string chosen = ChoosePackPath(frame);
-    if (!chosen.empty()) BuildRecordingPack(frame, PlayerNodePath(p, p.playlist[p.selected]), chosen);
+    if (!chosen.empty()) BuildRecordingPack(frame, path, chosen);
 }
 
 void ViewCommand(PanoView* v, int command) {
@@ -262,7 +270,16 @@ void FrameCommand(HWND frame, int command) {
         PlayerCommand(p, command);
         if (g_win.view) InvalidateRect(g_win.view);
         break;
-    case 1701: case 1606: case 1601: case 1602: case 1604: case 1605: case 1603: case 907: case 1080:
+    case 1603:
+        // Under backup play the backup folder's list stands in for the recordings dialog.
+        if (p.backupPlay) TogglePlaybackDialog();
+        else PlayerCommand(p, command);
+        break;
+    case 907:
+        if (HWND d = PlaybackDialogWindow()) DestroyWindow(d);
+        PlayerCommand(p, command);
+        break;
+    case 1701: case 1606: case 1601: case 1602: case 1604: case 1605: case 1080:
     case 2750: case 2751: case 111: case 2760: case 2761:
         PlayerCommand(p, command);
         break;
@@ -309,6 +326,7 @@ LRESULT FrameProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
             SetMenu(h, nullptr);
             DestroyMenu(m);
         }
+        if (HWND d = PlaybackDialogWindow()) DestroyWindow(d);
         g_closing = true;
         if (ThePlayer().frameOpen && ThePlayer().frame == h) ClosePlayerFrame(ThePlayer());
         g_closing = false;
@@ -486,6 +504,7 @@ void InstallPlayerWindow() {
     if (!p.present) p.present = Present;
     if (!p.showManagement) p.showManagement = ShowManagementDialog;
     if (!p.hideManagement) p.hideManagement = HideManagementDialog;
+    if (!p.showPlayback) p.showPlayback = ShowPlaybackDialog;
 }
 
 bool PlayerViewCommand(PanoView* view, HWND window, int command) {

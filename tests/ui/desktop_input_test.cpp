@@ -19,7 +19,7 @@ const std::string kShots = std::string(ORB_BINARY_DIR) + "/desktop-shots";
 // time (the lock): two `xvfb-run -a` started together can take the same display and end
 // each other's programs.
 void RunCases(const std::string& cases) {
-    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24' " + orbtest::SourcePath("tests/ui/desktop_input.sh") +
+    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " + orbtest::SourcePath("tests/ui/desktop_input.sh") +
                             " " + ORB_BINARY_DIR + " " + kShots + " " + cases + " >" + kShots + "/script-" + cases.substr(0, 8) +
                             ".txt 2>&1";
     orbtest::Run("mkdir -p " + kShots);
