@@ -89,6 +89,12 @@ std::string Commented(const std::string& text) {
     return out + "\n";
 }
 
+}  // namespace
+
+PackProgress g_packProgress;
+
+namespace {
+
 void Report(const PackOptions& o, int percent, const std::string& step) {
     if (o.progress) o.progress(percent, step);
 }
@@ -145,9 +151,11 @@ struct PackKind {
     const char* step;
 };
 
-int BuildPack(void* owner, const std::string& mediaPath, const std::string& outputPath, const PackOptions& o,
+int BuildPack(void* owner, const std::string& mediaPath, const std::string& outputPath, const PackOptions& given,
               const PackKind& kind) {
     if (outputPath.empty()) return 0;  // the save dialog was cancelled
+    PackOptions o = given;
+    if (!o.progress) o.progress = g_packProgress;
     std::string output = outputPath.substr(0, pack::kOutputMax);
     // Every name handed to the tools starts with "/" or "./": never read as an option.
     if (output[0] != '/') output = "./" + output;

@@ -50,6 +50,8 @@ int AddPackEntry(PackList& list, const std::string& source, const std::string& t
 // Progress while packing: a rough percentage and what is being done. Called with 0 first
 // and 100 last; the window layer shows its wait cursor in between.
 using PackProgress = std::function<void(int percent, const std::string& step)>;
+// The window layer's progress window, used by builds whose options name no progress.
+extern PackProgress g_packProgress;
 
 struct PackOptions {
     std::string player = pack::kDefaultPlayer;  // the stand-alone player program

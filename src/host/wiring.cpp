@@ -17,6 +17,7 @@
 #include "record/recorder.h"
 #include "ui/accessories.h"
 #include "ui/editor_windows.h"
+#include "ui/pack_progress.h"
 #include "ui/picture_viewers.h"
 #include "ui/player_window.h"
 #include "ui/ui_state.h"
@@ -81,6 +82,7 @@ void InstallSubsystemHooks() {
     AddViewCommandHandler(AccessoryCommand);
     InstallPlayerWindow();
     InstallPictureViewers();
+    InstallPackProgress();
     AddViewCommandHandler(PlayerViewCommand);
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;
