@@ -1,0 +1,35 @@
+// The root password and the web page as a person handles them, on a virtual X server and
+// through the host: the first password set in the "Root" dialog with protection ticked;
+// deleting a recording asks for it in the "Check" dialog, refuses a wrong one with a
+// message and deletes after the right one; the "Web" dialog writes the page and the camera
+// file chosen with its save chooser. Screenshots: desktop-shots/password-*.png, web-dialog.png.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+bool Have(const char* program) { return orbtest::Run(std::string("command -v ") + program + " >/dev/null 2>&1") == 0; }
+
+const std::string kShots = std::string(ORB_BINARY_DIR) + "/desktop-shots";
+
+bool Says(const std::string& log, const std::string& line) { return log.find(line + "\n") != std::string::npos; }
+
+}  // namespace
+
+TEST(PasswordWebWindow, RootPasswordGuardsDeletionAndTheWebDialogWritesThePage) {
+    if (!Have("xvfb-run") || !Have("xdotool") || !Have("import")) GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
+    orbtest::Run("mkdir -p " + kShots);
+    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
+                            orbtest::SourcePath("tests/ui/password_web_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
+                            " >" + kShots + "/script-password-web.txt 2>&1";
+    ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;
+    const std::string log = orbtest::ReadText(kShots + "/password-web.log");
+    for (const char* line : {"root dialog", "root dialog closed", "password stored", "protection on", "check dialog",
+                             "wrong password refused", "nothing deleted yet", "check dialog closed",
+                             "one recording deleted", "web dialog", "web chooser", "web dialog closed", "page written",
+                             "camera file written"})
+        EXPECT_TRUE(Says(log, line)) << line << "\n" << log;
+}
