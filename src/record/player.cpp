@@ -118,6 +118,11 @@ std::string PlayerNodePath(const PlayerState& p, const DvrNode* node) {
     return node ? CataloguePath(node) : std::string();
 }
 
+std::string PlayerNodeText(const PlayerState& p, const DvrNode* node) {
+    if (!node) return {};
+    return node == p.looseNode.get() ? std::string(node->name) : CatalogueText(node->name);
+}
+
 bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
     if (p.frameOpen) return false;  // only one player: the caller beeps
     TakeLooseRecording(p, fileName);

@@ -76,6 +76,8 @@ void SetBarPosition(PlayerState& p);
 DvrContext* PlayerDvr(PlayerState& p);
 // The path of a playlist node (the loose recording's or the catalogue's).
 std::string PlayerNodePath(const PlayerState& p, const DvrNode* node);
+// The list text of a playlist node: the catalogue's, or the loose recording's file name.
+std::string PlayerNodeText(const PlayerState& p, const DvrNode* node);
 
 // The management dialog ("DVRFile"): list filled from a new catalogue, fileName selected.
 // openSelected: open the selected recording at once (the dialog's own command 102).

@@ -20,7 +20,7 @@ bool g_filling = false;
 void FillList(HWND d, const PlayerState& p) {
     g_filling = true;
     ListReset(d, kList);
-    for (const DvrNode* node : p.managementList) ListAddString(d, kList, CatalogueText(node->name));
+    for (const DvrNode* node : p.managementList) ListAddString(d, kList, PlayerNodeText(p, node));
     if (p.selected >= 0 && p.selected < ListCount(d, kList)) {
         ListSetSelection(d, kList, p.selected);
         ListSetItemSelected(d, kList, p.selected, true);

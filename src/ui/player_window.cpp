@@ -217,7 +217,7 @@ void PlaylistMenu(HWND box) {
     HMENU menu = CreatePopupMenu();
     for (size_t i = 0; i < p.playlist.size(); ++i)
         AppendMenu(menu, static_cast<int>(i) == p.selected ? MF_CHECKED : 0, kPlaylistMenuBase + static_cast<int>(i),
-                   CatalogueText(p.playlist[i]->name));
+                   PlayerNodeText(p, p.playlist[i]));
     const int chosen = TrackPopupMenu(menu, box, 0, kPlaylistHeight);
     DestroyMenu(menu);
     const int item = chosen - kPlaylistMenuBase;
@@ -433,7 +433,7 @@ LRESULT PlaylistProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         FillRect(c, box, Rgb(255, 255, 255));
         FrameRect(c, box, Rgb(120, 120, 120));
         std::string text;
-        if (p.selected >= 0 && p.selected < static_cast<int>(p.playlist.size())) text = CatalogueText(p.playlist[p.selected]->name);
+        if (p.selected >= 0 && p.selected < static_cast<int>(p.playlist.size())) text = PlayerNodeText(p, p.playlist[p.selected]);
         DrawText(c, 8, 5, text, Rgb(0, 0, 0));
         // The drop-down arrow.
         for (int i = 0; i < 5; ++i) FillRect(c, {box.right - 16 + i, 8 + i, box.right - 6 - i, 9 + i}, Rgb(40, 40, 40));

@@ -3,9 +3,12 @@
 # bar's player button opens the player on what it recorded, and the player's buttons and
 # position bar are used with xdotool. Pictures of the view are compared; what was measured
 # goes to OUT/player.log and the screenshots stay in OUT.
-#   player_desktop.sh BINARY_DIR OUT
+# Then the desktop entry's command line opens the stand-alone player on a copy of the
+# recording outside every storage folder, as a double click in a file manager does.
+#   player_desktop.sh BINARY_DIR OUT SOURCE_DIR
 B=$1
 OUT=$2
+SRC=$3
 mkdir -p "$OUT"
 LOG="$OUT/player.log"
 : > "$LOG"
@@ -137,4 +140,31 @@ say "played $(differ stepped played)"
 press 230
 gone "Recording Player" && say "player closed"
 xdotool search --onlyvisible --pid $DEMO >/dev/null 2>&1 && say "demo still open"
+kill $DEMO 2>/dev/null
+wait $DEMO 2>/dev/null
+
+# ---- The desktop entry: its command line with the file of a double click ----
+mkdir -p "$T/elsewhere" "$T/fresh"
+cp "$B/Halo360Web_003906.r" "$T/fresh/"
+cp "$f" "$T/elsewhere/Lobby camera.P360"
+exec_line=$(sed -n 's/^Exec=//p' "$SRC/res/desktop/orbiscope-player.desktop")
+say "entry $exec_line"
+program=${exec_line%% *}
+[ "${exec_line#* }" = "%f" ] && say "entry takes one file"
+# A user with settings of their own and no recordings: only the file itself is known.
+env ORBISCOPE_HOME="$T/fresh" ORBISCOPE_SYSTEM_DIR="$T/fresh" PATH="$B:$PATH" \
+  "$program" "$T/elsewhere/Lobby camera.P360" > "$OUT/player-entry.log" 2>&1 &
+ENTRY=$!
+if PW=$(window_named "Recording Player"); then
+  say "entry opened the player"
+  xdotool mousemove 5 5
+  settle
+  view_shot entry
+  import -window root "$OUT/player-entry.png" 2>/dev/null
+  say "entry spread $(convert "$OUT/entry.png" -colorspace Gray -format '%[fx:standard_deviation]' info:)"
+  press 230
+  for _ in $(seq 1 100); do kill -0 $ENTRY 2>/dev/null || break; sleep 0.1; done
+  kill -0 $ENTRY 2>/dev/null || say "entry player ended"
+fi
+kill $ENTRY 2>/dev/null
 exit 0

@@ -32,7 +32,7 @@ TEST(PlayerWindow, ToolBarOpensThePlayerAndItsControlsMoveThePicture) {
     orbtest::Run("mkdir -p " + kShots);
     const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
                             orbtest::SourcePath("tests/ui/player_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
-                            " >" + kShots + "/script-player.txt 2>&1";
+                            " " + ORB_SOURCE_DIR + " >" + kShots + "/script-player.txt 2>&1";
     ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;
     const std::string log = orbtest::ReadText(kShots + "/player.log");
     ASSERT_NE(log.find("player window\n"), std::string::npos) << log;
@@ -49,4 +49,10 @@ TEST(PlayerWindow, ToolBarOpensThePlayerAndItsControlsMoveThePicture) {
     // The bar's stop button closes the player and leaves the live views open.
     EXPECT_NE(log.find("player closed\n"), std::string::npos) << log;
     EXPECT_NE(log.find("demo still open\n"), std::string::npos) << log;
+    // The desktop entry's command opens the player on a file outside the storage folders;
+    // it plays (a picture, not an empty field) and ends when its window is closed.
+    EXPECT_NE(log.find("entry takes one file\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("entry opened the player\n"), std::string::npos) << log;
+    EXPECT_GT(Measured(log, "entry spread"), 0.1) << log;
+    EXPECT_NE(log.find("entry player ended\n"), std::string::npos) << log;
 }
