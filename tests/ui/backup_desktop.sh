@@ -13,6 +13,8 @@ T="$OUT/backup.work"
 rm -rf "$T"
 mkdir -p "$T/kept"
 export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+# The file choosers keep their recently used files here, not in the tester's own folders.
+export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
 window_named() {
   for _ in $(seq 1 900); do

@@ -13,6 +13,8 @@ T="$OUT/pack.work"
 rm -rf "$T"
 mkdir -p "$T/packages" "$T/elsewhere"
 export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+# The file choosers keep their recently used files here, not in the tester's own folders.
+export XDG_DATA_HOME="$T/data"
 # The stand-alone player that goes into the package is found on the PATH.
 export PATH="$B:$PATH"
 say() { echo "$*" >> "$LOG"; }

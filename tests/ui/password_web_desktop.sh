@@ -13,6 +13,8 @@ T="$OUT/password-web.work"
 rm -rf "$T"
 mkdir -p "$T/web"
 export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+# The file choosers keep their recently used files here, not in the tester's own folders.
+export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
 window_named() {
   for _ in $(seq 1 900); do
@@ -130,4 +132,39 @@ kill $P 2>/dev/null
 wait $P 2>/dev/null
 [ -f "$T/web/lobby.html" ] && say "page written"
 ls "$T/web" | grep -qi '\.cctv$' && say "camera file written"
+
+# ---- Recording settings and their network storage ----
+mkdir -p "$T/nas"
+"$B/orbiscope" recording-settings > "$OUT/settings-host.log" 2>&1 &
+P=$!
+if GW=$(window_named "Recording settings"); then
+  say "settings dialog"
+  click_at "$GW" 292 62       # Network storage...
+  if AW=$(window_named "Network storage"); then
+    say "network storage dialog"
+    click_at "$AW" 40 63      # record to a network storage folder
+    known=$(xdotool search --onlyvisible --pid $P 2>/dev/null | tr '\n' ' ')
+    click_at "$AW" 396 94     # Browse...
+    if FW=$(new_window $P "$known"); then
+      read -r fx fy fw fh < <(geometry "$FW")
+      xdotool mousemove $((fx + fw / 2)) $((fy + fh / 2))
+      sleep 0.5
+      xdotool type --delay 30 "$T/nas/"
+      sleep 0.8
+      xdotool key Return
+      sleep 1
+      xdotool search --onlyvisible --pid $P 2>/dev/null | grep -q "^$FW\$" && xdotool key Return
+    fi
+    sleep 0.5
+    import -window "$AW" "$OUT/settings-nas.png" 2>/dev/null
+    click_at "$AW" 295 240    # OK
+    gone "Network storage" && say "network storage dialog closed"
+  fi
+  import -window "$GW" "$OUT/settings-dialog.png" 2>/dev/null
+  click_at "$GW" 215 234      # OK
+  gone "Recording settings" && say "settings dialog closed"
+fi
+wait $P
+grep -q "^NAS=1" "$T/out/home/orbiscfg.ini" && say "network storage on"
+grep -q "^NASDir=$T/nas" "$T/out/home/orbiscfg.ini" && say "network storage folder kept"
 exit 0

@@ -2,7 +2,9 @@
 // through the host: the first password set in the "Root" dialog with protection ticked;
 // deleting a recording asks for it in the "Check" dialog, refuses a wrong one with a
 // message and deletes after the right one; the "Web" dialog writes the page and the camera
-// file chosen with its save chooser. Screenshots: desktop-shots/password-*.png, web-dialog.png.
+// file chosen with its save chooser; the recording settings' "Network storage..." button opens
+// the network storage dialog, whose folder is picked with the folder chooser and kept.
+// Screenshots: desktop-shots/password-*.png, web-dialog.png, settings-*.png.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,7 +21,7 @@ bool Says(const std::string& log, const std::string& line) { return log.find(lin
 
 }  // namespace
 
-TEST(PasswordWebWindow, RootPasswordGuardsDeletionAndTheWebDialogWritesThePage) {
+TEST(PasswordWebWindow, RootPasswordWebPageAndRecordingSettingsThroughTheirDialogs) {
     if (!Have("xvfb-run") || !Have("xdotool") || !Have("import")) GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
     orbtest::Run("mkdir -p " + kShots);
     const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
@@ -30,6 +32,8 @@ TEST(PasswordWebWindow, RootPasswordGuardsDeletionAndTheWebDialogWritesThePage) 
     for (const char* line : {"root dialog", "root dialog closed", "password stored", "protection on", "check dialog",
                              "wrong password refused", "nothing deleted yet", "check dialog closed",
                              "one recording deleted", "web dialog", "web chooser", "web dialog closed", "page written",
-                             "camera file written"})
+                             "camera file written", "settings dialog", "network storage dialog",
+                             "network storage dialog closed", "settings dialog closed", "network storage on",
+                             "network storage folder kept"})
         EXPECT_TRUE(Says(log, line)) << line << "\n" << log;
 }

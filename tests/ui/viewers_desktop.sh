@@ -15,6 +15,8 @@ mkdir -p "$T/home" "$T/sys" "$T/pictures"
 cp "$B/Halo360Web_003906.r" "$T/home/"
 export ORBISCOPE_HOME="$T/home" ORBISCOPE_SYSTEM_DIR="$T/sys"
 export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+# The file choosers keep their recently used files here, not in the tester's own folders.
+export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
 
 window_named() {  # waits (up to 90 s) for a visible window with this title; prints its id
