@@ -16,6 +16,13 @@ export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 # The file choosers keep their recently used files here, not in the tester's own folders.
 export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
+# Types a path into a file chooser: its "/" opens the location field, which takes a moment
+# before it takes the rest.
+type_path() {
+  xdotool type "/"
+  sleep 0.8
+  xdotool type --delay 30 "${1#/}"
+}
 window_named() {
   for _ in $(seq 1 900); do
     local w
@@ -44,7 +51,7 @@ type_into() {  # WINDOW TEXT: keys go where the pointer is
   xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
   xdotool windowfocus "$1" 2>/dev/null
   sleep 0.5
-  xdotool type --delay 30 "$2"
+  type_path "$2"
   sleep 0.8
 }
 

@@ -18,6 +18,13 @@ export XDG_DATA_HOME="$T/data"
 # The stand-alone player that goes into the package is found on the PATH.
 export PATH="$B:$PATH"
 say() { echo "$*" >> "$LOG"; }
+# Types a path into a file chooser: its "/" opens the location field, which takes a moment
+# before it takes the rest.
+type_path() {
+  xdotool type "/"
+  sleep 0.8
+  xdotool type --delay 30 "${1#/}"
+}
 window_named() {
   for _ in $(seq 1 900); do
     local w
@@ -46,7 +53,7 @@ type_into() {
   xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
   xdotool windowfocus "$1" 2>/dev/null
   sleep 0.5
-  xdotool type --delay 30 "$2"
+  type_path "$2"
   sleep 0.8
 }
 

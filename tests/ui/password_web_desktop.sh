@@ -16,6 +16,13 @@ export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 # The file choosers keep their recently used files here, not in the tester's own folders.
 export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
+# Types a path into a file chooser: its "/" opens the location field, which takes a moment
+# before it takes the rest.
+type_path() {
+  xdotool type "/"
+  sleep 0.8
+  xdotool type --delay 30 "${1#/}"
+}
 window_named() {
   for _ in $(seq 1 900); do
     local w
@@ -116,7 +123,7 @@ if WW=$(window_named "Web page"); then
     read -r sx sy sw sh < <(geometry "$SW")
     xdotool mousemove $((sx + sw / 2)) $((sy + sh / 2))
     sleep 0.5
-    xdotool type --delay 30 "$T/web/lobby"
+    type_path "$T/web/lobby"
     sleep 0.8
     xdotool key Return
     gone "Create HTML Web Page"
@@ -149,7 +156,7 @@ if GW=$(window_named "Recording settings"); then
       read -r fx fy fw fh < <(geometry "$FW")
       xdotool mousemove $((fx + fw / 2)) $((fy + fh / 2))
       sleep 0.5
-      xdotool type --delay 30 "$T/nas/"
+      type_path "$T/nas/"
       sleep 0.8
       xdotool key Return
       sleep 1

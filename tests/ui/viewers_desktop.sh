@@ -18,6 +18,13 @@ export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 # The file choosers keep their recently used files here, not in the tester's own folders.
 export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
+# Types a path into a file chooser: its "/" opens the location field, which takes a moment
+# before it takes the rest.
+type_path() {
+  xdotool type "/"
+  sleep 0.8
+  xdotool type --delay 30 "${1#/}"
+}
 
 window_named() {  # waits (up to 90 s) for a visible window with this title; prints its id
   for _ in $(seq 1 900); do
@@ -133,7 +140,7 @@ if CW=$(window_named "Open Picture File"); then
   xdotool mousemove $((x + w / 2)) $((y + h / 2))
   xdotool windowfocus "$CW" 2>/dev/null
   sleep 0.5
-  xdotool type --delay 30 "$T/pictures/chosen.pcx"
+  type_path "$T/pictures/chosen.pcx"
   sleep 0.8
   xdotool key Return
   if VW=$(window_named "Panoramic Photo Image Viewer"); then
