@@ -144,6 +144,12 @@ void ResetView(PanoView* v, int, int) {
 
 void Pump() {
     PumpMessages();
+    // The host is ending its loop: the player closes so that its own loop ends too.
+    Message m;
+    if (PeekMessage(m, false) && m.message == WM_QUIT) {
+        PlayerCommand(ThePlayer(), 907);
+        return;
+    }
     SyncWindows();
 }
 
