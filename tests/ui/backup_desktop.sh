@@ -17,11 +17,12 @@ export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 export XDG_DATA_HOME="$T/data"
 say() { echo "$*" >> "$LOG"; }
 # Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest.
+# before it takes the rest; the rest comes in one burst, before the field's completion can
+# put a guess of its own between two keys.
 type_path() {
   xdotool type "/"
   sleep 0.8
-  xdotool type --delay 30 "${1#/}"
+  xdotool type --delay 0 "${1#/}"
 }
 window_named() {
   for _ in $(seq 1 900); do

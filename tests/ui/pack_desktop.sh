@@ -19,11 +19,12 @@ export XDG_DATA_HOME="$T/data"
 export PATH="$B:$PATH"
 say() { echo "$*" >> "$LOG"; }
 # Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest.
+# before it takes the rest; the rest comes in one burst, before the field's completion can
+# put a guess of its own between two keys.
 type_path() {
   xdotool type "/"
   sleep 0.8
-  xdotool type --delay 30 "${1#/}"
+  xdotool type --delay 0 "${1#/}"
 }
 window_named() {
   for _ in $(seq 1 900); do
