@@ -153,6 +153,7 @@ void ClosePlayerFrame(PlayerState& p) {
     p.frameOpen = false;
     p.frame = nullptr;
     p.backupPlay = false;
+    p.openPath.clear();
     DropPicture(p);
     p.view.reset();
     p.playlist.clear();
@@ -190,6 +191,7 @@ bool OpenPlayerRecording(PlayerState& p, const std::string& path, bool inPlace) 
         return false;
     }
     p.paused = false;
+    p.openPath = path;
     dvr->step = 1;
     if (inPlace) {
         const int32_t count = ReadFrameCount(*dvr);

@@ -31,6 +31,7 @@ struct PlayerState {
     std::unique_ptr<PanoView> view;
     std::vector<DvrNode*> playlist;
     int selected = -1;
+    std::string openPath;  // the recording open in the player view
     std::vector<DvrNode*> managementList;
     // Position bar.
     int barMin = 0, barMax = 0, barPos = 0;

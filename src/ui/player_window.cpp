@@ -16,6 +16,7 @@
 #include "host/texts.h"
 #include "platform/dib.h"
 #include "platform/msgbox.h"
+#include "record/backup.h"
 #include "record/player.h"
 #include "record/recorder.h"
 #include "ui/player_controls.h"
@@ -439,7 +440,10 @@ LRESULT PlaylistProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         FillRect(c, box, Rgb(255, 255, 255));
         FrameRect(c, box, Rgb(120, 120, 120));
         std::string text;
-        if (p.selected >= 0 && p.selected < static_cast<int>(p.playlist.size())) text = PlayerNodeText(p, p.playlist[p.selected]);
+        if (p.backupPlay && !p.openPath.empty())
+            text = BackupListText(p.openPath.substr(p.openPath.find_last_of('/') + 1));  // a backup plays
+        else if (p.selected >= 0 && p.selected < static_cast<int>(p.playlist.size()))
+            text = PlayerNodeText(p, p.playlist[p.selected]);
         DrawText(c, 8, 5, text, Rgb(0, 0, 0));
         // The drop-down arrow.
         for (int i = 0; i < 5; ++i) FillRect(c, {box.right - 16 + i, 8 + i, box.right - 6 - i, 9 + i}, Rgb(40, 40, 40));
