@@ -2,6 +2,7 @@
 // streaming from fake cameras on 127.0.0.1, and what happens when cameras misbehave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -233,7 +234,15 @@ TEST_F(Live, SnapshotAndBackupOfALiveCamera) {
     // Opened again, it shows the same dewarped view with the same lens settings.
     CloseSnapshotViewer();
     ASSERT_TRUE(OpenSnapshot(nullptr, path.c_str()));
-    EXPECT_EQ(RecordBytes(g_snapViewer.view->record), liveRecord);
+    // The lens settings are the file's; only the view presets (offsets 128..639) follow the
+    // viewer window's size, as a live view's do.
+    {
+        auto reread = RecordBytes(g_snapViewer.view->record);
+        auto expected = liveRecord;
+        std::fill(reread.begin() + 128, reread.begin() + 640, 0);
+        std::fill(expected.begin() + 128, expected.begin() + 640, 0);
+        EXPECT_EQ(reread, expected);
+    }
     EXPECT_EQ(g_snapViewer.view->frames.currentW, 320);
     ASSERT_TRUE(g_snapViewer.view->frames.output);
     const auto reopened = PictureBytes(g_snapViewer.view->frames.output);
