@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
 #include "platform/private_files.h"

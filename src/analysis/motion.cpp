@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "config/settings.h"
 #include "platform/dib.h"
 #include "platform/paths.h"

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {

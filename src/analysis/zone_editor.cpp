@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {

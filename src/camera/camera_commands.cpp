@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "camera/http.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 

@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "camera/catalogue.h"
 #include "config/camera_record.h"
-#include "host/panoview.h"
-#include "host/texts.h"
-#include "host/wiring.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
+#include "ui/composition.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 

@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "config/settings.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"

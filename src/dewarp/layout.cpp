@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "dewarp/dewarp.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 namespace orb {
 namespace {

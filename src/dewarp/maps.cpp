@@ -9,7 +9,7 @@
 
 #include "dewarp/dewarp.h"
 #include "dewarp/window_kernel.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 namespace orb {
 namespace {

@@ -7,8 +7,8 @@
 #include <numbers>
 
 #include "dewarp/dewarp.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "ui/ui_state.h"
 
 namespace orb {

@@ -6,7 +6,7 @@
 
 #include "dewarp/dewarp.h"
 #include "dewarp/sampler.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {

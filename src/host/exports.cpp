@@ -4,7 +4,7 @@
 
 #include "config/camera_record.h"
 #include "config/settings.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "host/startup.h"
 #include "orbiscope.h"
 #include "platform/paths.h"

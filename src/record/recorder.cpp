@@ -16,9 +16,9 @@
 #include <sstream>
 
 #include "config/settings.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/clock.h"
 #include "platform/debug_log.h"

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "analysis/colour_balance.h"
-#include "host/panoview.h"
-#include "host/wiring.h"
+#include "ui/panoview.h"
+#include "ui/composition.h"
 #include "platform/dib.h"
 #include "platform/window.h"
 #include "ui/main_window.h"

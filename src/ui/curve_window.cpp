@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "dewarp/alignment.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {

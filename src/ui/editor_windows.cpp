@@ -7,9 +7,9 @@
 #include "analysis/motion_view.h"
 #include "analysis/zone_editor.h"
 #include "camera/frame_pipeline.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "host/run_orbiscope.h"
-#include "host/wiring.h"
+#include "ui/composition.h"
 #include "platform/dib.h"
 #include "ui/main_window.h"
 

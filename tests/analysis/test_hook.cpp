@@ -12,8 +12,8 @@
 #include "analysis/motion_view.h"
 #include "config/settings.h"
 #include "analysis/pictures.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "support/test_support.h"
 
 using analysistest::Picture;

@@ -5,7 +5,7 @@
 
 #include "analysis/motion.h"
 #include "analysis/pictures.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 using analysistest::Picture;
 

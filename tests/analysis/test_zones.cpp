@@ -4,7 +4,7 @@
 #include "analysis/pictures.h"
 #include "analysis/zone_editor.h"
 #include "analysis/zones.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 using analysistest::Picture;
 

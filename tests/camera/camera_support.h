@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "camera/base64.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "platform/base64.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "support/test_support.h"
 
 namespace orbtest {

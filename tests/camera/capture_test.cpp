@@ -4,12 +4,12 @@
 #include <memory>
 #include <thread>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "camera/capture_thread.h"
 #include "common/fake_camera.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "support/test_support.h"
 #include "camera_support.h"

@@ -7,7 +7,7 @@
 
 #include "dewarp/navigation.h"
 #include "dewarp_fixture.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "orbiscope.h"
 #include "ui/ui_state.h"
 

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "config/camera_record.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"

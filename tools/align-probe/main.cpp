@@ -11,7 +11,7 @@
 #include <string>
 
 #include "dewarp/alignment.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "host/startup.h"
 #include "platform/dib.h"
 #include "platform/window.h"

@@ -1,4 +1,4 @@
-#include "host/wiring.h"
+#include "ui/composition.h"
 
 #include <mutex>
 #include <string>
@@ -10,8 +10,8 @@
 #include "camera/frame_pipeline.h"
 #include "config/nas_settings.h"
 #include "config/root_password.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/debug_log.h"
 #include "platform/window.h"
 #include "record/recorder.h"

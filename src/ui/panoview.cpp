@@ -1,9 +1,9 @@
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 #include <mutex>
 #include <unordered_map>
 
-#include "host/library_state.h"
+#include "config/library_state.h"
 
 namespace orb {
 
