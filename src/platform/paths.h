@@ -41,4 +41,8 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 // Stored or typed paths may use "\" as well as "/".
 std::string NormaliseSeparators(std::string path);
 
+// The folder above RECVAULT for snapshots ("the system drive"), ending in "/": the user's
+// pictures folder on a desktop, else the parent of $ORBISCOPE_SYSTEM_DIR.
+std::string SystemDriveText();
+
 }  // namespace orb

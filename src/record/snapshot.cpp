@@ -18,7 +18,6 @@
 #include "export/pack_builder.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
-#include "host/startup.h"
 #include "platform/texts.h"
 #include "platform/choosers.h"
 #include "platform/clock.h"
