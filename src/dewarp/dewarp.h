@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "analysis/colour_balance.h"
+#include "dewarp/colour_balance.h"
 #include "config/camera_record.h"
 #include "dewarp/halfsphere.h"
 

@@ -6,7 +6,7 @@
 #include "config/settings.h"
 #include "dewarp/navigation.h"
 #include "config/library_state.h"
-#include "host/run_orbiscope.h"
+#include "ui/run_orbiscope.h"
 #include "platform/texts.h"
 #include "ui/composition.h"
 #include "orbiscope.h"

@@ -9,7 +9,7 @@
 
 #include "config/root_password.h"
 #include "config/settings.h"
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
 #include "platform/texts.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <mutex>
 
-#include "analysis/colour_balance.h"
+#include "dewarp/colour_balance.h"
 #include "ui/panoview.h"
 #include "ui/composition.h"
 #include "platform/dib.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 #include "ui/panoview.h"
 #include "platform/dib.h"
 

@@ -8,7 +8,7 @@
 #include "analysis/zone_editor.h"
 #include "camera/frame_pipeline.h"
 #include "ui/panoview.h"
-#include "host/run_orbiscope.h"
+#include "ui/run_orbiscope.h"
 #include "ui/composition.h"
 #include "platform/dib.h"
 #include "ui/main_window.h"

@@ -9,7 +9,7 @@
 #include "config/camera_record.h"
 #include "config/config_file.h"
 #include "config/settings.h"
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 #include "dewarp/dewarp.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"

@@ -9,7 +9,7 @@
 #include "camera/frame_pipeline.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
-#include "host/run_orbiscope.h"
+#include "ui/run_orbiscope.h"
 #include "platform/texts.h"
 #include "platform/msgbox.h"
 #include "platform/window_script.h"

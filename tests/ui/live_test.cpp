@@ -11,7 +11,7 @@
 #include "camera/capture_thread.h"
 #include "config/config_file.h"
 #include "config/settings.h"
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 #include "record/backup.h"
 #include "record/recorder.h"
 #include "record/recording_file.h"

@@ -8,7 +8,7 @@
 #include "config/settings.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
-#include "host/run_orbiscope.h"
+#include "ui/run_orbiscope.h"
 #include "host/startup.h"
 #include "platform/texts.h"
 #include "orbiscope.h"

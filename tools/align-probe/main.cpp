@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 #include "ui/panoview.h"
 #include "host/startup.h"
 #include "platform/dib.h"

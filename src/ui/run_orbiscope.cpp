@@ -1,6 +1,6 @@
 // Opening the main window (RunOrbiscope), the window classes of the library, and the
 // host-facing window exports.
-#include "host/run_orbiscope.h"
+#include "ui/run_orbiscope.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

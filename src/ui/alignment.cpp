@@ -1,5 +1,5 @@
 // The alignment window and dialog.
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 
 #include <cmath>
 #include <cstdio>
