@@ -437,12 +437,5 @@ void StopCapture(PanoView* view) {
     CloseCommandConnection(*view);
 }
 
-void InstallCaptureHooks() {
-    ViewHooks& h = Hooks();
-    if (!h.startCapture) h.startCapture = StartCapture;
-    if (!h.stopCapture) h.stopCapture = StopCapture;
-    if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
-    if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
-}
 
 }  // namespace orb

@@ -11,8 +11,6 @@ namespace orb {
 bool StartCapture(PanoView* view);
 // Asks the thread to stop, cancels what it waits for and joins it (bounded by the waits).
 void StopCapture(PanoView* view);
-// Installs the two as the view window's capture hooks.
-void InstallCaptureHooks();
 
 // Receive time-outs of the loops (milliseconds): tests shorten them.
 struct CaptureTimeouts {

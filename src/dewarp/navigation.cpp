@@ -9,7 +9,6 @@
 #include "dewarp/dewarp.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
-#include "ui/ui_state.h"
 
 namespace orb {
 namespace {
@@ -311,23 +310,5 @@ int32_t PaneAt(const PanoView& view, int32_t x, int32_t y) {
     return 0;
 }
 
-void InstallNavigationHooks() {
-    // A hook the host or a test has plugged in already stays.
-    ViewHooks& h = Hooks();
-    if (!h.zoom)
-        h.zoom = [](PanoView* v, int pane, bool in) {
-            if (!v) return;
-            // The capture thread renders the same windows under this lock.
-            std::lock_guard lock(v->ui.viewMutex);
-            ZoomView(*v, in ? 1 : 2, pane);
-        };
-    if (!h.move)
-        h.move = [](PanoView* v, int pane, int command) {
-            if (!v) return;
-            std::lock_guard lock(v->ui.viewMutex);
-            MoveViewPosition(*v, command, pane, 0.0);
-        };
-    if (!h.paneAt) h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
-}
 
 }  // namespace orb

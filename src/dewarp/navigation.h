@@ -29,8 +29,4 @@ bool PerspectiveValid(PanoView& view, int32_t k, double& P, double& T, double Z)
 // Keeps a normalised crop preset inside the panorama extents.
 void FitCrop(ViewPreset& p, double extentH, double extentV);
 
-// Installs navigation into the window layer's hooks (zoom, move, paneAt) that are still
-// empty. Called at start-up.
-void InstallNavigationHooks();
-
 }  // namespace orb

@@ -6,9 +6,12 @@
 
 #include "analysis/motion.h"
 #include "analysis/motion_view.h"
+#include "camera/camera_commands.h"
 #include "camera/capture_thread.h"
+#include "camera/http.h"
 #include "camera/frame_pipeline.h"
 #include "config/nas_settings.h"
+#include "dewarp/navigation.h"
 #include "config/root_password.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
@@ -66,6 +69,33 @@ void AddViewCommandHandler(ViewCommandHandler handler) {
     for (ViewCommandHandler h : CommandHandlers())
         if (h == handler) return;
     CommandHandlers().push_back(handler);
+}
+
+void InstallCaptureHooks() {
+    ViewHooks& h = Hooks();
+    if (!h.startCapture) h.startCapture = StartCapture;
+    if (!h.stopCapture) h.stopCapture = StopCapture;
+    if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
+    if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
+}
+
+void InstallNavigationHooks() {
+    // A hook the host or a test has plugged in already stays.
+    ViewHooks& h = Hooks();
+    if (!h.zoom)
+        h.zoom = [](PanoView* v, int pane, bool in) {
+            if (!v) return;
+            // The capture thread renders the same windows under this lock.
+            std::lock_guard lock(v->ui.viewMutex);
+            ZoomView(*v, in ? 1 : 2, pane);
+        };
+    if (!h.move)
+        h.move = [](PanoView* v, int pane, int command) {
+            if (!v) return;
+            std::lock_guard lock(v->ui.viewMutex);
+            MoveViewPosition(*v, command, pane, 0.0);
+        };
+    if (!h.paneAt) h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
 }
 
 void InstallSubsystemHooks() {

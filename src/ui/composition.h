@@ -14,6 +14,9 @@ using ViewCommandHandler = bool (*)(PanoView* view, HWND window, int command);
 void AddViewCommandHandler(ViewCommandHandler handler);
 
 void InstallSubsystemHooks();
+// The view window's capture and pan/tilt/zoom hooks (camera), and its navigation (dewarp).
+void InstallCaptureHooks();
+void InstallNavigationHooks();
 // Writes a status line of a view (any thread) and asks for a repaint.
 void SetViewStatus(PanoView* view, int line, const char* text);
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/catalogue.h"
 #include "platform/window.h"
 
 struct PanoView;
@@ -19,9 +20,6 @@ struct ViewPlacement {
     int left = 0, top = 0, width = 0, height = 0;
     bool operator==(const ViewPlacement&) const = default;
 };
-
-// Which capture loop serves a camera model.
-enum class CaptureRoutine : int32_t { Main = 0, Second = 1, Third = 2 };
 
 struct ViewUiState {
     std::atomic<HWND> window{nullptr};  // cleared by the window thread while the capture thread runs

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "dewarp/navigation.h"
+#include "ui/composition.h"
 #include "dewarp_fixture.h"
 #include "config/library_state.h"
 #include "orbiscope.h"
