@@ -5,13 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/view_window.h"
 
 struct CameraRecord;
 
 namespace orb {
-
-// Which capture loop serves a camera model.
-enum class CaptureRoutine : int32_t { Main = 0, Second = 1, Third = 2 };
 
 // Main = one request then a multipart push stream; Second = one request per picture cut by
 // its Content-Length; Third = one request per picture running until the camera closes.

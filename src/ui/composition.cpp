@@ -24,18 +24,6 @@
 
 namespace orb {
 
-void SetViewStatus(PanoView* view, int /*line*/, const char* text) {
-    if (!view) return;
-    bool changed;
-    {
-        std::lock_guard lock(view->ui.viewMutex);
-        changed = view->ui.status != (text ? text : "");
-        view->ui.status = text ? text : "";
-    }
-    if (changed && text && *text) DebugLog("view %d: %s", view->viewIndex, text);
-    if (view->ui.window) InvalidateRect(view->ui.window);
-}
-
 namespace {
 
 std::vector<ViewCommandHandler>& CommandHandlers() {

@@ -12,17 +12,11 @@
 #include "record/snapshot.h"
 #include "ui/ui_state.h"
 
-struct PanoView {
-    CameraRecord record;
-    int32_t viewIndex = 0;  // position among the tiled views
-    uint32_t id = 0;        // registry id, stored in the record's owner link
-    int32_t captureStarted = 0;
+struct PanoView : orb::DewarpView {
     orb::FrameState frames;  // current, previous and dewarped pictures
     orb::CaptureState capture;  // connection, receive buffer, capture thread
     orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
-    orb::DewarpState dewarp;
     orb::ViewRecording recording;  // recording context and slot
-    orb::ViewUiState ui;
     orb::SnapshotState snapshot;  // the file its picture came from
 };
 
