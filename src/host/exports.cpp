@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "config/camera_record.h"
+#include "config/config_file.h"
 #include "config/settings.h"
 #include "config/library_state.h"
 #include "host/startup.h"
 #include "orbiscope.h"
 #include "platform/paths.h"
+#include "ui/panoview.h"
 
 
 extern "C" {
@@ -60,5 +62,7 @@ const char* OrbiscopeLibraryFolder(void) {
 }
 
 void UsingWinINet(void) {}
+
+int32_t SaveCameraConfigure(PanoView* view) { return orb::SaveRecord(view); }
 
 }

@@ -106,7 +106,7 @@ void InstallSubsystemHooks() {
         return static_cast<int>(g_drives.count);
     };
     g_reloadRecordingList = [] { BuildCatalogue(); };
-    SetMotionStatusSink([](PanoView* view, int line, const char* text) { SetViewStatus(view, line, text); });
+    SetMotionStatusSink([](AnalysisView* view, int line, const char* text) { SetViewStatus(view, line, text); });
 }
 
 }  // namespace orb

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <mutex>
 
-#include "analysis/mask_editor.h"
+#include "ui/mask_editor.h"
 #include "analysis/motion_view.h"
-#include "analysis/zone_editor.h"
+#include "ui/zone_editor.h"
 #include "camera/frame_pipeline.h"
 #include "ui/panoview.h"
 #include "ui/run_orbiscope.h"

@@ -12,10 +12,9 @@
 #include "record/snapshot.h"
 #include "ui/ui_state.h"
 
-struct PanoView : orb::DewarpView {
+struct PanoView : orb::AnalysisView {
     orb::FrameState frames;  // current, previous and dewarped pictures
     orb::CaptureState capture;  // connection, receive buffer, capture thread
-    orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
     orb::ViewRecording recording;  // recording context and slot
     orb::SnapshotState snapshot;  // the file its picture came from
 };
@@ -33,5 +32,7 @@ PanoView* ViewAt(int position);
 void SetViewAt(int position, PanoView* view);
 // Marks a record as taken by a view: owner link and tag.
 void TakeRecord(PanoView* view);
+// Writes the display options and the record of every started view back.
+void SaveAllViewRecords();
 
 }  // namespace orb

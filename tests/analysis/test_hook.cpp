@@ -182,7 +182,7 @@ TEST(MotionHook, ARecordCannotPointTheLoaderOutsideTheHooksFolder) {
     std::vector<std::string> lines;
     static std::vector<std::string>* seen;
     seen = &lines;
-    orb::SetMotionStatusSink([](PanoView*, int line, const char* text) {
+    orb::SetMotionStatusSink([](orb::AnalysisView*, int line, const char* text) {
         seen->push_back(std::to_string(line) + ":" + text);
     });
     PanoView view{};

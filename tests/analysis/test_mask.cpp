@@ -3,7 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "analysis/mask_editor.h"
+#include "ui/mask_editor.h"
 #include "analysis/motion_view.h"
 #include "analysis/pictures.h"
 #include "platform/base64.h"

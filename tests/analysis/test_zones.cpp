@@ -2,7 +2,7 @@
 
 #include "analysis/motion_view.h"
 #include "analysis/pictures.h"
-#include "analysis/zone_editor.h"
+#include "ui/zone_editor.h"
 #include "analysis/zones.h"
 #include "ui/panoview.h"
 

@@ -1,4 +1,4 @@
-#include "analysis/mask_editor.h"
+#include "ui/mask_editor.h"
 
 #include <algorithm>
 #include <cstdio>

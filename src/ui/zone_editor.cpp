@@ -1,4 +1,4 @@
-#include "analysis/zone_editor.h"
+#include "ui/zone_editor.h"
 
 #include <algorithm>
 #include <cstring>
