@@ -45,4 +45,8 @@ std::string NormaliseSeparators(std::string path);
 // pictures folder on a desktop, else the parent of $ORBISCOPE_SYSTEM_DIR.
 std::string SystemDriveText();
 
+// True when something exists at path; IsRegularFile only for a regular file.
+bool FileExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
 }  // namespace orb

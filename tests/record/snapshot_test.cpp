@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "record/snapshot.h"
+#include "ui/snapshot_viewer.h"
 #include "support/test_support.h"
 
 using namespace orb;

@@ -15,7 +15,9 @@
 #include "platform/msgbox.h"
 #include "platform/window.h"
 #include "record/snapshot.h"
+#include "ui/snapshot_viewer.h"
 #include "record/still_picture.h"
+#include "ui/photo_viewer.h"
 #include "support/test_support.h"
 
 using namespace orb;

@@ -16,6 +16,7 @@
 #include "record/recorder.h"
 #include "record/recording_file.h"
 #include "record/snapshot.h"
+#include "ui/snapshot_viewer.h"
 #include "common/fake_camera.h"
 #include "common/simulated_cameras.h"
 #include "config/library_state.h"
