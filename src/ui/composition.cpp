@@ -99,7 +99,7 @@ void InstallSubsystemHooks() {
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;
     if (!h.checkPassword) h.checkPassword = CheckPassword;
-    SetStatusSink([](PanoView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
+    SetStatusSink([](RecordView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
     // Changed network storage settings take effect at once: a new drive table and catalogue.
     g_rebuildRecordingDrives = [] {
         BuildDriveTable();

@@ -12,11 +12,9 @@
 #include "record/snapshot.h"
 #include "ui/ui_state.h"
 
-struct PanoView : orb::AnalysisView {
+struct PanoView : orb::RecordView {
     orb::FrameState frames;  // current, previous and dewarped pictures
     orb::CaptureState capture;  // connection, receive buffer, capture thread
-    orb::ViewRecording recording;  // recording context and slot
-    orb::SnapshotState snapshot;  // the file its picture came from
 };
 
 namespace orb {

@@ -222,7 +222,7 @@ TEST(FramePipeline, APictureAboveTheBudgetIsRefusedFromItsHeader) {
     AssignRecordingSlot(view.get(), 0, 1);
     std::vector<std::string> lines;
     std::mutex linesLock;
-    SetStatusSink([&](PanoView*, int line, const std::string& text) {
+    SetStatusSink([&](orb::RecordView*, int line, const std::string& text) {
         std::lock_guard lock(linesLock);
         lines.push_back(std::to_string(line) + ":" + text);
     });

@@ -34,7 +34,7 @@ struct PlayerWorld {
         SetSleeper([](int) {});
         ThePlayer() = PlayerState{};
         ThePlayer().createFrame = [](void*) { return static_cast<void*>(&ThePlayer()); };
-        ThePlayer().present = [this](PanoView*, HDIB pic) {
+        ThePlayer().present = [this](orb::RecordView*, HDIB pic) {
             DibLock lock(pic);
             presentedShades.push_back(lock.bits()[0]);
         };

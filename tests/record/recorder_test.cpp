@@ -61,7 +61,7 @@ struct World {
                        }});
         SetLocalClock([this] { return now; });
         SetSleeper([this](int ms) { sleeps.push_back(ms); });
-        SetStatusSink([this](PanoView*, int, const std::string& t) { status.push_back(t); });
+        SetStatusSink([this](orb::RecordView*, int, const std::string& t) { status.push_back(t); });
         orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
         LoadLanguageResource();
         g_lib.callerId = 0;
