@@ -61,8 +61,8 @@ void AddViewCommandHandler(ViewCommandHandler handler) {
 
 void InstallCaptureHooks() {
     ViewHooks& h = Hooks();
-    if (!h.startCapture) h.startCapture = StartCapture;
-    if (!h.stopCapture) h.stopCapture = StopCapture;
+    if (!h.startCapture) h.startCapture = [](PanoView* v) { return StartCapture(v); };
+    if (!h.stopCapture) h.stopCapture = [](PanoView* v) { StopCapture(v); };
     if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
     if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
 }
@@ -95,7 +95,7 @@ void InstallSubsystemHooks() {
     InstallEventDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
-    if (!h.paint) h.paint = PaintView;
+    if (!h.paint) h.paint = [](PanoView* v, const Canvas& canvas) { PaintView(v, canvas); };
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;
     if (!h.checkPassword) h.checkPassword = CheckPassword;

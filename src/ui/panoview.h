@@ -4,18 +4,15 @@
 #include <cstdint>
 
 #include "analysis/motion_view.h"
-#include "camera/frame_pipeline.h"
-#include "camera/http.h"
+#include "camera/camera_view.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
 #include "record/recorder.h"
 #include "record/snapshot.h"
 #include "ui/ui_state.h"
 
-struct PanoView : orb::RecordView {
-    orb::FrameState frames;  // current, previous and dewarped pictures
-    orb::CaptureState capture;  // connection, receive buffer, capture thread
-};
+// The whole view, assembled from the parts each subsystem works on.
+struct PanoView : orb::CameraView {};
 
 namespace orb {
 

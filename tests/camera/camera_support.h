@@ -30,7 +30,7 @@ inline bool WaitFor(F condition, int seconds = 20) {
     return true;
 }
 
-inline std::unique_ptr<PanoView> CameraView(int model, int port, const char* account = "", const char* password = "") {
+inline std::unique_ptr<PanoView> MakeCameraView(int model, int port, const char* account = "", const char* password = "") {
     auto v = std::make_unique<PanoView>();
     SetText(v->record.address, "127.0.0.1");
     v->record.httpPort = port;
