@@ -22,7 +22,6 @@ void Initialise() {
     BuildDefaultRecord();
     StartRecorder();
     InstallSubsystemHooks();
-    InstallNavigationHooks();
     // Run again, the start-up reloads the module (or finds it gone).
     UnloadLanguage();
     LoadLanguageResource();

@@ -107,6 +107,7 @@ void InstallSubsystemHooks() {
     };
     g_reloadRecordingList = [] { BuildCatalogue(); };
     SetMotionStatusSink([](AnalysisView* view, int line, const char* text) { SetViewStatus(view, line, text); });
+    InstallNavigationHooks();
 }
 
 }  // namespace orb
