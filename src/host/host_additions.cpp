@@ -6,9 +6,9 @@
 #include <string>
 
 #include "config/settings.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "orbiscope_host.h"
-#include "record/still_picture.h"
+#include "ui/photo_viewer.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/window.h"

@@ -28,7 +28,7 @@ struct PlayerState {
     bool rootConfirmed = false;  // since the frame or a snapshot viewer was last opened
     bool packDisabled = false;   // menu command 2026, off when opened on a named file
     int beeps = 0;               // refused second players
-    std::unique_ptr<PanoView> view;
+    std::unique_ptr<RecordView> view;
     std::vector<DvrNode*> playlist;
     int selected = -1;
     std::string openPath;  // the recording open in the player view
@@ -45,9 +45,9 @@ struct PlayerState {
     std::function<void*(void* parent)> createFrame;       // creates the frame; null on failure
     std::function<void(void* frame)> destroyFrame;
     std::function<void()> pumpMessages;                   // dispatches pending window messages
-    std::function<void(PanoView*, int w, int h)> resetView;  // fresh picture size, lens set-up, mapping
-    std::function<void(PanoView*, HDIB)> applyZones;      // privacy zones on the decoded picture
-    std::function<void(PanoView*, HDIB)> present;         // dewarp into the views and repaint
+    std::function<void(RecordView*, int w, int h)> resetView;  // fresh picture size, lens set-up, mapping
+    std::function<void(RecordView*, HDIB)> applyZones;      // privacy zones on the decoded picture
+    std::function<void(RecordView*, HDIB)> present;         // dewarp into the views and repaint
     std::function<void(PlayerState&)> showManagement;     // the "DVRFile" dialog on screen
     std::function<void(PlayerState&)> hideManagement;
     std::function<void(PlayerState&)> showPlayback;       // the "Playback" dialog of backup play

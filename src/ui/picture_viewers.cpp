@@ -8,13 +8,13 @@
 
 #include "camera/frame_pipeline.h"
 #include "config/settings.h"
-#include "dewarp/alignment.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "ui/alignment.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/dib.h"
 #include "platform/msgbox.h"
-#include "record/snapshot.h"
-#include "record/still_picture.h"
+#include "ui/photo_viewer.h"
+#include "ui/snapshot_viewer.h"
 #include "ui/player_window.h"
 #include "ui/ui_state.h"
 
@@ -253,7 +253,9 @@ HWND Child(const char* cls, WndProc proc, HWND parent, int id) {
     return h;
 }
 
-void BuildSnapWindows(SnapshotViewer& v) {
+}  // namespace
+
+void BuildSnapshotWindows(SnapshotViewer& v) {
     HWND frame = v.frame;
     g_snapFrameProc = SetWindowProc(frame, SnapFrameWindowProc);
     if (g_snapFrameProc == SnapFrameWindowProc) g_snapFrameProc = SnapFrameProc;
@@ -265,11 +267,13 @@ void BuildSnapWindows(SnapshotViewer& v) {
     if (v.view) Represent(v.view.get(), g_snapView);
 }
 
-void SnapChanged(SnapshotViewer&) {
+void SnapshotViewerChanged(SnapshotViewer&) {
     // Called with the view's picture lock held: only ask for repaints.
     if (g_snapView) InvalidateRect(g_snapView);
     if (g_snapList) InvalidateRect(g_snapList);
 }
+
+namespace {
 
 // ---- The photo viewer ----
 
@@ -356,7 +360,9 @@ LRESULT PhotoFrameProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     return CallWindowProc(g_photoFrameProc ? g_photoFrameProc : DefWindowProc, h, msg, w, l);
 }
 
-void PhotoChanged(PhotoViewer& pv) {
+}  // namespace
+
+void PhotoViewerChanged(PhotoViewer& pv) {
     HWND frame = pv.frame;
     if (!frame) return;
     if (GetWindowProc(frame) != PhotoFrameProc) {
@@ -369,14 +375,6 @@ void PhotoChanged(PhotoViewer& pv) {
     LayoutPhotos(frame);
 }
 
-}  // namespace
-
 HWND SnapshotViewWindow() { return g_snapView; }
-
-void InstallPictureViewers() {
-    if (!g_snapWindows.build) g_snapWindows.build = BuildSnapWindows;
-    if (!g_snapWindows.changed) g_snapWindows.changed = SnapChanged;
-    if (!g_photoViewerChanged) g_photoViewerChanged = PhotoChanged;
-}
 
 }  // namespace orb

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/choosers.h"
 #include "platform/msgbox.h"
 #include "record/backup.h"

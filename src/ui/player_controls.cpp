@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/dib.h"
 #include "record/player.h"
 #include "ui/accessories.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "export/pack_builder.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "record/player.h"
 #include "record/recorder.h"
 #include "ui/player_window.h"

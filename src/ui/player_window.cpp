@@ -6,14 +6,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "analysis/motion_view.h"
 #include "camera/frame_pipeline.h"
 #include "config/settings.h"
 #include "export/pack_builder.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/dib.h"
 #include "platform/msgbox.h"
 #include "record/backup.h"
@@ -36,10 +37,13 @@ namespace {
 
 PlayerWindows g_win;
 bool g_closing = false;
+// The view the player's pictures are dewarped and painted in; the play logic's own view
+// holds the recording and hands over its record when a recording opens.
+std::unique_ptr<PanoView> g_view;
 constexpr int kPlaylistMenuBase = 30000;
 constexpr int kSpeedItems[5] = {2750, 2751, 111, 2760, 2761};
 
-PanoView* PlayerView() { return ThePlayer().view.get(); }
+PanoView* PlayerView() { return g_view.get(); }
 
 // ---- Placement ----
 
@@ -103,8 +107,9 @@ void RepaintView() {
 
 // ---- Hooks of the play logic ----
 
-// The player's PanoView paints into the player view window.
+// The player's views paint into the player view window (the logic's status lines too).
 void BindView(PanoView* v) {
+    if (RecordView* logic = ThePlayer().view.get()) logic->ui.window = g_win.view;
     if (!g_win.view || v->ui.window == g_win.view) return;
     v->ui.window = g_win.view;
     const Rect c = GetClientRect(g_win.view);
@@ -112,8 +117,14 @@ void BindView(PanoView* v) {
     v->ui.clientHeight = (c.height() + 1) & ~1;
 }
 
-void Present(PanoView* v, HDIB picture) {
+void Present(RecordView* logic, HDIB picture) {
+    PanoView* v = PlayerView();
+    if (!v) return;
     BindView(v);
+    {
+        std::lock_guard lock(logic->ui.viewMutex);
+        logic->ui.status.clear();  // a picture shown ends an earlier complaint
+    }
     {
         std::lock_guard lock(v->ui.viewMutex);
         FrameState& f = v->frames;
@@ -127,16 +138,18 @@ void Present(PanoView* v, HDIB picture) {
         f.currentH = l.height();
         ShowPicture(*v, f.current);
         v->ui.hasPicture = 1;
-        v->ui.status.clear();  // a picture shown ends an earlier complaint
     }
     if (g_win.view) UpdateWindow(g_win.view);
     SyncWindows();
 }
 
-void ResetView(PanoView* v, int, int) {
+void ResetView(RecordView* logic, int, int) {
+    PanoView* v = PlayerView();
+    if (!v) return;
     // The next picture rebuilds the maps from the recording's own lens settings.
     BindView(v);
     ReleaseFrames(*v);
+    v->record = logic->record;
     v->ui.hasPicture = 0;
     if (g_win.view) InvalidateRect(g_win.view);
     if (g_win.playlist) InvalidateRect(g_win.playlist);
@@ -338,6 +351,8 @@ LRESULT FrameProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         if (ThePlayer().frameOpen && ThePlayer().frame == h) ClosePlayerFrame(ThePlayer());
         g_closing = false;
         g_win = {};
+        if (g_view) ReleaseFrames(*g_view);
+        g_view.reset();
         return 0;
     }
     default: return DefWindowProc(h, msg, w, l);
@@ -353,9 +368,9 @@ void PaintPlayerView(HWND h) {
     else FillRect(c, GetClientRect(h), Rgb(0, 0, 0));
     if (v) {
         std::string status;
-        {
-            std::lock_guard lock(v->ui.viewMutex);
-            status = v->ui.status;
+        if (RecordView* logic = ThePlayer().view.get()) {
+            std::lock_guard lock(logic->ui.viewMutex);
+            status = logic->ui.status;
         }
         const std::string& time = ThePlayer().timeText;
         if (g_lib.showTime && !time.empty() && v->ui.hasPicture) DrawText(c, 8, c.height - 20, time, Rgb(255, 255, 255));
@@ -482,6 +497,8 @@ HWND CreateFrame(void* parent) {
     if (owner) SetOwner(frame, owner);
     g_win = {};
     g_win.frame = frame;
+    g_view = std::make_unique<PanoView>();
+    g_view->ui.kind = 2;  // stored pictures: no camera to steer
     if (HMENU menu = LoadMenu("DVR")) SetMenu(frame, menu);
     g_win.playlist = CreateChild(kPlaylistClass, PlaylistProc, frame, 0);
     g_win.view = CreateChild(kPlayerViewClass, PlayerViewProc, frame, 0);
@@ -510,7 +527,7 @@ void InstallPlayerWindow() {
     if (!p.destroyFrame) p.destroyFrame = DestroyFrame;
     if (!p.pumpMessages) p.pumpMessages = Pump;
     if (!p.resetView) p.resetView = ResetView;
-    if (!p.applyZones) p.applyZones = [](PanoView* v, HDIB pic) { ApplyViewZones(*v, pic); };
+    if (!p.applyZones) p.applyZones = [](RecordView* v, HDIB pic) { ApplyViewZones(*v, pic); };
     if (!p.present) p.present = Present;
     if (!p.showManagement) p.showManagement = ShowManagementDialog;
     if (!p.hideManagement) p.hideManagement = HideManagementDialog;
