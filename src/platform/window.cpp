@@ -877,6 +877,7 @@ bool UpdateWindow(HWND hwnd) {
 Canvas BeginPaint(HWND hwnd) {
     WITH_WINDOW(hwnd, {})
     w->dirty = false;
+    ++w->painted;
     const int cw = std::max(1, w->rect.width()), ch = std::max(1, w->rect.height());
     if (w->surface) {
         bool same;
@@ -893,7 +894,10 @@ Canvas BeginPaint(HWND hwnd) {
     return {w->surface, cw, ch};
 }
 
-void EndPaint(HWND) {}
+void EndPaint(HWND hwnd) {
+    WITH_WINDOW(hwnd, )
+    ++w->painted;  // a picture composed while the paint was under way is taken again
+}
 
 void FillRect(const Canvas& c, const Rect& r, uint32_t colour) {
     DibLock l(c.picture);
