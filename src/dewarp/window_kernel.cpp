@@ -9,9 +9,11 @@
 // The three ratios are the costly part. Done in doubles they are exact: numerator and
 // denominator are integers below 2^50, and a correctly rounded quotient at most 4096 cannot
 // reach the next integer when the denominator is below 2^40, so truncating it gives the
-// integer quotient. Rows whose values could exceed that take the integer reference path.
-// The azimuth division by pixelsPer360 becomes a table per window, since phi only ever
-// takes one of four forms of an atan entry.
+// integer quotient. The entries then come from 32-bit integer products, where the window's
+// radius and the table values leave room for them. Windows whose values could exceed any of
+// those bounds take the integer reference path.
+// The azimuth division by pixelsPer360 becomes a table (kept while the engine's tables stay
+// the same), since phi only ever takes one of four forms of an atan entry.
 #include "dewarp/window_kernel.h"
 
 #include <algorithm>
