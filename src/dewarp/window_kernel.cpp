@@ -20,6 +20,8 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include <immintrin.h>
@@ -77,16 +79,22 @@ void ReferenceRow(const WindowKernel& k, const DewarpEngine& e, int64_t j, MapCo
 struct AzimuthIndex {
     std::vector<int32_t> at = std::vector<int32_t>(4 * kTableSize);  // cosine low, sine high, 16 bits each
     enum { kPlus = 0, kMinus = kTableSize, kHalfMinus = 2 * kTableSize, kMinusHalf = 3 * kTableSize };
-    // The tables it was built from: a window rebuild reuses it while they stay the same.
+    // The tables it was built from.
     std::vector<int32_t> from;
 };
 
-void BuildAzimuthIndex(const DewarpEngine& e, AzimuthIndex& t) {
+// The index of the engine's current tables, shared by the threads of a build: the one that
+// comes first builds it, the other one and later builds of the same tables take it as it is.
+std::shared_ptr<const AzimuthIndex> IndexFor(const DewarpEngine& e) {
+    static std::mutex lock;
+    static std::shared_ptr<const AzimuthIndex> last;
     std::vector<int32_t> from(e.cosineTable.begin(), e.cosineTable.end());
     from.insert(from.end(), e.sineTable.begin(), e.sineTable.end());
     from.insert(from.end(), e.atanTable.begin(), e.atanTable.end());
     from.insert(from.end(), {e.pixelsPer360, e.halfTurn, e.quarterTurn});
-    if (from == t.from) return;
+    std::lock_guard hold(lock);
+    if (last && last->from == from) return last;
+    auto t = std::make_shared<AzimuthIndex>();
     const int64_t per360 = e.pixelsPer360, half = e.halfTurn;
     auto pair = [&](int64_t phi) {
         const int64_t index = ((phi * 16384) / per360) & 4095;
@@ -94,14 +102,16 @@ void BuildAzimuthIndex(const DewarpEngine& e, AzimuthIndex& t) {
     };
     for (int i = 0; i < kTableSize; ++i) {
         const int64_t a = e.atanTable[i];
-        t.at[AzimuthIndex::kPlus + i] = pair(a);
-        t.at[AzimuthIndex::kMinus + i] = pair(-a);
-        t.at[AzimuthIndex::kHalfMinus + i] = pair(half - a);
-        t.at[AzimuthIndex::kMinusHalf + i] = pair(a - half);
+        t->at[AzimuthIndex::kPlus + i] = pair(a);
+        t->at[AzimuthIndex::kMinus + i] = pair(-a);
+        t->at[AzimuthIndex::kHalfMinus + i] = pair(half - a);
+        t->at[AzimuthIndex::kMinusHalf + i] = pair(a - half);
     }
-    t.at[AzimuthIndex::kPlus + kTableSize - 1] = pair(e.quarterTurn);
-    t.at[AzimuthIndex::kMinus + kTableSize - 1] = pair(-int64_t(e.quarterTurn));
-    t.from = std::move(from);
+    t->at[AzimuthIndex::kPlus + kTableSize - 1] = pair(e.quarterTurn);
+    t->at[AzimuthIndex::kMinus + kTableSize - 1] = pair(-int64_t(e.quarterTurn));
+    t->from = std::move(from);
+    last = std::move(t);
+    return last;
 }
 
 // Per-row work arrays of the vector path, each a multiple of four entries long.
@@ -262,10 +272,10 @@ void BuildWindowRows(const WindowKernel& k, const DewarpEngine& e, DewarpState& 
     static const bool avx2 = __builtin_cpu_supports("avx2");
     const bool fast = avx2 && vectorKernel.load(std::memory_order_relaxed) && !k.curve && k.cell.w >= 4 &&
                       FitsVectorPath(k, e);
-    thread_local AzimuthIndex az;
+    std::shared_ptr<const AzimuthIndex> az;
     thread_local RowScratch scratch;
     if (fast) {
-        BuildAzimuthIndex(e, az);
+        az = IndexFor(e);
         scratch.Size(k.cell.w);
         scratch.atanFlat.assign(e.atanTable.begin(), e.atanTable.end());
         scratch.atanFlat.push_back(e.quarterTurn);
@@ -274,7 +284,7 @@ void BuildWindowRows(const WindowKernel& k, const DewarpEngine& e, DewarpState& 
     for (int32_t jj = jBegin; jj < jEnd; ++jj) {
         const int32_t outRow = k.cell.y + (k.effV ? k.cell.h - 1 - jj : jj);
         const size_t row = size_t(d.H - 1 - outRow) * size_t(d.W) + size_t(k.cell.x);
-        if (fast) FastRow(k, e, az, scratch, j0 + jj, d.coordMap.data() + row, d.fracMap.data() + row);
+        if (fast) FastRow(k, e, *az, scratch, j0 + jj, d.coordMap.data() + row, d.fracMap.data() + row);
         else ReferenceRow(k, e, j0 + jj, d.coordMap.data() + row, d.fracMap.data() + row);
     }
 }
