@@ -13,9 +13,9 @@
 
 #include "common/scene_renderer.h"
 #include "dewarp/dewarp.h"
-#include "dewarp/presets.h"
+#include "config/presets.h"
 #include "dewarp/window_kernel.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 #ifdef ORB_HAVE_OPENCV

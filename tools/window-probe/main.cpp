@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "host/startup.h"
 #include "orbiscope.h"
 #include "platform/dib.h"
