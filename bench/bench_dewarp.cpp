@@ -4,6 +4,7 @@
 // last-level cache as the bandwidth line; and the map rebuild of a large virtual window.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -13,10 +14,12 @@
 #include "common/scene_renderer.h"
 #include "dewarp/dewarp.h"
 #include "config/presets.h"
+#include "dewarp/window_kernel.h"
 #include "ui/panoview.h"
 #include "platform/dib.h"
 
 #ifdef ORB_HAVE_OPENCV
+#include <opencv2/calib3d.hpp>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #endif
@@ -122,6 +125,30 @@ void BM_OpenCvRemap(benchmark::State& state) {
 }
 #endif
 
+// The sampler over the same maps in tiles of the output (tile width x height) instead of row
+// order, for the radial layouts of large pictures where the source's locality might pay for
+// the shorter runs of the maps and the output. Width 0 is row order, through the same call.
+void BM_SampleInTiles(benchmark::State& state) {
+    Bench b(int(state.range(0)), 1, int(state.range(1)));
+    const int tw = state.range(2) ? int(state.range(2)) : b.view->dewarp.W, th = state.range(2) ? int(state.range(3)) : 1;
+    const orb::DewarpState& d = b.view->dewarp;
+    orb::DibLock s(b.src), o(b.dst);
+    const orb::SampleTarget t{s.bits(), s.rowBytes(), s.width(), s.height(), 3, o.bits(), o.rowBytes(), 3, nullptr};
+    for (auto _ : state) {
+        for (int y = 0; y < d.H; y += th)
+            for (int x = 0; x < d.W; x += tw)
+                orb::SampleRows(t, d.coordMap.data(), d.fracMap.data(), d.W, x, y, std::min(tw, d.W - x), std::min(th, d.H - y));
+        benchmark::ClobberMemory();
+    }
+    Report(state, size_t(d.W) * d.H, b.outBytes());
+    state.SetLabel(std::to_string(kSources[state.range(0)][0]) + "x" + std::to_string(kSources[state.range(0)][1]) +
+                   " -> 1920x1080 " + kLayoutNames[state.range(1)] +
+                   (state.range(2) ? ", tiles " + std::to_string(tw) + "x" + std::to_string(th) : ", row order"));
+}
+BENCHMARK(BM_SampleInTiles)
+    ->ArgsProduct({{1, 2}, {kStrip, kQuad}, {0, 64, 256}, {64}})
+    ->Unit(benchmark::kMillisecond);
+
 // Bandwidth: the output bytes copied from a 256 MB pool (well beyond the last-level cache),
 // a fresh stretch of it each time.
 void BM_MemcpyOutput(benchmark::State& state) {
@@ -139,16 +166,49 @@ void BM_MemcpyOutput(benchmark::State& state) {
     state.SetLabel(std::to_string(kViews[v][0]) + "x" + std::to_string(kViews[v][1]) + " output bytes");
 }
 
-// Rebuilding the maps of one 1920 x 1080 virtual window, as a drag does on every move.
-void BM_RebuildWindow1080(benchmark::State& state) {
+// Rebuilding the maps of one 1920 x 1080 virtual window, as a drag does on every move: the
+// time a drag waits (two threads) and the processor time of both threads together.
+void RebuildWindow1080(benchmark::State& state, bool vector) {
     Bench b(1, 1, kWindow);
+    orb::UseVectorWindowKernel(vector);
     double pan = 0;
     for (auto _ : state) {
         b.view->record.presets360[3].pan = pan = pan > 170 ? -170 : pan + 1;
         orb::RebuildWindow(*b.view, 3);
     }
-    state.SetLabel("1280x960 -> 1920x1080 one window");
+    orb::UseVectorWindowKernel(true);
+    state.counters["Mpx/s"] = benchmark::Counter(1920.0 * 1080 / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.SetLabel(vector ? "1280x960 -> 1920x1080 one window" : "1280x960 -> 1920x1080 one window, integer kernel");
 }
+void BM_RebuildWindow1080(benchmark::State& state) { RebuildWindow1080(state, true); }
+void BM_RebuildWindow1080Integer(benchmark::State& state) { RebuildWindow1080(state, false); }
+
+#ifdef ORB_HAVE_OPENCV
+// What a user would pick instead to build a virtual pan/tilt/zoom window of a fisheye: OpenCV's
+// fisheye map builder (rotation, pinhole output, equidistant lens), fixed-point maps for
+// remap, one thread, 1920 x 1080 from a 1280 x 960 picture, a new pan each time.
+void BM_OpenCvFisheyeMaps1080(benchmark::State& state) {
+    cv::setNumThreads(1);
+    const double f = 960 / 2 / (std::acos(-1.0) / 2);  // equidistant: the rim at 90 degrees
+    const cv::Matx33d K(f, 0, 640, 0, f, 480, 0, 0, 1);
+    const cv::Vec4d D(0.01, -0.002, 0.0005, 0);
+    const double fo = 1920 / (2 * std::tan(60 * std::acos(-1.0) / 360));
+    const cv::Matx33d P(fo, 0, 959.5, 0, fo, 539.5, 0, 0, 1);
+    cv::Mat map1, map2;
+    double pan = 0;
+    for (auto _ : state) {
+        pan = pan > 170 ? -170 : pan + 1;
+        const double p = pan * std::acos(-1.0) / 180, t = 50 * std::acos(-1.0) / 180;
+        const cv::Matx33d pn(std::cos(p), -std::sin(p), 0, std::sin(p), std::cos(p), 0, 0, 0, 1);
+        const cv::Matx33d tl(1, 0, 0, 0, std::cos(t), -std::sin(t), 0, std::sin(t), std::cos(t));
+        cv::fisheye::initUndistortRectifyMap(K, D, cv::Mat(tl * pn), P, cv::Size(1920, 1080), CV_16SC2, map1, map2);
+        benchmark::ClobberMemory();
+    }
+    state.counters["Mpx/s"] = benchmark::Counter(1920.0 * 1080 / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.SetLabel("1280x960 -> 1920x1080 fisheye window maps");
+}
+BENCHMARK(BM_OpenCvFisheyeMaps1080)->Unit(benchmark::kMillisecond);
+#endif
 
 // Each case runs ours, OpenCV's and the scalar path back to back, so that a machine busy
 // with other work weighs on all three alike.
@@ -171,4 +231,5 @@ const bool kRegistered = [] {
 }  // namespace
 
 BENCHMARK(BM_MemcpyOutput)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RebuildWindow1080)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RebuildWindow1080)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RebuildWindow1080Integer)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();

@@ -97,6 +97,25 @@ __attribute__((target("sse4.1"))) void SpanSse41(const SampleTarget& t, const Ma
 
 // ---- AVX2: groups of eight, two pixels a register ----
 
+// A picture larger than the second-level cache is read all over it where the layout is
+// radial, so the blocks of the entries kAhead pixels on are asked for early: every other
+// one (neighbours mostly share their lines), both rows. Worth a fifth to a quarter of the
+// time on such pictures, nothing on small ones.
+constexpr int32_t kAhead = 32;
+
+__attribute__((target("avx2"))) inline void FetchAhead(const MapCoord* mc, const uint8_t* top, ptrdiff_t stride,
+                                                       __m256i posScale, __m256i limInner) {
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mc));
+    const __m256i inside = _mm256_cmpeq_epi32(_mm256_subs_epu16(c, limInner), _mm256_setzero_si256());
+    alignas(32) int32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_and_si256(_mm256_madd_epi16(c, posScale), inside));
+    for (int k = 0; k < 8; k += 2) {
+        const uintptr_t p = reinterpret_cast<uintptr_t>(top) + uintptr_t(intptr_t(at[k]));
+        __builtin_prefetch(reinterpret_cast<const void*>(p));
+        __builtin_prefetch(reinterpret_cast<const void*>(p - uintptr_t(stride)));
+    }
+}
+
 template <int S, int D>
 __attribute__((target("avx2"))) void SpanAvx2(const SampleTarget& t, const MapCoord* mc, const MapFrac* mf, uint8_t* out,
                                                int32_t n) {
@@ -123,6 +142,7 @@ __attribute__((target("avx2"))) void SpanAvx2(const SampleTarget& t, const MapCo
                                            12, 13, 14, -1, -1, -1, -1);
     const __m256i join3 = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     const __m256i keepLow3 = _mm256_set1_epi32(0x00FFFFFF);
+    const bool fetchAhead = size_t(stride) * size_t(t.srcH) > (size_t(1) << 20);
     for (int32_t i = 0;; i += 8) {
         if (i > n - 8) {
             if (i >= n) break;
@@ -143,6 +163,7 @@ __attribute__((target("avx2"))) void SpanAvx2(const SampleTarget& t, const MapCo
         off = _mm256_and_si256(off, inner);
         alignas(32) int32_t at[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), off);
+        if (fetchAhead && i + kAhead + 8 <= n) FetchAhead(mc + i + kAhead, top, stride, posScale, limInner);
         const __m128i inv = _mm_xor_si128(f, _mm_set1_epi8(-1));
         const __m256i w = _mm256_set_m128i(_mm_unpackhi_epi8(inv, f), _mm_unpacklo_epi8(inv, f));
         const __m256i wx = _mm256_shuffle_epi8(w, wxOf), wy = _mm256_shuffle_epi8(w, wyOf);

@@ -9,14 +9,19 @@
 // The three ratios are the costly part. Done in doubles they are exact: numerator and
 // denominator are integers below 2^50, and a correctly rounded quotient at most 4096 cannot
 // reach the next integer when the denominator is below 2^40, so truncating it gives the
-// integer quotient. Rows whose values could exceed that take the integer reference path.
-// The azimuth division by pixelsPer360 becomes a table per window, since phi only ever
-// takes one of four forms of an atan entry.
+// integer quotient. The entries then come from 32-bit integer products, where the window's
+// radius and the table values leave room for them. Windows whose values could exceed any of
+// those bounds take the integer reference path.
+// The azimuth division by pixelsPer360 becomes a table (kept while the engine's tables stay
+// the same), since phi only ever takes one of four forms of an atan entry.
 #include "dewarp/window_kernel.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include <immintrin.h>
@@ -69,105 +74,132 @@ void ReferenceRow(const WindowKernel& k, const DewarpEngine& e, int64_t j, MapCo
 }
 
 // Cosine and sine (one pair) of each azimuth form, by atan entry: +atan, -atan,
-// half - atan, atan - half; then the two quarter turns.
+// half - atan, atan - half. A ray with Z' = 0 has the ratio 4096, which no other ray of the
+// front forms reaches, so the last entries of +atan and -atan hold the two quarter turns.
 struct AzimuthIndex {
-    std::vector<int64_t> at = std::vector<int64_t>(4 * kTableSize + 2);  // cosine low, sine high
-    enum { kPlus = 0, kMinus = kTableSize, kHalfMinus = 2 * kTableSize, kMinusHalf = 3 * kTableSize,
-           kPlusQuarter = 4 * kTableSize, kMinusQuarter };
+    std::vector<int32_t> at = std::vector<int32_t>(4 * kTableSize);  // cosine low, sine high, 16 bits each
+    enum { kPlus = 0, kMinus = kTableSize, kHalfMinus = 2 * kTableSize, kMinusHalf = 3 * kTableSize };
+    // The tables it was built from.
+    std::vector<int32_t> from;
 };
 
-void BuildAzimuthIndex(const DewarpEngine& e, AzimuthIndex& t) {
+// The index of the engine's current tables, shared by the threads of a build: the one that
+// comes first builds it, the other one and later builds of the same tables take it as it is.
+std::shared_ptr<const AzimuthIndex> IndexFor(const DewarpEngine& e) {
+    static std::mutex lock;
+    static std::shared_ptr<const AzimuthIndex> last;
+    std::vector<int32_t> from(e.cosineTable.begin(), e.cosineTable.end());
+    from.insert(from.end(), e.sineTable.begin(), e.sineTable.end());
+    from.insert(from.end(), e.atanTable.begin(), e.atanTable.end());
+    from.insert(from.end(), {e.pixelsPer360, e.halfTurn, e.quarterTurn});
+    std::lock_guard hold(lock);
+    if (last && last->from == from) return last;
+    auto t = std::make_shared<AzimuthIndex>();
     const int64_t per360 = e.pixelsPer360, half = e.halfTurn;
     auto pair = [&](int64_t phi) {
         const int64_t index = ((phi * 16384) / per360) & 4095;
-        return int64_t(uint32_t(e.cosineTable[index])) | (int64_t(e.sineTable[index]) << 32);
+        return int32_t(uint32_t(uint16_t(e.cosineTable[index])) | (uint32_t(uint16_t(e.sineTable[index])) << 16));
     };
     for (int i = 0; i < kTableSize; ++i) {
         const int64_t a = e.atanTable[i];
-        t.at[AzimuthIndex::kPlus + i] = pair(a);
-        t.at[AzimuthIndex::kMinus + i] = pair(-a);
-        t.at[AzimuthIndex::kHalfMinus + i] = pair(half - a);
-        t.at[AzimuthIndex::kMinusHalf + i] = pair(a - half);
+        t->at[AzimuthIndex::kPlus + i] = pair(a);
+        t->at[AzimuthIndex::kMinus + i] = pair(-a);
+        t->at[AzimuthIndex::kHalfMinus + i] = pair(half - a);
+        t->at[AzimuthIndex::kMinusHalf + i] = pair(a - half);
     }
-    t.at[AzimuthIndex::kPlusQuarter] = pair(e.quarterTurn);
-    t.at[AzimuthIndex::kMinusQuarter] = pair(-int64_t(e.quarterTurn));
+    t->at[AzimuthIndex::kPlus + kTableSize - 1] = pair(e.quarterTurn);
+    t->at[AzimuthIndex::kMinus + kTableSize - 1] = pair(-int64_t(e.quarterTurn));
+    t->from = std::move(from);
+    last = std::move(t);
+    return last;
 }
 
+// Per-row work arrays of the vector path, each a multiple of four entries long.
 struct RowScratch {
-    std::vector<int32_t> form;
-    std::vector<double> rho;
+    std::vector<int32_t> form, len, hyp, rise, rad;
+    std::vector<double> big;
+    std::vector<int32_t> pairs;
+    std::vector<int32_t> atanFlat;  // atan entries, then the quarter turn of a vertical ray
+    void Size(int32_t w) {
+        const size_t n = size_t(w + 3) & ~size_t(3);
+        for (auto* v : {&form, &len, &hyp, &rise, &rad}) v->resize(n);
+        big.resize(n);
+        pairs.resize(n);
+    }
 };
 
-// Two passes over a row, four pixels at a time in doubles, tables read with gathers: the
-// horizontal ray (azimuth form and length), then elevation, radius and the entries. Short
-// passes keep many pixels in flight.
-__attribute__((target("avx2"))) void FastRow(const WindowKernel& k, const DewarpEngine& e, const AzimuthIndex& az,
-                                             RowScratch& s, int64_t j, MapCoord* coords, MapFrac* fracs) {
-    const int32_t w = k.cell.w, u0 = -((w - 1) / 2);
-    const int64_t X0 = k.m00 * u0 + k.m10 * j + k.m20, Z0 = k.m02 * u0 + k.m12 * j + k.m22, Y = k.m11 * j + k.m21;
+// Pass 1, four pixels at a time in exact doubles: azimuth form and ratio, the hypotenuse
+// entry of |X| and |Z'|, and the larger of the two.
+__attribute__((target("avx2"))) void HorizontalPass(const WindowKernel& k, int64_t j, int32_t n, int32_t* form,
+                                                    int32_t* len, double* bigOut) {
+    const int32_t u0 = -((k.cell.w - 1) / 2);
+    const int64_t X0 = k.m00 * u0 + k.m10 * j + k.m20, Z0 = k.m02 * u0 + k.m12 * j + k.m22;
+    const __m256d steps = _mm256_setr_pd(0, 1, 2, 3), sign = _mm256_set1_pd(-0.0);
     const __m256d one = _mm256_set1_pd(1.0), k4096 = _mm256_set1_pd(4096.0), zero = _mm256_setzero_pd();
-    {
-        const __m256d x0 = _mm256_set1_pd(double(X0)), dX = _mm256_set1_pd(double(k.m00));
-        const __m256d z0 = _mm256_set1_pd(double(Z0)), dZ = _mm256_set1_pd(double(k.m02));
-        const __m256d steps = _mm256_setr_pd(0, 1, 2, 3), sign = _mm256_set1_pd(-0.0);
-        const __m256d by4096 = _mm256_set1_pd(1.0 / 4096);
-        const __m256d plus = _mm256_set1_pd(AzimuthIndex::kPlus), minus = _mm256_set1_pd(AzimuthIndex::kMinus);
-        const __m256d plusQ = _mm256_set1_pd(AzimuthIndex::kPlusQuarter), minusQ = _mm256_set1_pd(AzimuthIndex::kMinusQuarter);
-        const __m256d halfMinus = _mm256_set1_pd(AzimuthIndex::kHalfMinus), minusHalf = _mm256_set1_pd(AzimuthIndex::kMinusHalf);
-        for (int32_t u = 0; u < w; u += 4) {  // the scratch rows hold a multiple of four
-            const __m256d uu = _mm256_add_pd(_mm256_set1_pd(double(u)), steps);
-            const __m256d X = _mm256_add_pd(x0, _mm256_mul_pd(uu, dX)), Z = _mm256_add_pd(z0, _mm256_mul_pd(uu, dZ));
-            const __m256d ax = _mm256_andnot_pd(sign, X), aZ = _mm256_andnot_pd(sign, Z);
-            const __m256d big = _mm256_max_pd(ax, aZ), small = _mm256_min_pd(ax, aZ);
-            const __m256d ratio =
-                _mm256_floor_pd(_mm256_div_pd(_mm256_mul_pd(ax, k4096), _mm256_max_pd(_mm256_add_pd(ax, aZ), one)));
-            const __m128i len = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_mul_pd(small, k4096), _mm256_max_pd(big, one)));
-            // Azimuth form by the signs of X and Z'.
-            const __m256d xGe1 = _mm256_cmp_pd(X, one, _CMP_GE_OQ), xGe0 = _mm256_cmp_pd(X, zero, _CMP_GE_OQ);
-            const __m256d zPos = _mm256_cmp_pd(Z, zero, _CMP_GT_OQ), zZero = _mm256_cmp_pd(Z, zero, _CMP_EQ_OQ);
-            const __m256d front = _mm256_add_pd(_mm256_blendv_pd(minus, plus, xGe1), ratio);
-            const __m256d back = _mm256_add_pd(_mm256_blendv_pd(minusHalf, halfMinus, xGe0), ratio);
-            const __m256d side = _mm256_blendv_pd(minusQ, plusQ, xGe1);
-            const __m256d which = _mm256_blendv_pd(_mm256_blendv_pd(back, side, zZero), front, zPos);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.form.data() + u), _mm256_cvttpd_epi32(which));
-            // Length of the horizontal ray (0 when both are 0, as hyp[0] * 0).
-            const __m256d hyp = _mm256_cvtepi32_pd(_mm_i32gather_epi32(e.hypTable.data(), len, 4));
-            _mm256_storeu_pd(s.rho.data() + u, _mm256_floor_pd(_mm256_mul_pd(_mm256_mul_pd(hyp, big), by4096)));
+    const __m256d plus = _mm256_set1_pd(AzimuthIndex::kPlus), minus = _mm256_set1_pd(AzimuthIndex::kMinus);
+    const __m256d halfMinus = _mm256_set1_pd(AzimuthIndex::kHalfMinus), minusHalf = _mm256_set1_pd(AzimuthIndex::kMinusHalf);
+    const __m256d dX = _mm256_set1_pd(4.0 * double(k.m00)), dZ = _mm256_set1_pd(4.0 * double(k.m02));
+    __m256d X = _mm256_add_pd(_mm256_set1_pd(double(X0)), _mm256_mul_pd(steps, _mm256_set1_pd(double(k.m00))));
+    __m256d Z = _mm256_add_pd(_mm256_set1_pd(double(Z0)), _mm256_mul_pd(steps, _mm256_set1_pd(double(k.m02))));
+    for (int32_t u = 0; u < n; u += 4, X = _mm256_add_pd(X, dX), Z = _mm256_add_pd(Z, dZ)) {
+        const __m256d ax = _mm256_andnot_pd(sign, X), az = _mm256_andnot_pd(sign, Z);
+        const __m256d big = _mm256_max_pd(ax, az), small = _mm256_min_pd(ax, az);
+        const __m256d ratio = _mm256_floor_pd(_mm256_div_pd(_mm256_mul_pd(ax, k4096), _mm256_max_pd(_mm256_add_pd(ax, az), one)));
+        const __m128i l = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_mul_pd(small, k4096), _mm256_max_pd(big, one)));
+        // Form by the signs: Z' >= 0 in front (X >= 1 decides), behind (X >= 0 decides).
+        const __m256d front = _mm256_blendv_pd(minus, plus, _mm256_cmp_pd(X, one, _CMP_GE_OQ));
+        const __m256d back = _mm256_blendv_pd(minusHalf, halfMinus, _mm256_cmp_pd(X, zero, _CMP_GE_OQ));
+        __m128i f = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_blendv_pd(front, back, _mm256_cmp_pd(Z, zero, _CMP_LT_OQ)), ratio));
+        if (const int straightDown = _mm256_movemask_pd(_mm256_cmp_pd(big, zero, _CMP_EQ_OQ))) {  // X = Z' = 0
+            alignas(16) int32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), f);
+            for (int i = 0; i < 4; ++i)
+                if (straightDown & (1 << i)) lanes[i] = AzimuthIndex::kMinus + kTableSize - 1;
+            f = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
         }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(form + u), f);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(len + u), l);
+        _mm256_storeu_pd(bigOut + u, big);
     }
-    const bool up = Y >= 1;
-    const double ay = double(Y < 0 ? -Y : Y);
-    const __m256d vAy = _mm256_set1_pd(ay), vAy4096 = _mm256_set1_pd(ay * 4096.0), elSign = _mm256_set1_pd(up ? 1.0 : -1.0);
-    const __m256d flat = _mm256_set1_pd(up ? double(e.quarterTurn) : -double(e.quarterTurn)), r0 = _mm256_set1_pd(double(k.r0));
-    const __m256d cx = _mm256_set1_pd(double(k.cx)), cy = _mm256_set1_pd(double(k.cy));
-    const __m256d lo = _mm256_set1_pd(-32768.0), hi = _mm256_set1_pd(32767.0), k256 = _mm256_set1_pd(256.0);
-    const __m256d by131072 = _mm256_set1_pd(1.0 / 131072), by512 = _mm256_set1_pd(1.0 / 512), by256 = _mm256_set1_pd(1.0 / 256);
-    const __m256i halves = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-    const long long* pairs = reinterpret_cast<const long long*>(az.at.data());
+}
+
+// Pass 2: length of the horizontal ray from its hypotenuse entry, then the elevation ratio
+// against |Y|; a ray of length 0 takes the extra quarter-turn entry.
+__attribute__((target("avx2"))) void ElevationPass(double ay, int32_t n, const int32_t* hyp, const double* bigIn,
+                                                   int32_t* rise) {
+    const __m256d vAy = _mm256_set1_pd(ay), vAy4096 = _mm256_set1_pd(ay * 4096.0), one = _mm256_set1_pd(1.0);
+    const __m256d by4096 = _mm256_set1_pd(1.0 / 4096), zero = _mm256_setzero_pd(), flat = _mm256_set1_pd(kTableSize);
+    for (int32_t u = 0; u < n; u += 4) {
+        const __m256d h = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hyp + u)));
+        const __m256d rho = _mm256_floor_pd(_mm256_mul_pd(_mm256_mul_pd(h, _mm256_loadu_pd(bigIn + u)), by4096));
+        const __m256d q = _mm256_floor_pd(_mm256_div_pd(vAy4096, _mm256_max_pd(_mm256_add_pd(rho, vAy), one)));
+        const __m256d pick = _mm256_blendv_pd(flat, q, _mm256_cmp_pd(rho, zero, _CMP_GT_OQ));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rise + u), _mm256_cvttpd_epi32(pick));
+    }
+}
+
+// Pass 3, in 32-bit integers: t = (cos r) >> 9 and (sin r) >> 9, entry (t >> 8) + centre and
+// fraction t & 255, written as map entries (mirrored for effH).
+__attribute__((target("avx2"))) void EntryPass(const WindowKernel& k, const int32_t* pairs, const int32_t* rad,
+                                               MapCoord* coords, MapFrac* fracs) {
+    const int32_t w = k.cell.w;
+    const __m256i centre = _mm256_setr_epi32(int32_t(k.cx), int32_t(k.cy), int32_t(k.cx), int32_t(k.cy), int32_t(k.cx),
+                                             int32_t(k.cy), int32_t(k.cx), int32_t(k.cy));
+    const __m256i low8 = _mm256_set1_epi32(255);
     for (int32_t u = 0;; u += 4) {
         if (u > w - 4) {
             if (u >= w) break;
             u = w - 4;  // the last four overlap the ones before: same entries again
         }
-        const __m256d rho = _mm256_loadu_pd(s.rho.data() + u);
-        const __m128i rise = _mm256_cvttpd_epi32(_mm256_div_pd(vAy4096, _mm256_max_pd(_mm256_add_pd(rho, vAy), one)));
-        const __m256d atan = _mm256_cvtepi32_pd(_mm_i32gather_epi32(e.atanTable.data(), rise, 4));
-        const __m256d el = _mm256_blendv_pd(flat, _mm256_mul_pd(atan, elSign), _mm256_cmp_pd(rho, zero, _CMP_GT_OQ));
-        const __m256d rad = _mm256_sub_pd(r0, el);
-        const __m128i form = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.form.data() + u));
-        const __m256i cs = _mm256_permutevar8x32_epi32(_mm256_i32gather_epi64(pairs, form, 8), halves);
-        const __m256d dx = _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(cs)), rad);
-        const __m256d dy = _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(cs, 1)), rad);
-        // x = (dx >> 17) + cx, clamped to 16 bits; fraction (dx >> 9) & 255.
-        const __m128i xs = _mm256_cvttpd_epi32(
-            _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(_mm256_floor_pd(_mm256_mul_pd(dx, by131072)), cx), lo), hi));
-        const __m128i ys = _mm256_cvttpd_epi32(
-            _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(_mm256_floor_pd(_mm256_mul_pd(dy, by131072)), cy), lo), hi));
-        const __m256d tx = _mm256_floor_pd(_mm256_mul_pd(dx, by512)), ty = _mm256_floor_pd(_mm256_mul_pd(dy, by512));
-        const __m128i fx = _mm256_cvttpd_epi32(_mm256_sub_pd(tx, _mm256_mul_pd(_mm256_floor_pd(_mm256_mul_pd(tx, by256)), k256)));
-        const __m128i fy = _mm256_cvttpd_epi32(_mm256_sub_pd(ty, _mm256_mul_pd(_mm256_floor_pd(_mm256_mul_pd(ty, by256)), k256)));
-        __m128i entries = _mm_unpacklo_epi16(_mm_packs_epi32(xs, xs), _mm_packs_epi32(ys, ys));
-        __m128i parts = _mm_packus_epi16(_mm_unpacklo_epi16(_mm_packs_epi32(fx, fx), _mm_packs_epi32(fy, fy)), _mm_setzero_si128());
+        const __m256i cs = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + u)));
+        const __m256i r = _mm256_cvtepi32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rad + u)));
+        const __m256i dx = _mm256_mul_epi32(cs, r), dy = _mm256_mul_epi32(_mm256_srli_epi64(cs, 32), r);
+        // Bits 9..40 of each product: x in the low, y in the high half of every 64 bits.
+        const __m256i t = _mm256_blend_epi32(_mm256_srli_epi64(dx, 9), _mm256_slli_epi64(dy, 23), 0xAA);
+        const __m256i pos = _mm256_add_epi32(_mm256_srai_epi32(t, 8), centre);
+        const __m256i both = _mm256_permute4x64_epi64(_mm256_packs_epi32(pos, _mm256_and_si256(t, low8)), _MM_SHUFFLE(3, 1, 2, 0));
+        __m128i entries = _mm256_castsi256_si128(both);
+        __m128i parts = _mm_packus_epi16(_mm256_extracti128_si256(both, 1), _mm_setzero_si128());
         int32_t col = u;
         if (k.effH) {
             entries = _mm_shuffle_epi32(entries, _MM_SHUFFLE(0, 1, 2, 3));
@@ -179,11 +211,41 @@ __attribute__((target("avx2"))) void FastRow(const WindowKernel& k, const Dewarp
     }
 }
 
-// True when the doubles hold every value exactly: |X|, |Y|, |Z'| of the cell below 2^36
-// (they are linear in the position, so the corners bound them), radii below 2^35 and
-// sines and cosines below 2^16, so that their products stay below 2^53.
-bool FitsDoubles(const WindowKernel& k, const DewarpEngine& e) {
-    const double u0 = -((k.cell.w - 1) / 2), u1 = u0 + k.cell.w - 1, j0 = -(k.cell.h / 2), j1 = j0 + k.cell.h - 1;
+// One row through the three vector passes; the table reads between them are plain loads,
+// which are cheaper than vector gathers on the processors we measured.
+void FastRow(const WindowKernel& k, const DewarpEngine& e, const AzimuthIndex& az, RowScratch& s, int64_t j,
+             MapCoord* coords, MapFrac* fracs) {
+    const int32_t n = int32_t(s.form.size());
+    HorizontalPass(k, j, n, s.form.data(), s.len.data(), s.big.data());
+    {
+        const int32_t* len = s.len.data();
+        int32_t* hyp = s.hyp.data();
+        const int32_t* table = e.hypTable.data();
+        for (int32_t u = 0; u < n; ++u) hyp[u] = table[len[u]];
+    }
+    const int64_t Y = k.m11 * j + k.m21;
+    ElevationPass(double(Y < 0 ? -Y : Y), n, s.hyp.data(), s.big.data(), s.rise.data());
+    {
+        const int32_t* rise = s.rise.data();
+        const int32_t* form = s.form.data();
+        const int32_t* atan = s.atanFlat.data();
+        const int32_t* at = az.at.data();
+        int32_t* rad = s.rad.data();
+        int32_t* pairs = s.pairs.data();
+        const int32_t r0 = int32_t(k.r0);
+        if (Y >= 1)
+            for (int32_t u = 0; u < n; ++u) rad[u] = r0 - atan[rise[u]], pairs[u] = at[form[u]];
+        else
+            for (int32_t u = 0; u < n; ++u) rad[u] = r0 + atan[rise[u]], pairs[u] = at[form[u]];
+    }
+    EntryPass(k, s.pairs.data(), s.rad.data(), coords, fracs);
+}
+
+// True when the vector path holds every value exactly: |X|, |Y|, |Z'| of the cell below
+// 2^36 (they are linear in the position, so the corners bound them) for the doubles; the
+// radius within 32 bits and (cos r) >> 9 within 30 bits, with the centre, for the integers.
+bool FitsVectorPath(const WindowKernel& k, const DewarpEngine& e) {
+    const double u0 = -((k.cell.w - 1) / 2), u1 = u0 + ((k.cell.w + 3) & ~3) - 1, j0 = -(k.cell.h / 2), j1 = j0 + k.cell.h - 1;
     double most = 0;
     for (double u : {u0, u1})
         for (double j : {j0, j1}) {
@@ -196,29 +258,37 @@ bool FitsDoubles(const WindowKernel& k, const DewarpEngine& e) {
         trig = std::max({trig, std::abs(int64_t(e.cosineTable[i])), std::abs(int64_t(e.sineTable[i]))});
         angle = std::max(angle, std::abs(int64_t(e.atanTable[i])));
     }
-    constexpr int64_t k35 = int64_t(1) << 35;
-    return most < 68719476736.0 && trig < 65536 && angle < k35 && std::abs(k.r0) < k35;
+    const int64_t radius = std::abs(k.r0) + angle;
+    constexpr int64_t k29 = int64_t(1) << 29;
+    return most < 68719476736.0 && trig < 32768 && radius < (int64_t(1) << 31) && trig * radius < (int64_t(1) << 39) &&
+           std::abs(k.cx) < k29 && std::abs(k.cy) < k29;
 }
+
+std::atomic<bool> vectorKernel{true};
 
 }  // namespace
 
 void BuildWindowRows(const WindowKernel& k, const DewarpEngine& e, DewarpState& d, int32_t jBegin, int32_t jEnd) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    const bool fast = avx2 && !k.curve && k.cell.w >= 4 && FitsDoubles(k, e);
-    thread_local AzimuthIndex az;
+    const bool fast = avx2 && vectorKernel.load(std::memory_order_relaxed) && !k.curve && k.cell.w >= 4 &&
+                      FitsVectorPath(k, e);
+    std::shared_ptr<const AzimuthIndex> az;
     thread_local RowScratch scratch;
     if (fast) {
-        BuildAzimuthIndex(e, az);
-        scratch.form.resize(size_t(k.cell.w) + 4);
-        scratch.rho.resize(size_t(k.cell.w) + 4);
+        az = IndexFor(e);
+        scratch.Size(k.cell.w);
+        scratch.atanFlat.assign(e.atanTable.begin(), e.atanTable.end());
+        scratch.atanFlat.push_back(e.quarterTurn);
     }
     const int32_t j0 = -(k.cell.h / 2);
     for (int32_t jj = jBegin; jj < jEnd; ++jj) {
         const int32_t outRow = k.cell.y + (k.effV ? k.cell.h - 1 - jj : jj);
         const size_t row = size_t(d.H - 1 - outRow) * size_t(d.W) + size_t(k.cell.x);
-        if (fast) FastRow(k, e, az, scratch, j0 + jj, d.coordMap.data() + row, d.fracMap.data() + row);
+        if (fast) FastRow(k, e, *az, scratch, j0 + jj, d.coordMap.data() + row, d.fracMap.data() + row);
         else ReferenceRow(k, e, j0 + jj, d.coordMap.data() + row, d.fracMap.data() + row);
     }
 }
+
+void UseVectorWindowKernel(bool on) { vectorKernel.store(on, std::memory_order_relaxed); }
 
 }  // namespace orb

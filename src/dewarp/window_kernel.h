@@ -19,4 +19,8 @@ struct WindowKernel {
 // two threads over different rows.
 void BuildWindowRows(const WindowKernel& k, const DewarpEngine& e, DewarpState& d, int32_t jBegin, int32_t jEnd);
 
+// Switches the vector path of the kernel off (or back on) for every later build, so that
+// tests and benchmarks can set it against the integer reference; on where the processor has it.
+void UseVectorWindowKernel(bool on);
+
 }  // namespace orb

@@ -250,6 +250,23 @@ bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source);
 // The window as it looks: its surface with its visible children drawn over it (24-bit,
 // client size); the caller frees it.
 HDIB CaptureWindowPicture(HWND hwnd);
+// The same picture kept for the desktop in 32-bit pixels (blue, green, red, 0), rows from
+// the top, so that it can be shown as it is. An update recomposes only where a window was
+// painted since the last one; a window moved, resized, shown or hidden recomposes it all.
+struct WindowPicture {
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    struct Seen {
+        uint32_t id;
+        Rect at;  // in the picture
+        uint64_t painted;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
+};
+// Brings the picture up to date with the window; returns the rectangle that changed (empty
+// when nothing did).
+Rect UpdateWindowPicture(HWND hwnd, WindowPicture& picture);
 
 // ---- Mouse, keyboard and cursors ----
 HWND SetCapture(HWND hwnd);  // returns the previous capture

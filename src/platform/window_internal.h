@@ -44,6 +44,7 @@ struct WindowData {
     bool destroying = false, destroyed = false, dirty = false;
     std::thread::id thread;
     HDIB surface = nullptr;
+    uint64_t painted = 0;  // counts paints of the surface, so that the desktop copies only what changed
     HMENU menu = nullptr;
     // Dialogs and their controls.
     bool isDialog = false, ended = false, modal = false;

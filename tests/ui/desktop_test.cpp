@@ -2,6 +2,7 @@
 // screen, as a screenshot proves. Skipped where Xvfb or ImageMagick is missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -58,6 +59,44 @@ TEST(Desktop, MainWindowAppearsOnTheScreen) {
     for (int y = 8; y < 20; ++y)
         for (int x = 8; x < 50; ++x) ink += at(x, y) == std::vector<int>{0, 0, 0};
     EXPECT_GT(ink, 10);
+}
+
+// The screen shows the window layer's picture byte for byte: views full of noise, one of
+// them painted again after the first draw, so that the desktop's copy was brought up to date
+// piecemeal.
+TEST(Desktop, ScreenShowsTheLayersPictureExactly) {
+    if (!Have("xvfb-run") || !Have("import")) GTEST_SKIP() << "no Xvfb or ImageMagick here";
+    orbtest::TempHome home;
+    orbtest::WriteFile(home.path(orb::kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    const std::string shot = home.path("screen.ppm"), layer = home.path("layer.ppm");
+    const std::string cmd = "cd " + home.dir + " && ORBISCOPE_HOME=" + home.dir + " ORBISCOPE_SYSTEM_DIR=" + home.dir +
+                            " ASAN_OPTIONS=detect_leaks=0" +
+                            " flock /tmp/orbiscope-xvfb.lock timeout 60 xvfb-run -a -s '-screen 0 640x480x24' " +
+                            ORB_BINARY_DIR + "/window-probe ppm:" + shot + " " + layer + " >/dev/null 2>&1";
+    const int status = orbtest::Run(cmd);
+    if (status == 77) GTEST_SKIP() << "the desktop backend did not start";
+    ASSERT_EQ(status, 0) << cmd;
+    int w = 0, h = 0, lw = 0, lh = 0;
+    std::vector<uint8_t> screen, picture;
+    ASSERT_TRUE(ReadPpm(shot, w, h, screen));
+    ASSERT_TRUE(ReadPpm(layer, lw, lh, picture));
+    ASSERT_LE(lw, w);
+    ASSERT_LE(lh, h);
+    // Where the window's first row of noise lies on the screen.
+    int ox = -1, oy = -1;
+    const size_t probe = static_cast<size_t>(std::min(lw, 64)) * 3;
+    for (int y = 0; y + lh <= h && ox < 0; ++y)
+        for (int x = 0; x + lw <= w; ++x)
+            if (std::equal(picture.begin(), picture.begin() + probe, screen.begin() + (static_cast<size_t>(y) * w + x) * 3)) {
+                ox = x, oy = y;
+                break;
+            }
+    ASSERT_GE(ox, 0) << "the window's picture is not on the screen";
+    long wrong = 0;
+    for (int y = 0; y < lh; ++y)
+        wrong += !std::equal(picture.begin() + static_cast<size_t>(y) * lw * 3, picture.begin() + static_cast<size_t>(y + 1) * lw * 3,
+                             screen.begin() + (static_cast<size_t>(y + oy) * w + ox) * 3);
+    EXPECT_EQ(wrong, 0) << "rows that differ, of " << lh;
 }
 
 TEST(Desktop, AlignmentWindowAndToolBarOnTheScreen) {

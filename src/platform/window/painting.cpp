@@ -48,6 +48,7 @@ bool UpdateWindow(HWND hwnd) {
 Canvas BeginPaint(HWND hwnd) {
     WITH_WINDOW(hwnd, {})
     w->dirty = false;
+    ++w->painted;
     const int cw = std::max(1, w->rect.width()), ch = std::max(1, w->rect.height());
     if (w->surface) {
         bool same;
@@ -64,7 +65,10 @@ Canvas BeginPaint(HWND hwnd) {
     return {w->surface, cw, ch};
 }
 
-void EndPaint(HWND) {}
+void EndPaint(HWND hwnd) {
+    WITH_WINDOW(hwnd, )
+    ++w->painted;  // a picture composed while the paint was under way is taken again
+}
 
 void FillRect(const Canvas& c, const Rect& r, uint32_t colour) {
     DibLock l(c.picture);

@@ -26,30 +26,34 @@ std::map<HWND, std::unique_ptr<TopWindow>>& Tops() {
 
 struct AreaTarget {
     HWND top = nullptr, drawn = nullptr;
+    // The drawn window's picture and a desktop surface over its very pixels, kept from one
+    // draw to the next.
+    WindowPicture picture;
+    cairo_surface_t* surface = nullptr;
+    ~AreaTarget() {
+        if (surface) cairo_surface_destroy(surface);
+    }
 };
 
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
-    const auto* t = static_cast<AreaTarget*>(data);
-    HDIB pic = CaptureWindowPicture(t->drawn);
-    if (!pic) return FALSE;
-    {
-        DibLock l(pic);
-        const int w = l.width(), hgt = l.height();
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, hgt);
-        cairo_surface_flush(s);
-        uint8_t* dst = cairo_image_surface_get_data(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        for (int y = 0; y < hgt; ++y) {
-            const uint8_t* src = l.rowFromTop(y);
-            uint32_t* row = reinterpret_cast<uint32_t*>(dst + y * stride);
-            for (int x = 0; x < w; ++x) row[x] = src[x * 3] | (src[x * 3 + 1] << 8) | (src[x * 3 + 2] << 16);
-        }
-        cairo_surface_mark_dirty(s);
-        cairo_set_source_surface(cr, s, 0, 0);
-        cairo_paint(cr);
-        cairo_surface_destroy(s);
+    auto* t = static_cast<AreaTarget*>(data);
+    const uint32_t* before = t->picture.pixels.data();
+    const Rect changed = UpdateWindowPicture(t->drawn, t->picture);
+    const WindowPicture& p = t->picture;
+    if (p.pixels.empty()) return FALSE;
+    if (t->surface && (p.pixels.data() != before || cairo_image_surface_get_width(t->surface) != p.width ||
+                       cairo_image_surface_get_height(t->surface) != p.height)) {
+        cairo_surface_destroy(t->surface);
+        t->surface = nullptr;
     }
-    DestroyDIB(pic);
+    if (!t->surface) {
+        t->surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(t->picture.pixels.data()),
+                                                         CAIRO_FORMAT_RGB24, p.width, p.height, p.width * 4);
+    } else if (changed.left < changed.right) {
+        cairo_surface_mark_dirty_rectangle(t->surface, changed.left, changed.top, changed.width(), changed.height());
+    }
+    cairo_set_source_surface(cr, t->surface, 0, 0);
+    cairo_paint(cr);
     return TRUE;
 }
 
