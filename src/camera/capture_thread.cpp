@@ -139,9 +139,11 @@ void ReceiveStream(PanoView& v, PushCutter& cutter, StreamBody& body) {
     int64_t received = ThreadCpuNanoseconds();
     bool closed = body.done || body.failed;
     while (!Stopping(v)) {
+        // A paused view takes no pictures, also from a stream that is connected.
+        while (v.ui.paused && !Stopping(v)) Pause(v, 500);
         bool delivered = false;
         CutPicture pic;
-        while (NextPicture(cutter, c.buffer.data(), c.fill, closed, pic)) {
+        while (!v.ui.paused && NextPicture(cutter, c.buffer.data(), c.fill, closed, pic)) {
             // The picture's last byte is here: what follows until the view is updated is
             // the latency a user sees.
             const int64_t arrived = MonotonicNanoseconds();
@@ -247,7 +249,7 @@ void StreamLoop(PanoView* view) {
         SetReceiveTimeout(s, Timeouts().stream);
         PumpMessages();
         if (Stopping(v)) break;
-        if (!s.Valid() || !ConnectTo(s, c.address)) {
+        if (!s.Valid() || !ConnectTo(s, c.address, 5000, &c.stop)) {
             Repaint(v);
             CameraStatus(v, 1, Text(1002));
             Pause(v, 3000);
@@ -323,7 +325,7 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
         }
         SetReceiveTimeout(s, lengthPolling ? Timeouts().lengthConnect : Timeouts().closeAnswer);
         PumpMessages();
-        if (!ConnectTo(s, c.address)) {
+        if (!ConnectTo(s, c.address, 5000, &c.stop)) {
             Repaint(v);
             CameraStatus(v, 1, Text(1002));
             Pause(v, 300);
@@ -360,6 +362,7 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
         StageFigures& figures = v.frames.stages;
         figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
         bool usable = false;
+        if (v.ui.paused) continue;  // paused meanwhile: the answer is not shown
         if (a.start >= 0) {
             usable = Deliver(v, c.buffer.data() + a.start, a.length, loop, a.cut) == FrameResult::Shown;
             if (usable) figures.AddLatency(MonotonicNanoseconds() - arrived);

@@ -6,6 +6,7 @@
 #include "analysis/motion_view.h"
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
+#include "dewarp/navigation.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "platform/clock.h"
@@ -101,6 +102,21 @@ int ShowPicture(PanoView& view, HDIB picture) {
     return ok;
 }
 
+// Automatic panning: one window of the panorama turns by the cruise speed per picture,
+// unless the user drags, the lens is a 180/90 one or the speed is 0.
+static void AutoPan(PanoView& view) {
+    const CameraRecord& r = view.record;
+    if (view.ui.dragging || r.lensType == 8 || r.lensType == 9 || r.cruiseSpeed == 0) return;
+    int window;
+    switch (r.showMode360) {
+    case 2: case 4: window = 4; break;
+    case 9: case 10: window = 5; break;
+    case 1: case 3: case 5: case 6: return;
+    default: window = 3; break;
+    }
+    MoveViewPosition(view, 2025, window, r.cruiseSpeed);
+}
+
 FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
                              const SizeCheck& accept) {
     if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
@@ -177,6 +193,7 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
             const int64_t t1 = ThreadCpuNanoseconds();
             figures.Add(kStageMotion, t1 - t0);
             if (g_lib.callerId == 0 || g_lib.callerId == 1 || g_lib.callerId == 2) ApplyViewZones(view, f.current);
+            AutoPan(view);
             ShowPicture(view, f.current);
             figures.Add(kStageDewarp, ThreadCpuNanoseconds() - t1);
             ++f.pictures;

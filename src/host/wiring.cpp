@@ -18,11 +18,14 @@
 #include "ui/accessories.h"
 #include "ui/editor_windows.h"
 #include "ui/ui_state.h"
+#include "ui/view_commands.h"
+#include "ui/view_overlay.h"
 
 namespace orb {
 
-void SetViewStatus(PanoView* view, int /*line*/, const char* text) {
+void SetViewStatus(PanoView* view, int line, const char* text) {
     if (!view) return;
+    StoreStatusLine(*view, line, text ? text : "");
     bool changed;
     {
         std::lock_guard lock(view->ui.viewMutex);
@@ -77,6 +80,7 @@ void InstallSubsystemHooks() {
     InstallEventDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
+    AddViewCommandHandler(LiveViewCommand);
     if (!h.paint) h.paint = PaintView;
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;

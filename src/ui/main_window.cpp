@@ -16,7 +16,11 @@
 #include "host/texts.h"
 #include "orbiscope.h"
 #include "ui/accessories.h"
+#include "record/recording_file.h"
 #include "ui/layout.h"
+#include "ui/view_commands.h"
+#include "ui/view_mouse.h"
+#include "ui/view_overlay.h"
 
 namespace orb {
 
@@ -143,6 +147,8 @@ void CloseSystem() {
         if (PanoView* p = ViewOf(v); p && p->captureStarted && Hooks().stopCapture) {
             Hooks().stopCapture(p);
             p->captureStarted = 0;
+            // The hour's file carries the camera as it was when the system closed.
+            if (p->recording.dvr && p->recording.dvr->stream) WriteBackRecord(*p->recording.dvr, p->record);
         }
     if (g_lib.callerId == 0) {
         SendMessage(g_ui.host, WM_COMMAND, 999, 2);
@@ -235,12 +241,18 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
         return true;
     case kCmdFullScreenOn:
     case kCmdFullScreenOff:
+        if ((cmd == kCmdFullScreenOn) == (g_lib.fullScreen != 0)) return true;
         g_lib.fullScreen = cmd == kCmdFullScreenOn;
         if (g_ui.main && g_lib.fullScreen) {
+            g_ui.beforeFullScreen = GetWindowRect(g_ui.main);
             const Rect s = ScreenRect();
             MoveWindow(g_ui.main, s.left, s.top, s.width(), s.height(), true);
         }
         if (g_ui.main) SetFullScreen(g_ui.main, g_lib.fullScreen != 0);
+        if (g_ui.main && !g_lib.fullScreen && g_ui.beforeFullScreen.width() > 0) {
+            const Rect& r = g_ui.beforeFullScreen;  // back where the window was
+            MoveWindow(g_ui.main, r.left, r.top, r.width(), r.height(), true);
+        }
         return true;
     case kCmdRestart: RestartView(hwnd); return true;
     case kCmdEmptyView:
@@ -323,14 +335,7 @@ void Paint(HWND hwnd, PanoView* view) {
     } else {
         FillRect(c, GetClientRect(hwnd), Rgb(0, 0, 0));
     }
-    if (view) {
-        std::string status;
-        {
-            std::lock_guard lock(view->ui.viewMutex);
-            status = view->ui.status;
-        }
-        if (!status.empty()) DrawText(c, 4, 4, status, Rgb(255, 255, 0));
-    }
+    if (view) PaintViewOverlay(*view, c);
     EndPaint(hwnd);
 }
 
@@ -450,6 +455,15 @@ HMENU BuildContextMenu(HWND hwnd) {
             AppendMenu(menu, 0, kCmdSnapshot, Text(2100));
         }
     }
+    // The showing modes of the view's image type, and a mechanical camera's controls.
+    if (hostFed) {
+        AppendShowModeItems(menu, view, true);
+    } else if (const int type = ImageTypeOf(view); view && type != kImageNormal && type != kImageMechanicalPtz) {
+        HMENU modes = CreatePopupMenu();
+        AppendShowModeItems(modes, view, true);
+        AppendMenu(menu, MF_POPUP, 0, Text(2652), modes);
+    }
+    if (view && ImageTypeOf(view) == kImageMechanicalPtz) AppendPtzMenu(menu);
     return menu;
 }
 
@@ -490,7 +504,10 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         return 0;
     }
     case WM_TIMER:
-        if (w == kWatchdogTimer) WatchdogTick(hwnd);
+        if (w == kWatchdogTimer) {
+            WatchdogTick(hwnd);
+            if (g_lib.showTime) InvalidateRect(hwnd);  // the clock on the view moves on
+        }
         return 0;
     case WM_PAINT:
         Paint(hwnd, ViewOf(hwnd));
@@ -522,10 +539,17 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
             if (Hooks().command) Hooks().command(view, hwnd, -1);  // the motion-event hook dialog
             return 0;
         }
-        if (view) g_ui.current = view;
+        if (view) {
+            g_ui.current = view;
+            if (view->ui.hasPicture && !ViewLocked(view)) ViewMouseDown(hwnd, *view, PointX(l), PointY(l));
+        }
         return 0;
     }
+    case WM_LBUTTONUP:
+        if (PanoView* view = ViewOf(hwnd)) ViewMouseUp(hwnd, *view, PointX(l), PointY(l));
+        return 0;
     case WM_MOUSEMOVE:
+        if (PanoView* view = ViewOf(hwnd)) ViewMouseMove(hwnd, *view, PointX(l), PointY(l), w);
         if (IsWindow(g_toolBar.window)) SendMessage(g_toolBar.window, kMsgMouseOverView, 0, reinterpret_cast<LPARAM>(hwnd));
         return 0;
     case WM_RBUTTONUP: {

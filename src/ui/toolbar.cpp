@@ -69,29 +69,12 @@ void CameraMenu() {
     }
 }
 
-// The view menu's commands for a 360-degree showing mode (0 = separator).
-std::vector<int> Items360(int mode) {
-    if (mode == 2) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
-    if (mode == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
-    // The other modes offer the same commands; the current one is checked and greyed.
-    return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
-}
-
 void ViewMenu() {
     PanoView* view = ViewOf(g_toolBar.target);
     const int type = ImageTypeOf(view);
     if (!view || type == kImageNormal || type == kImageMechanicalPtz) return;
     HMENU menu = CreatePopupMenu();
-    if (type == 8 || type == 9) {
-        static constexpr int kItems[] = {2670, 2664, 2665, 2655, 2666, 2667, 2669};
-        static constexpr int kOfMode[] = {2665, 2664, 2666, 2667, 2669, 2670, 2655};
-        const int mode = view->record.showMode180;
-        const int current = mode >= 0 && mode <= 6 ? kOfMode[mode] : 0;
-        for (int id : kItems) AppendMenu(menu, id == current ? MF_CHECKED | MF_GRAYED : 0, id, Text(id));
-    } else {
-        for (int id : Items360(view->record.showMode360))
-            id ? AppendMenu(menu, 0, id, Text(id)) : AppendMenu(menu, MF_SEPARATOR, 0, {});
-    }
+    AppendShowModeItems(menu, view, false);
     const int chosen = Track(menu, g_toolBar.window);
     DestroyMenu(menu);
     if (chosen && IsWindow(g_toolBar.target)) SendMessage(g_toolBar.target, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
@@ -164,6 +147,51 @@ void MouseOverView(HWND view) {
 }
 
 }  // namespace
+
+// The view menu's commands for a 360-degree showing mode (0 = separator).
+std::vector<int> Items360(int mode) {
+    if (mode == 2) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+    if (mode == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
+    // The other modes offer every command; the current one is checked and greyed.
+    return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+}
+
+int ShowModeCommand(const PanoView* view) {
+    if (!view) return 0;
+    const int type = ImageTypeOf(view);
+    if (type == 8 || type == 9) {
+        static constexpr int kOfMode[] = {2665, 2664, 2666, 2667, 2669, 2670, 2655};
+        const int mode = view->record.showMode180;
+        return mode >= 0 && mode <= 6 ? kOfMode[mode] : 0;
+    }
+    static constexpr int kOf360[] = {2657, 2659, 2661, 2656, 2662, 931, 2668, 2658, 2671, 2672, 2673};
+    const int mode = view->record.showMode360;
+    return mode >= 0 && mode <= 10 ? kOf360[mode] : 0;
+}
+
+void AppendShowModeItems(HMENU menu, const PanoView* view, bool extras) {
+    const int type = ImageTypeOf(view);
+    if (!view || type == kImageNormal || type == kImageMechanicalPtz) return;
+    const int current = ShowModeCommand(view);
+    const bool half = type == 8 || type == 9;
+    const std::vector<int> items = half ? std::vector<int>{2670, 2664, 2665, 2655, 2666, 2667, 2669}
+                                        : Items360(view->record.showMode360);
+    for (int id : items) {
+        if (!id) AppendMenu(menu, MF_SEPARATOR, 0, {});
+        else AppendMenu(menu, id == current ? MF_CHECKED | MF_GRAYED : 0, id, Text(id));
+    }
+    if (!extras) return;
+    // The context menu also offers what steers the windows of these modes.
+    AppendMenu(menu, MF_SEPARATOR, 0, {});
+    if (half) {
+        AppendMenu(menu, view->record.perspective180 ? 0 : MF_CHECKED | MF_GRAYED, 2680, Text(2680));
+        AppendMenu(menu, view->record.perspective180 ? MF_CHECKED | MF_GRAYED : 0, 2681, Text(2681));
+    } else {
+        AppendMenu(menu, 0, 2660, Text(2660));
+    }
+    AppendMenu(menu, 0, 2663, Text(2663));
+}
+
 
 void SetToolBarPictureMissing(bool missing) { g_pictureMissing = missing; }
 

@@ -1,6 +1,7 @@
 // The window side of a view: placement, flags and counters shared with the capture thread,
 // and the hooks through which the other subsystems serve the view window.
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -23,6 +24,17 @@ struct ViewPlacement {
 // Which capture loop serves a camera model.
 enum class CaptureRoutine : int32_t { Main = 0, Second = 1, Third = 2 };
 
+constexpr int kViewStatusLines = 8;
+
+// A left-button press in a view, until its release (client coordinates of the picture).
+struct ViewPress {
+    enum Kind { None, Window, Panorama };
+    int32_t x = 0, y = 0;
+    int32_t pane = -1;  // the window pressed, or the panorama's window (-1: the strip)
+    Kind kind = None;
+    bool down = false, dragged = false;
+};
+
 struct ViewUiState {
     std::atomic<HWND> window{nullptr};  // cleared by the window thread while the capture thread runs
     std::atomic<int32_t> paused{0};
@@ -38,10 +50,14 @@ struct ViewUiState {
     // commands go out only for kinds 1, 3 and 5.
     int32_t kind = 0;
     int32_t currentPane = 0;
+    ViewPress press;
+    std::atomic<int32_t> dragging{0};  // the user drags a window: no automatic panning
     // Serialises the picture hand-over between the capture thread and painting.
     std::mutex viewMutex;
-    // The status line drawn over the view's top-left (guarded by viewMutex).
+    // The last status text written, and every status line by number (-2..5 at index 0..7);
+    // drawn over the view's top-left (guarded by viewMutex).
     std::string status;
+    std::array<std::string, kViewStatusLines> statusLines;
 };
 
 // What the other subsystems plug into the view window. Every hook may be null.
