@@ -1,0 +1,361 @@
+// Every command of a live view's menus, sent to views that stream from fake cameras on
+// 127.0.0.1 through the library's own wiring, has its effect; a menu item that nobody
+// handles fails the table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "common/fake_camera.h"
+#include "common/simulated_cameras.h"
+#include "config/config_file.h"
+#include "config/settings.h"
+#include "host/library_state.h"
+#include "host/panoview.h"
+#include "host/texts.h"
+#include "orbiscope.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/window.h"
+#include "platform/window_script.h"
+#include "record/backup.h"
+#include "record/recorder.h"
+#include "record/recording_file.h"
+#include "record/snapshot.h"
+#include "support/test_support.h"
+#include "analysis/motion.h"
+#include "ui/accessories.h"
+#include "ui/editor_windows.h"
+#include "ui/main_window.h"
+#include "ui/view_commands.h"
+
+using namespace orb;
+using orbtools::FakeCamera;
+using orbtools::FakeCameraOptions;
+using orbtools::SimulatedLens;
+
+namespace {
+
+constexpr int kFisheye = 0, kHalf = 1, kPtz = 2, kSpare = 3;
+
+struct ViewCommands : ::testing::Test {
+    orbtest::TempHome home;
+    std::vector<std::unique_ptr<FakeCamera>> cameras;
+    HWND main = nullptr;
+
+    void SetUp() override {
+        SetBackend(Backend::Headless);
+        ResetWindowing();
+        g_ui = {};
+        g_lib = LibraryState{};
+        Hooks() = {};
+        SetHeadlessScreen(640, 480);
+        orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
+    }
+    void TearDown() override {
+        if (main && IsWindow(main)) DestroyWindow(main);
+        for (auto& c : cameras) c->Stop();
+        ResetWindowing();
+        UnloadLanguage();
+        ClearDialogScripts();
+        g_ui = {};
+        Hooks() = {};
+    }
+
+    // A fisheye, a 180-degree lens, a mechanical pan/tilt/zoom camera and another fisheye.
+    void Open() {
+        const SimulatedLens lenses[] = {SimulatedLens::Fisheye, SimulatedLens::HalfSphere, SimulatedLens::Fisheye,
+                                        SimulatedLens::Fisheye};
+        std::vector<CameraRecord> records;
+        for (int i = 0; i < 4; ++i) {
+            auto sim = std::make_shared<orbtools::SimulatedCamera>(orbtools::MakeSimulatedCamera(lenses[i], 320, 240, 8));
+            FakeCameraOptions o;
+            o.account = "admin";
+            o.password = "secret";
+            o.framesPerSecond = 15;
+            o.picture = [sim](int frame) { return sim->frames[static_cast<size_t>(frame) % sim->frames.size()]; };
+            cameras.push_back(std::make_unique<FakeCamera>(o));
+            const int port = cameras.back()->Start();
+            ASSERT_GT(port, 0);
+            CameraRecord r = sim->record;
+            orbtools::PointAtFakeCamera(r, port, 700 + i, "admin", "secret");
+            if (i == kPtz) r.modelIndex = 131;
+            std::snprintf(r.location, sizeof r.location, "Camera %d", i);
+            records.push_back(r);
+        }
+        ASSERT_TRUE(orbtools::WriteCameraConfig(home.path("Config.ure"), records));
+        const std::string disk = home.path("disk");
+        MakeDirs(disk);
+        WriteSetting("DVR", "StorageRoots", disk);
+        OrbiscopeInit();
+        BuildDriveTable();
+        EnableDVRRecording(0);  // the player's row switches recording on
+        void* out = nullptr;
+        main = static_cast<HWND>(RunOrbiscope(nullptr, 0, 4, &out, 0, nullptr, 0, nullptr));
+        ASSERT_TRUE(main);
+    }
+    PanoView* View(int i) { return ViewOf(g_ui.views[static_cast<size_t>(i)]); }
+    template <typename F>
+    bool PumpUntil(F condition, int seconds = 60) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            PumpMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+    // A view's picture count stays while another view takes `more` pictures.
+    bool HoldsWhileOtherFlows(int held, int other, int more = 5) {
+        const int before = View(held)->frames.pictures, target = View(other)->frames.pictures + more;
+        if (!PumpUntil([&] { return View(other)->frames.pictures >= target; })) return false;
+        return View(held)->frames.pictures == before;
+    }
+    bool Flows(int view, int more = 3) {
+        const int target = View(view)->frames.pictures + more;
+        return PumpUntil([&] { return View(view) && View(view)->frames.pictures >= target; });
+    }
+    // The view's slot in Config.ure as saved now.
+    CameraRecord Saved(int slot) {
+        const auto bytes = orbtest::ReadFile(home.path("Config.ure"));
+        CameraRecord r{};
+        const size_t at = static_cast<size_t>(slot) * kSlotSize;
+        if (bytes.size() >= at + sizeof r) std::memcpy(&r, bytes.data() + at, sizeof r);
+        return r;
+    }
+    // The context menu of a view, as the right button shows it.
+    std::vector<MenuItem> ContextMenu(int view) {
+        TakeShownMenus();
+        ScriptMenuChoices({0});
+        SendMessage(g_ui.views[static_cast<size_t>(view)], WM_RBUTTONUP, 0, MakePoint(20, 20));
+        auto shown = TakeShownMenus();
+        return shown.empty() ? std::vector<MenuItem>{} : shown[0];
+    }
+    void Command(int view, int command) {
+        SendMessage(g_ui.views[static_cast<size_t>(view)], WM_COMMAND, static_cast<WPARAM>(command), 0);
+    }
+    bool Shown(const std::string& dialog) {
+        for (const auto& d : TakeShownDialogs())
+            if (d == dialog) return true;
+        return false;
+    }
+};
+
+uint32_t FlagsOf(const std::vector<MenuItem>& items, int id) {
+    for (const auto& i : items)
+        if (i.id == id) return i.flags | 0x80000000u;
+    return 0;
+}
+
+struct Row {
+    int command;
+    int view;
+    std::function<void()> act;     // what the person does (default: the command to the view)
+    std::function<bool()> effect;  // what must then be true
+};
+
+}  // namespace
+
+TEST_F(ViewCommands, EveryMenuCommandOfALiveViewHasItsEffect) {
+    Open();
+    for (int i : {kFisheye, kHalf, kSpare}) ASSERT_TRUE(Flows(i, 3)) << i;
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(View(i));
+    PanoView* fish = View(kFisheye);
+    fish->record.cruiseSpeed = 0;  // the windows stay where the commands put them
+
+    std::vector<Row> table;
+    auto add = [&](int command, int view, std::function<bool()> effect, std::function<void()> act = {}) {
+        table.push_back({command, view, std::move(act), std::move(effect)});
+    };
+    add(kCmdPlayer, kFisheye, [&] {
+        // Nothing recorded yet: the player says so. Then recording starts for the rows below.
+        bool said = false;
+        for (const auto& m : TakeMessages()) said = said || m.text.find("No DVR File Found") != std::string::npos;
+        EnableDVRRecording(1);
+        return said && PumpUntil([&] { return View(kFisheye)->frames.recorded >= 2; });
+    });
+    // Capture.
+    add(kCmdPause, kFisheye, [&] { return View(kFisheye)->ui.paused && HoldsWhileOtherFlows(kFisheye, kSpare); });
+    add(kCmdResume, kFisheye, [&] { return !View(kFisheye)->ui.paused && Flows(kFisheye); });
+    add(kCmdPauseAll, kFisheye, [&] { return View(0)->ui.paused && View(1)->ui.paused && View(3)->ui.paused; });
+    add(kCmdResumeAll, kFisheye, [&] { return !View(0)->ui.paused && !View(3)->ui.paused && Flows(kSpare); });
+    uint32_t before = 0;
+    add(kCmdRestart, kSpare, [&] { return View(kSpare) && View(kSpare)->id != before && Flows(kSpare); },
+        [&] { before = View(kSpare)->id, Command(kSpare, kCmdRestart); });
+    // Dialogs and windows of other subsystems.
+    add(kCmdChooseCamera, kFisheye, [&] { return Shown("Source"); });
+    add(kCmdSnapshot, kFisheye, [&] {
+        const bool ok = g_snapViewer.view && orbtest::ReadFile(g_snapViewer.view->snapshot.picturePath).size() > 3000;
+        CloseSnapshotViewer();
+        return ok;
+    });
+    add(kCmdBalance, kFisheye, [&] {
+        HWND d = BalanceDialog();
+        const bool ok = d && IsWindowVisible(d) && !View(kFisheye)->ui.paused;
+        if (d) SendMessage(d, WM_COMMAND, IDCANCEL, 0);
+        return ok;
+    });
+    add(kCmdAlign, kFisheye, [&] { return Shown("Blank"); });
+    add(kCmdCruise, kFisheye, [&] { return Shown("Cruise") && View(kFisheye)->record.cruiseSpeed == 7; },
+        [&] {
+            ScriptDialog("Cruise", {{DialogStep::SetValue, 1220, "", 7}, {DialogStep::Press, IDOK}});
+            Command(kFisheye, kCmdCruise);
+        });
+    // Motion and privacy editors; capture goes on while they are open.
+    add(kCmdMotionOn, kFisheye, [&] { return View(kFisheye)->record.motionOn == 1 && View(kFisheye)->motionZones.detector; });
+    add(kCmdMotionMask, kFisheye, [&] {
+        HWND w = MaskEditorWindow();
+        const bool ok = w && Flows(kFisheye);
+        if (w) SendMessage(w, WM_CLOSE, 0, 0);
+        return ok;
+    });
+    add(kCmdMotionOff, kFisheye, [&] { return View(kFisheye)->record.motionOn == 0 && !View(kFisheye)->motionZones.detector; });
+    add(kCmdZoneEditor, kFisheye, [&] {
+        HWND w = ZoneEditorWindow();
+        const bool ok = w && Flows(kFisheye);
+        if (w) SendMessage(w, WM_CLOSE, 0, 0);
+        return ok;
+    });
+    const int32_t blocks = gfMotionBlock;
+    add(kCmdMotionBlocks, kFisheye, [&] { return gfMotionBlock != blocks; });
+    const int32_t location = g_lib.showLocation;
+    add(kCmdShowLocation, kFisheye, [&] { return g_lib.showLocation != location; });
+    add(kCmdLockOn, kFisheye, [&] { return g_lib.lockScreen == 1; });
+    add(kCmdLockOff, kFisheye, [&] { return g_lib.lockScreen == 0; });
+    add(kCmdEmptyView, kSpare, [&] {
+        return ReadSetting(CurrentCallerSection(), ViewKeyName(kSpare).c_str(), "", 64) == EmptyViewMark();
+    });
+    // The main window.
+    add(kCmdMinimise, kFisheye, [&] {
+        const bool ok = IsIconic(main);
+        ShowWindow(main, SW_RESTORE);
+        return ok;
+    });
+    add(kCmdToBackground, kFisheye, [&] {
+        return TheTray().added && !IsWindowVisible(main) && ReadSetting("Panorama", "Background", "", 8) == "1";
+    });
+    add(kCmdFromBackground, kFisheye, [&] {
+        return !TheTray().added && IsWindowVisible(main) && ReadSetting("Panorama", "Background", "", 8) == "0";
+    }, [&] { SendMessage(TheTray().owner, WM_COMMAND, kCmdFromBackground, 0); });
+    Rect placed{};
+    add(kCmdFullScreenOn, kFisheye, [&] { return g_lib.fullScreen && GetWindowRect(main) == ScreenRect(); },
+        [&] {
+            MoveWindow(main, 20, 30, 500, 400, true);
+            placed = GetWindowRect(main);
+            Command(kFisheye, kCmdFullScreenOn);
+        });
+    add(kCmdFullScreenOff, kFisheye, [&] { return !g_lib.fullScreen && GetWindowRect(main) == placed; });
+    // Showing modes: the record's mode, saved at once, and the menu checks and greys it.
+    struct Mode {
+        int command, view, mode;
+    };
+    const Mode modes[] = {{2658, kFisheye, 7}, {2659, kFisheye, 1}, {2661, kFisheye, 2}, {2662, kFisheye, 4},
+                          {2671, kFisheye, 8}, {2672, kFisheye, 9}, {2673, kFisheye, 10}, {2656, kFisheye, 3},
+                          {kCmdShowMode5, kFisheye, 5}, {2668, kFisheye, 6}, {2657, kFisheye, 0},
+                          {2670, kHalf, 5}, {2664, kHalf, 1}, {2665, kHalf, 0}, {2655, kHalf, 6},
+                          {2666, kHalf, 2}, {2667, kHalf, 3}, {2669, kHalf, 4}};
+    for (const Mode& m : modes)
+        add(m.command, m.view, [this, m] {
+            const CameraRecord& r = View(m.view)->record;
+            const int32_t mode = m.view == kHalf ? r.showMode180 : r.showMode360;
+            const CameraRecord saved = Saved(m.view);
+            // The 360-degree lists of modes 1 and 2 leave their own item out; the others
+            // check and grey it.
+            const uint32_t flags = FlagsOf(ContextMenu(m.view), m.command);
+            const bool own = m.view == kFisheye && (m.mode == 1 || m.mode == 2)
+                                 ? flags == 0
+                                 : (flags & (MF_CHECKED | MF_GRAYED)) == (MF_CHECKED | MF_GRAYED);
+            return mode == m.mode && (m.view == kHalf ? saved.showMode180 : saved.showMode360) == m.mode && own &&
+                   Flows(m.view, 2);
+        });
+    add(2681, kHalf, [&] { return View(kHalf)->record.perspective180 == 1 && Saved(kHalf).perspective180 == 1 && Flows(kHalf, 2); });
+    add(2680, kHalf, [&] { return View(kHalf)->record.perspective180 == 0 && Saved(kHalf).perspective180 == 0; });
+    add(2663, kFisheye, [&] { return View(kFisheye)->record.presets360[0].pan == 0.0 && Saved(kFisheye).presets360[0].pan == 0.0; },
+        [&] {
+            View(kFisheye)->record.presets360[0].pan = 33.0;
+            Command(kFisheye, 2663);
+        });
+    // The mechanical camera's controls reach it with their arguments.
+    const std::map<int, std::vector<std::string>> ptz = {
+        {3200, {"Dir=Left "}}, {3201, {"Dir=Right "}}, {3202, {"Dir=Up "}}, {3203, {"Dir=Down "}},
+        {3204, {"Dir=Point0 "}}, {3210, {"PTZSpeed=1 "}}, {3214, {"PTZSpeed=5 "}}, {3218, {"PTZSpeed=9 "}},
+        {3231, {"Dir=Preset1 "}}, {3233, {"Dir=Preset3 "}}, {3238, {"Dir=Preset8 "}}, {3241, {"Dir=Point1 "}},
+        {3248, {"Dir=Point8 "}}, {3270, {"Dir=ZoomIn "}}, {3271, {"Dir=ZoomOut "}}, {3272, {"Dir=FocusFar "}},
+        {3273, {"Dir=FocusNesr "}}, {3274, {"Dir=IRISLarge "}}, {3275, {"Dir=IRISSmall "}},
+        {3276, {"Dir=PanStart "}}, {3277, {"Dir=PanStop "}}, {3278, {"Dir=PatroStart "}},
+        {3279, {"Dir=PatroStop "}}, {3280, {"Dir=PanStop ", "Dir=PatroStop "}}};
+    for (int id = 3200; id <= 3280; ++id) {
+        if (!IsPtzMenuCommand(id)) continue;
+        std::vector<std::string> expect;
+        if (auto it = ptz.find(id); it != ptz.end()) expect = it->second;
+        else if (id >= 3210 && id <= 3218) expect = {"PTZSpeed=" + std::to_string(id - 3209) + " "};
+        else if (id >= 3231 && id <= 3238) expect = {"Dir=Preset" + std::to_string(id - 3230) + " "};
+        else if (id >= 3241 && id <= 3248) expect = {"Dir=Point" + std::to_string(id - 3240) + " "};
+        size_t seen = 0;
+        add(id, kPtz, [this, expect, &seen] {
+            return PumpUntil([&] {
+                const auto got = cameras[kPtz]->Commands();
+                if (got.size() < seen + expect.size()) return false;
+                for (size_t i = 0; i < expect.size(); ++i)
+                    if (got[seen + i].find("Get /SetPTZ.cgi?" + expect[i]) != 0) return false;
+                return true;
+            }, 20);
+        }, [this, id, &seen] {
+            seen = cameras[kPtz]->Commands().size();
+            Command(kPtz, id);
+        });
+    }
+    // Closing last: the records are saved, and each open recording gets its camera as it
+    // is now.
+    add(kCmdClose, kFisheye, [&] {
+        if (!g_ui.closed || !PumpUntil([&] { return !IsWindow(main); })) return false;
+        const std::string folder = g_drives.entries.at(0).folder;
+        for (const std::string& name : ListBackupFolder(folder)) {
+            DvrContext reader;
+            CameraRecord stored{};
+            if (OpenRecordingForRead(reader, folder + name, &stored) != OpenResult::Ok) continue;
+            if (std::strcmp(stored.location, "Camera 0") != 0) continue;
+            return stored.cruiseSpeed == 7 && stored.showMode360 == 0 && Saved(kFisheye).cruiseSpeed == 7;
+        }
+        return false;
+    });
+
+    // Every item of every menu of these views is in the table.
+    std::set<int> inTable;
+    for (const Row& r : table) inTable.insert(r.command);
+    std::set<int> items;
+    for (int v : {kFisheye, kHalf, kPtz})
+        for (const auto& i : ContextMenu(v))
+            if (i.id) items.insert(i.id);
+    for (const std::string& line : ResourceSection("Menu ViewBox"))
+        if (int id; std::sscanf(line.c_str(), " ITEM %d", &id) == 1) items.insert(id);
+    for (int id : {kCmdFromBackground, kCmdPlayer, kCmdClose, kCmdFullScreenOn, kCmdFullScreenOff}) items.insert(id);
+    for (int id : items) {
+        EXPECT_TRUE(inTable.count(id)) << "menu item " << id << " (" << Text(id) << ") has no row";
+        EXPECT_NE(Text(id).rfind('#', 0), 0u) << id;
+    }
+
+    TakeShownDialogs();
+    TakeMessages();
+    // Ctrl+Shift+click on a view opens its motion-event dialog.
+    add(-1, kFisheye, [&] { return Shown("Event"); }, [&] {
+        int x = 0, y = 0;
+        ClientToTop(g_ui.views[kFisheye], x, y);
+        InjectMouse(main, WM_LBUTTONDOWN, x + 40, y + 40, MK_LBUTTON | MK_CONTROL | MK_SHIFT);
+        InjectMouse(main, WM_LBUTTONUP, x + 40, y + 40, MK_CONTROL | MK_SHIFT);
+    });
+    std::rotate(table.begin(), table.end() - 1, table.end());
+    for (const Row& r : table) {
+        SCOPED_TRACE(testing::Message() << "command " << r.command << " on view " << r.view);
+        if (r.act) r.act();
+        else Command(r.view, r.command);
+        EXPECT_TRUE(r.effect());
+    }
+}
+
