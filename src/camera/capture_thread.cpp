@@ -76,6 +76,12 @@ FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutin
         // Pictures flow: the connection lines are done with. What was said of a dropped
         // picture stays a while, long enough to be read.
         if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
+        bool warned;  // the size is right again: its warning (line -1) goes
+        {
+            std::lock_guard lock(v.ui.viewMutex);
+            warned = !v.ui.statusLines[1].empty();
+        }
+        if (warned) CameraStatus(v, -1, "");
     }
     return r;
 }

@@ -4,7 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
+#include <cmath>
+#include <fstream>
+#include <sstream>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -16,12 +23,16 @@
 #include "common/simulated_cameras.h"
 #include "config/config_file.h"
 #include "config/settings.h"
+#include "dewarp/navigation.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/texts.h"
 #include "orbiscope.h"
+#include "platform/dib.h"
+#include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/socket.h"
 #include "platform/window.h"
 #include "platform/window_script.h"
 #include "record/backup.h"
@@ -68,12 +79,14 @@ struct ViewCommands : ::testing::Test {
         Hooks() = {};
     }
 
-    // A fisheye, a 180-degree lens, a mechanical pan/tilt/zoom camera and another fisheye.
-    void Open() {
-        const SimulatedLens lenses[] = {SimulatedLens::Fisheye, SimulatedLens::HalfSphere, SimulatedLens::Fisheye,
-                                        SimulatedLens::Fisheye};
+    // By default a fisheye, a 180-degree lens, a mechanical pan/tilt/zoom camera and another
+    // fisheye.
+    void Open(std::vector<SimulatedLens> lenses = {SimulatedLens::Fisheye, SimulatedLens::HalfSphere,
+                                                   SimulatedLens::Fisheye, SimulatedLens::Fisheye},
+              const std::function<void(CameraRecord&)>& tweak = {}) {
+        const int n = static_cast<int>(lenses.size());
         std::vector<CameraRecord> records;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < n; ++i) {
             auto sim = std::make_shared<orbtools::SimulatedCamera>(orbtools::MakeSimulatedCamera(lenses[i], 320, 240, 8));
             FakeCameraOptions o;
             o.account = "admin";
@@ -85,8 +98,9 @@ struct ViewCommands : ::testing::Test {
             ASSERT_GT(port, 0);
             CameraRecord r = sim->record;
             orbtools::PointAtFakeCamera(r, port, 700 + i, "admin", "secret");
-            if (i == kPtz) r.modelIndex = 131;
+            if (i == kPtz && n == 4) r.modelIndex = 131;
             std::snprintf(r.location, sizeof r.location, "Camera %d", i);
+            if (tweak) tweak(r);
             records.push_back(r);
         }
         ASSERT_TRUE(orbtools::WriteCameraConfig(home.path("Config.ure"), records));
@@ -97,7 +111,7 @@ struct ViewCommands : ::testing::Test {
         BuildDriveTable();
         EnableDVRRecording(0);  // the player's row switches recording on
         void* out = nullptr;
-        main = static_cast<HWND>(RunOrbiscope(nullptr, 0, 4, &out, 0, nullptr, 0, nullptr));
+        main = static_cast<HWND>(RunOrbiscope(nullptr, 0, n, &out, 0, nullptr, 0, nullptr));
         ASSERT_TRUE(main);
     }
     PanoView* View(int i) { return ViewOf(g_ui.views[static_cast<size_t>(i)]); }
@@ -359,3 +373,191 @@ TEST_F(ViewCommands, EveryMenuCommandOfALiveViewHasItsEffect) {
     }
 }
 
+
+namespace {
+
+std::vector<uint8_t> Pixels(HDIB pic) {
+    DibLock l(pic);
+    if (!l) return {};
+    return {l.bits(), l.bits() + static_cast<size_t>(l.rowBytes()) * l.height()};
+}
+
+// Pixels of exactly this colour in a band of rows of a window's picture.
+int CountColour(HDIB pic, int top, int bottom, int left, int right, uint32_t colour) {
+    DibLock l(pic);
+    if (!l) return 0;
+    int n = 0;
+    for (int y = std::max(0, top); y < std::min(l.height(), bottom); ++y) {
+        const uint8_t* row = l.rowFromTop(y);
+        for (int x = std::max(0, left); x < std::min(l.width(), right); ++x)
+            n += Rgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]) == colour;
+    }
+    return n;
+}
+
+const std::string kShots = std::string(ORB_BINARY_DIR) + "/view-shots";
+
+}  // namespace
+
+// A person drags inside the window above the strip: it pans and tilts, and its picture
+// follows at once, also while the camera is paused. A click on the strip centres it there.
+TEST_F(ViewCommands, MouseDragPansAWindowAndAClickOnTheStripCentresIt) {
+    Open({SimulatedLens::Fisheye, SimulatedLens::Fisheye});
+    ASSERT_TRUE(Flows(0, 3) && Flows(1, 3));
+    PanoView* v = View(0);
+    v->record.cruiseSpeed = 0;
+    Command(0, 2661);  // one window above the panorama strip
+    ASSERT_EQ(v->record.showMode360, 2);
+    ASSERT_TRUE(Flows(0, 2));
+    Command(0, kCmdPause);
+    ASSERT_TRUE(HoldsWhileOtherFlows(0, 1));  // a paused stream takes no pictures
+    const int pictures = v->frames.pictures;
+    const std::vector<uint8_t> still = Pixels(v->frames.output);
+    const double pan = v->record.presets360[4].pan;
+
+    int ox = 0, oy = 0;
+    ClientToTop(g_ui.views[0], ox, oy);
+    const int W = v->dewarp.W, H = v->dewarp.H;
+    ASSERT_EQ(GetClientRect(g_ui.views[0]).width(), W);
+    const int x0 = W / 3, y0 = H / 4;
+    InjectMouse(main, WM_LBUTTONDOWN, ox + x0, oy + y0, MK_LBUTTON);
+    for (int step = 1; step <= 5; ++step) InjectMouse(main, WM_MOUSEMOVE, ox + x0 + 10 * step, oy + y0 + 4 * step, MK_LBUTTON);
+    EXPECT_EQ(v->ui.dragging, 1);  // no automatic panning meanwhile
+    InjectMouse(main, WM_LBUTTONUP, ox + x0 + 50, oy + y0 + 20, 0);
+    EXPECT_EQ(v->ui.dragging, 0);
+    // 50 pixels right pan the window by 5 degrees (0.1 a pixel); the picture changed
+    // without a new picture from the camera.
+    EXPECT_NEAR(v->record.presets360[4].pan, WrapPan(pan + 5.0), 1e-9);
+    EXPECT_EQ(v->ui.currentPane, 4);
+    EXPECT_EQ(v->frames.pictures, pictures);
+    const std::vector<uint8_t> dragged = Pixels(v->frames.output);
+    EXPECT_NE(dragged, still);
+
+    // A click on the strip a quarter of the way across: the window looks there.
+    const int sx = W / 4, sy = H - H / 6;
+    InjectMouse(main, WM_LBUTTONDOWN, ox + sx, oy + sy, MK_LBUTTON);
+    InjectMouse(main, WM_LBUTTONUP, ox + sx, oy + sy, 0);
+    EXPECT_NEAR(v->record.presets360[4].pan, sx * 360.0 / W - 90.0, 1e-9);
+    EXPECT_NE(Pixels(v->frames.output), dragged);
+    EXPECT_EQ(v->frames.pictures, pictures);
+
+    // Resumed, pictures flow again and the window stays where the person put it.
+    const double placed = v->record.presets360[4].pan;
+    Command(0, kCmdResume);
+    EXPECT_TRUE(Flows(0, 3));
+    EXPECT_EQ(v->record.presets360[4].pan, placed);
+}
+
+// Automatic panning turns the window of the mode by the cruise speed per picture; speed 0
+// and the 180/90 lenses stay.
+TEST_F(ViewCommands, PanoramasTurnByThemselvesAtTheCruiseSpeed) {
+    // Cameras set up with the speed a new camera gets (3).
+    Open({SimulatedLens::Fisheye, SimulatedLens::HalfSphere}, [](CameraRecord& r) { r.cruiseSpeed = 3; });
+    ASSERT_TRUE(Flows(0, 2) && Flows(1, 2));
+    PanoView* v = View(0);
+    ASSERT_EQ(v->record.cruiseSpeed, 3);
+    ASSERT_EQ(v->record.showMode360, 4);  // window 4 turns in mode 4
+    const double start = v->record.presets360[4].pan;
+    const double p1 = View(1)->record.presets180[0].pan;
+    ASSERT_TRUE(PumpUntil([&] { return std::abs(v->record.presets360[4].pan - start) >= 6.0; }));
+    EXPECT_EQ(View(1)->record.presets180[0].pan, p1);
+    {
+        std::lock_guard lock(v->ui.viewMutex);
+        v->record.cruiseSpeed = 0;
+    }
+    ASSERT_TRUE(Flows(0, 1));
+    const double stopped = v->record.presets360[4].pan;
+    ASSERT_TRUE(Flows(0, 3));
+    EXPECT_EQ(v->record.presets360[4].pan, stopped);
+}
+
+// Two kinds of status lines at once: the size warning (line -1, red on the picture) and the
+// lost connection (line 0, yellow on a red band), each at x = 10, y = (line + 2) x 16.
+TEST_F(ViewCommands, StatusLinesOfTwoKindsAtOnceWithTheirColours) {
+    Open({SimulatedLens::Fisheye});
+    ASSERT_TRUE(Flows(0, 2));
+    PanoView* v = View(0);
+    {
+        std::lock_guard lock(v->ui.viewMutex);
+        v->record.sourceWidth = 640;  // the camera sends 320 x 240: the size warning
+    }
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(v->ui.viewMutex);
+        return v->ui.statusLines[1].find("Bad Image Source Resolution") == 0;
+    }));
+    cameras[0]->Stop();  // the connection is lost
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(v->ui.viewMutex);
+        return !v->ui.statusLines[2].empty() && !v->ui.statusLines[1].empty();
+    }));
+    InvalidateRect(g_ui.views[0]);
+    PumpMessages();
+    HDIB shot = CaptureWindowPicture(g_ui.views[0]);
+    ASSERT_TRUE(shot);
+    MakeDirs(kShots);
+    JpegEncodeFile(shot, (kShots + "/status-lines.jpg").c_str());
+    const uint32_t red = Rgb(255, 0, 0), yellow = Rgb(255, 255, 0);
+    // Line -1 at y = 16: red letters, no band (the picture shows between them).
+    EXPECT_GT(CountColour(shot, 16, 16 + kFontHeight, 10, 200, red), 20);
+    EXPECT_EQ(CountColour(shot, 16, 16 + kFontHeight, 10, 200, yellow), 0);
+    EXPECT_LT(CountColour(shot, 16, 16 + kFontHeight, 10, 200, red), 190 * kFontHeight / 2);
+    // Line 0 at y = 32: yellow letters on a red band that covers the line.
+    EXPECT_GT(CountColour(shot, 32, 32 + kFontHeight, 10, 60, yellow), 20);
+    EXPECT_GT(CountColour(shot, 32, 32 + kFontHeight, 10, 60, red), 50 * kFontHeight / 2);
+    // Nothing is drawn left of x = 8.
+    EXPECT_EQ(CountColour(shot, 16, 16 + 2 * kFontHeight + 16, 0, 7, yellow), 0);
+    DestroyDIB(shot);
+}
+
+// Stopping a view whose camera never completes the connection (its listen queue is full)
+// returns at once: the window thread is never held.
+TEST_F(ViewCommands, StopDuringAHangingConnectIsPrompt) {
+    Socket listener = CreateTcpSocket();
+    ASSERT_TRUE(listener.Valid());
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener.Fd(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener.Fd(), 0), 0);
+    socklen_t len = sizeof a;
+    getsockname(listener.Fd(), reinterpret_cast<sockaddr*>(&a), &len);
+    const int port = ntohs(a.sin_port);
+    // Fill the queue until a connect hangs.
+    std::vector<Socket> fillers;
+    for (int i = 0; i < 16; ++i) {
+        Socket s = CreateTcpSocket();
+        const bool done = ConnectTo(s, a, 300);
+        fillers.push_back(std::move(s));
+        if (!done) break;
+    }
+    auto synSent = [port] {  // our sockets still waiting for the camera's answer
+        std::ifstream tcp("/proc/net/tcp");
+        char hex[8];
+        std::snprintf(hex, sizeof hex, ":%04X", port);
+        int n = 0;
+        for (std::string line; std::getline(tcp, line);) {
+            std::istringstream f(line);
+            std::string slot, local, remote, state;
+            f >> slot >> local >> remote >> state;
+            n += remote.size() > 5 && remote.substr(remote.size() - 5) == hex && state == "02";
+        }
+        return n;
+    };
+    const int hanging = synSent();
+
+    auto sim = orbtools::MakeSimulatedCamera(SimulatedLens::Fisheye, 320, 240, 1);
+    CameraRecord r = sim.record;
+    orbtools::PointAtFakeCamera(r, port, 900, "admin", "secret");
+    ASSERT_TRUE(orbtools::WriteCameraConfig(home.path("Config.ure"), {r}));
+    OrbiscopeInit();
+    void* out = nullptr;
+    main = static_cast<HWND>(RunOrbiscope(nullptr, 0, 1, &out, 0, nullptr, 0, nullptr));
+    ASSERT_TRUE(main && View(0));
+    // The view's connect is under way (or its set-up command's): one more socket waits.
+    ASSERT_TRUE(PumpUntil([&] { return synSent() > hanging; }, 30)) << hanging;
+    const auto t0 = std::chrono::steady_clock::now();
+    Hooks().stopCapture(View(0));
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(ms, 100.0);
+    View(0)->captureStarted = 0;
+}
