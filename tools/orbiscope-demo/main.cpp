@@ -459,6 +459,7 @@ int Summarise(const Options& opt, const std::string& out, const std::vector<View
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a log file shows each line as it happens
     Options opt;
     if (!ParseArgs(argc, argv, opt)) return Usage();
     std::error_code ec;
