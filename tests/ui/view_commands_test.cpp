@@ -23,6 +23,8 @@
 #include "common/simulated_cameras.h"
 #include "config/config_file.h"
 #include "config/settings.h"
+#include "dewarp/alignment.h"
+#include "dewarp/dewarp.h"
 #include "dewarp/navigation.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
@@ -560,4 +562,58 @@ TEST_F(ViewCommands, StopDuringAHangingConnectIsPrompt) {
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_LT(ms, 100.0);
     View(0)->captureStarted = 0;
+}
+
+// Dragging the outer circle in the alignment picture rebuilds the live view's tables: its
+// maps equal those of a view built afresh from the same record. Without a picture the
+// alignment only beeps.
+TEST_F(ViewCommands, AlignmentDragRebuildsTheLiveViewAndNoPictureBeeps) {
+    PanoView empty;
+    const int beeps = BeepCount();
+    EXPECT_EQ(DoAlignment(&empty), 0);
+    EXPECT_EQ(BeepCount(), beeps + 1);
+
+    Open({SimulatedLens::Fisheye});
+    PanoView* v = View(0);
+    ASSERT_TRUE(Flows(0, 3));
+    const int32_t cx = v->record.centerX, cy = v->record.centerY, radius = v->record.firstRadius;
+    ASSERT_GT(radius, 80);
+    if (!IsClassRegistered(kAlignmentClass)) RegisterWindowClass({kAlignmentClass, AlignmentPictureProc});
+    RegisterWindowClass({"Align Frame", DefWindowProc});
+    HWND top = CreateWindow("Align Frame", "", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, 0, nullptr);
+    HWND picture = CreateWindow(kAlignmentClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 640, 480, top, kAlignPictureId, nullptr);
+    g_align = {};
+    g_align.view = v;
+    g_align.picture = picture;
+    InjectMouse(top, WM_MOUSEMOVE, cx + radius, cy, 0);
+    ASSERT_EQ(g_align.mode, kAlignOuter);
+    InjectMouse(top, WM_LBUTTONDOWN, cx + radius, cy, MK_LBUTTON);
+    for (int step = 1; step <= 5; ++step) InjectMouse(top, WM_MOUSEMOVE, cx + radius - 10 * step, cy, MK_LBUTTON);
+    EXPECT_EQ(v->record.firstRadius, radius - 50);
+    // While the button is still down, the next pictures already use the new circle.
+    ASSERT_TRUE(Flows(0, 2));
+    std::vector<MapCoord> live;
+    int W, H;
+    {
+        std::lock_guard lock(v->ui.viewMutex);
+        live = v->dewarp.coordMap;
+        W = v->dewarp.W, H = v->dewarp.H;
+        PanoView fresh;
+        fresh.record = v->record;
+        HDIB out = CreateDIB(W, H, 24);
+        SetViewSize(fresh, W, H);
+        AttachPictures(fresh, v->frames.current, out);
+        RebuildPanorama(fresh);
+        ASSERT_EQ(UpdatePanorama(fresh), 1);
+        ASSERT_EQ(fresh.dewarp.coordMap.size(), live.size());
+        size_t differ = 0;
+        for (size_t i = 0; i < live.size(); ++i)
+            differ += live[i].x != fresh.dewarp.coordMap[i].x || live[i].y != fresh.dewarp.coordMap[i].y;
+        EXPECT_EQ(differ, 0u) << "of " << live.size();
+        fresh.dewarp.source = fresh.dewarp.destination = nullptr;
+        DestroyDIB(out);
+    }
+    InjectMouse(top, WM_LBUTTONUP, cx + radius - 50, cy, 0);
+    g_align = {};
+    DestroyWindow(top);
 }
