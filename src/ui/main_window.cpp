@@ -11,6 +11,7 @@
 #include "config/camera_record.h"
 #include "config/config_file.h"
 #include "config/settings.h"
+#include "dewarp/navigation.h"
 #include "host/library_state.h"
 #include "host/panoview.h"
 #include "host/texts.h"
@@ -113,6 +114,7 @@ void BuildView(HWND hwnd, const CameraRecord* record, int index) {
         if (!loaded) return;  // the view stays empty
         TakeRecord(view);
     }
+    CheckViewRecord(view->record);  // links the presets; a damaged record still shows a picture
     if (Hooks().recordTaken) Hooks().recordTaken(view);
     StartCapture(view);
 }

@@ -85,7 +85,7 @@ struct ViewCommands : ::testing::Test {
     // fisheye.
     void Open(std::vector<SimulatedLens> lenses = {SimulatedLens::Fisheye, SimulatedLens::HalfSphere,
                                                    SimulatedLens::Fisheye, SimulatedLens::Fisheye},
-              const std::function<void(CameraRecord&)>& tweak = {}) {
+              const std::function<void(CameraRecord&, int)>& tweak = {}) {
         const int n = static_cast<int>(lenses.size());
         std::vector<CameraRecord> records;
         for (int i = 0; i < n; ++i) {
@@ -102,7 +102,7 @@ struct ViewCommands : ::testing::Test {
             orbtools::PointAtFakeCamera(r, port, 700 + i, "admin", "secret");
             if (i == kPtz && n == 4) r.modelIndex = 131;
             std::snprintf(r.location, sizeof r.location, "Camera %d", i);
-            if (tweak) tweak(r);
+            if (tweak) tweak(r, i);
             records.push_back(r);
         }
         ASSERT_TRUE(orbtools::WriteCameraConfig(home.path("Config.ure"), records));
@@ -454,7 +454,7 @@ TEST_F(ViewCommands, MouseDragPansAWindowAndAClickOnTheStripCentresIt) {
 // and the 180/90 lenses stay.
 TEST_F(ViewCommands, PanoramasTurnByThemselvesAtTheCruiseSpeed) {
     // Cameras set up with the speed a new camera gets (3).
-    Open({SimulatedLens::Fisheye, SimulatedLens::HalfSphere}, [](CameraRecord& r) { r.cruiseSpeed = 3; });
+    Open({SimulatedLens::Fisheye, SimulatedLens::HalfSphere}, [](CameraRecord& r, int) { r.cruiseSpeed = 3; });
     ASSERT_TRUE(Flows(0, 2) && Flows(1, 2));
     PanoView* v = View(0);
     ASSERT_EQ(v->record.cruiseSpeed, 3);
@@ -616,4 +616,39 @@ TEST_F(ViewCommands, AlignmentDragRebuildsTheLiveViewAndNoPictureBeeps) {
     InjectMouse(top, WM_LBUTTONUP, cx + radius - 50, cy, 0);
     g_align = {};
     DestroyWindow(top);
+}
+
+// A view takes its record: the fifth window links to the first when its view angle is below
+// 10 degrees, and a damaged record (no circle, no reference frame, tilts that are not
+// numbers) still shows a dewarped picture.
+TEST_F(ViewCommands, LoadedRecordsAreLinkedAndChecked) {
+    Open({SimulatedLens::Fisheye, SimulatedLens::Fisheye}, [](CameraRecord& r, int i) {
+        if (i == 0) {
+            r.presets360[0].zoom = 80, r.presets360[0].pan = 40, r.presets360[0].tilt = -20;
+            r.presets360[4].zoom = 5, r.presets360[4].pan = -100;
+        } else {
+            r.firstRadius = 0;
+            r.ovalH = r.ovalV = 0;
+            for (auto& p : r.presets360) p.tilt = std::nan("");
+        }
+    });
+    PanoView* linked = View(0);
+    EXPECT_EQ(linked->record.presets360[4].pan, 40.0);
+    EXPECT_EQ(linked->record.presets360[4].zoom, 80.0);
+    ASSERT_TRUE(Flows(1, 3));
+    PanoView* damaged = View(1);
+    EXPECT_GT(damaged->record.firstRadius, 0);
+    double lit = 0;
+    EXPECT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(damaged->ui.viewMutex);
+        DibLock l(damaged->frames.output);
+        if (!l) return false;
+        long n = 0;
+        for (int y = 0; y < l.height(); ++y) {
+            const uint8_t* row = l.rowFromTop(y);
+            for (int x = 0; x < l.width(); ++x) n += (row[3 * x] | row[3 * x + 1] | row[3 * x + 2]) > 24;
+        }
+        lit = static_cast<double>(n) / (static_cast<double>(l.width()) * l.height());
+        return lit > 0.5;
+    })) << lit;
 }
