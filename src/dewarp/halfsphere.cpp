@@ -456,7 +456,8 @@ void BuildHalfSphereWindow(PanoView& view, int k, const Cell& cell) {
     }
     const int32_t mode = r.showMode180;
     const double w = m.xmax - m.xmin, h = m.ymax - m.ymin;
-    if (mode == 1 || (k == 3 && (mode == 0 || mode == 5))) {
+    // The whole panorama: mode 1, and window 3 of mode 0 (in mode 5 window 3 is a view).
+    if (mode == 1 || (k == 3 && mode == 0)) {
         CropKernel(view, cell, m, m.xmin, m.ymin, m.xmax, m.ymax);
         return;
     }

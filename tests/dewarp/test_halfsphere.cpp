@@ -278,6 +278,32 @@ TEST(HalfSphere, PerspectiveWindowLooksWhereItPoints) {
     EXPECT_FALSE(Like(v.at(240, 357), kSky));
 }
 
+// In mode 5, window 3 is a view of its own preset, not the whole panorama: with
+// perspective views on it is built like window 3 of mode 2.
+TEST(HalfSphere, ModeFiveWindowThreeIsAView) {
+    auto cellOf = [](HalfView& v, int k) {
+        const orb::Cell c = orb::WindowCell(*v.view, k);
+        std::vector<orb::MapCoord> out;
+        for (int y = c.y; y < c.y + c.h; ++y)
+            for (int x = c.x; x < c.x + c.w; ++x) out.push_back(v.coord(x, y));
+        return out;
+    };
+    auto same = [](const std::vector<orb::MapCoord>& a, const std::vector<orb::MapCoord>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
+        return true;
+    };
+    HalfView five(orb::kLens180, 5, 1), two(orb::kLens180, 2, 1), whole(orb::kLens180, 0, 1);
+    ASSERT_EQ(five.update(), 1);
+    ASSERT_EQ(two.update(), 1);
+    ASSERT_EQ(whole.update(), 1);
+    const orb::Cell c5 = orb::WindowCell(*five.view, 3), c2 = orb::WindowCell(*two.view, 3);
+    ASSERT_TRUE(c5.w == c2.w && c5.h == c2.h) << c5.w << "x" << c5.h << " " << c2.w << "x" << c2.h;
+    EXPECT_TRUE(same(cellOf(five, 3), cellOf(two, 3)));
+    EXPECT_FALSE(same(cellOf(five, 3), cellOf(whole, 3)));
+}
+
 TEST(HalfSphere, BadInput) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     HalfView v(orb::kLens180, 0, 0);
