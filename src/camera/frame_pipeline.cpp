@@ -120,18 +120,19 @@ static void AutoPan(PanoView& view) {
 FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
                              const SizeCheck& accept) {
     if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
-    // The recorder honours the recording switch for every picture, the tray's included: a
-    // user who switched recording off expects nothing recorded.
+    // Pictures of the background (the tray: probed only, or only checked for motion) are
+    // recorded whatever the recording switch says; the others only while it is on.
     StageFigures& figures = view.frames.stages;
+    const bool background = g_lib.callerId == 0 && g_lib.background;
     auto record = [&](int motion) {
         if (motion == 0) return;  // a detector runs and saw nothing
         const int64_t t0 = ThreadCpuNanoseconds();
-        if (RecordFrame(&view, jpeg, length, motion) == 1) ++view.frames.recorded;
+        if (RecordFrame(&view, jpeg, length, motion, background) == 1) ++view.frames.recorded;
         figures.Add(kStageRecord, ThreadCpuNanoseconds() - t0);
     };
 
     // In the background nothing is shown: a picture is only checked and recorded.
-    if (g_lib.callerId == 0 && g_lib.background && !view.motionZones.detector) {
+    if (background && !view.motionZones.detector) {
         if (!JpegProbe(jpeg, length)) return FrameResult::Dropped;
         record(kNoMotionDetector);
         return FrameResult::Recorded;
