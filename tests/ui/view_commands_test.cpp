@@ -652,3 +652,38 @@ TEST_F(ViewCommands, LoadedRecordsAreLinkedAndChecked) {
         return lit > 0.5;
     })) << lit;
 }
+
+// The tool bar's buttons are pictures of what they do, each different, and the button under
+// the mouse says what it does in a tool tip.
+TEST_F(ViewCommands, ToolBarButtonsAreIconsWithToolTips) {
+    Open();
+    ASSERT_TRUE(IsWindow(g_toolBar.window));
+    ASSERT_TRUE(g_toolBar.picture);
+    std::vector<std::vector<uint32_t>> faces;
+    {
+        DibLock l(g_toolBar.picture);
+        for (int k = 0; k < 5; ++k) {
+            std::vector<uint32_t> face;
+            std::set<uint32_t> colours;
+            for (int y = 2; y < 30; ++y)
+                for (int x = k * 32 + 2; x < k * 32 + 30; ++x) {
+                    const uint8_t* p = l.rowFromTop(y) + 3 * x;
+                    face.push_back(Rgb(p[2], p[1], p[0]));
+                    colours.insert(face.back());
+                }
+            EXPECT_GE(colours.size(), 2u) << k;
+            faces.push_back(face);
+        }
+    }
+    for (int a = 0; a < 5; ++a)
+        for (int b = a + 1; b < 5; ++b) EXPECT_NE(faces[static_cast<size_t>(a)], faces[static_cast<size_t>(b)]) << a << " " << b;
+    // Over a view the tool bar comes; over its buttons, their tips.
+    SendMessage(g_ui.views[0], WM_MOUSEMOVE, 0, MakePoint(30, 30));
+    ASSERT_EQ(g_toolBar.buttons, (std::vector<int>{2, 3, 0, 1, 4}));
+    const std::vector<std::string> tips{Text(2652), Text(910), Text(920), Text(903), Text(916)};
+    for (int i = 0; i < 5; ++i) {
+        InjectMouse(g_toolBar.window, WM_MOUSEMOVE, i * 32 + 10, 10, 0);
+        ASSERT_TRUE(IsWindow(g_tip.window)) << i;
+        EXPECT_EQ(g_tip.text, std::wstring(tips[static_cast<size_t>(i)].begin(), tips[static_cast<size_t>(i)].end())) << i;
+    }
+}
