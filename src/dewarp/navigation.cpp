@@ -156,6 +156,7 @@ void CheckViewRecord(CameraRecord& r) {
             if (!(p.zoom > 0.0 && p.zoom <= 1.0)) p.zoom = 0.7;
             if (!(p.pan >= 0.0 && p.pan <= 1.0)) p.pan = 0.5;
             if (!(p.tilt >= 0.0 && p.tilt <= 1.0)) p.tilt = 0.5;
+            FitCrop(p, 1.0, 1.0);  // every crop lies inside the panorama
         }
 }
 
