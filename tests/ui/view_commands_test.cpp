@@ -508,6 +508,18 @@ TEST_F(ViewCommands, StatusLinesOfTwoKindsAtOnceWithTheirColours) {
     EXPECT_GT(CountColour(shot, 32, 32 + kFontHeight, 10, 60, red), 50 * kFontHeight / 2);
     // Nothing is drawn left of x = 8.
     EXPECT_EQ(CountColour(shot, 16, 16 + 2 * kFontHeight + 16, 0, 7, yellow), 0);
+    // The camera's location, white on a dark label at the bottom left, while shown; 1901
+    // hides it.
+    const int bottom = GetClientRect(g_ui.views[0]).height();
+    const uint32_t white = Rgb(255, 255, 255);
+    ASSERT_TRUE(g_lib.showLocation);
+    EXPECT_GT(CountColour(shot, bottom - 20, bottom, 8, 70, white), 30);
+    DestroyDIB(shot);
+    Command(0, kCmdShowLocation);
+    ASSERT_FALSE(g_lib.showLocation);
+    PumpMessages();
+    shot = CaptureWindowPicture(g_ui.views[0]);
+    EXPECT_EQ(CountColour(shot, bottom - 20, bottom, 8, 70, white), 0);
     DestroyDIB(shot);
 }
 
