@@ -198,6 +198,23 @@ LRESULT CruiseProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
     return 0;
 }
 
+// Full screen on, or off with the main window back where it was.
+void FullScreen(bool on) {
+    if (on == (g_lib.fullScreen != 0)) return;
+    g_lib.fullScreen = on;
+    if (!g_ui.main) return;
+    if (on) {
+        g_ui.beforeFullScreen = GetWindowRect(g_ui.main);
+        const Rect s = ScreenRect();
+        MoveWindow(g_ui.main, s.left, s.top, s.width(), s.height(), true);
+    }
+    SetFullScreen(g_ui.main, on);
+    if (!on && g_ui.beforeFullScreen.width() > 0) {
+        const Rect& r = g_ui.beforeFullScreen;
+        MoveWindow(g_ui.main, r.left, r.top, r.width(), r.height(), true);
+    }
+}
+
 void ToggleShowLocation() {
     g_lib.showLocation = g_lib.showLocation ? 0 : 1;
     SaveAllViewRecords();  // writes the display keys too
@@ -243,18 +260,7 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
         return true;
     case kCmdFullScreenOn:
     case kCmdFullScreenOff:
-        if ((cmd == kCmdFullScreenOn) == (g_lib.fullScreen != 0)) return true;
-        g_lib.fullScreen = cmd == kCmdFullScreenOn;
-        if (g_ui.main && g_lib.fullScreen) {
-            g_ui.beforeFullScreen = GetWindowRect(g_ui.main);
-            const Rect s = ScreenRect();
-            MoveWindow(g_ui.main, s.left, s.top, s.width(), s.height(), true);
-        }
-        if (g_ui.main) SetFullScreen(g_ui.main, g_lib.fullScreen != 0);
-        if (g_ui.main && !g_lib.fullScreen && g_ui.beforeFullScreen.width() > 0) {
-            const Rect& r = g_ui.beforeFullScreen;  // back where the window was
-            MoveWindow(g_ui.main, r.left, r.top, r.width(), r.height(), true);
-        }
+        FullScreen(cmd == kCmdFullScreenOn);
         return true;
     case kCmdRestart: RestartView(hwnd); return true;
     case kCmdEmptyView:
