@@ -78,7 +78,7 @@ FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutin
         if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
         bool warned;  // the size is right again: its warning (line -1) goes
         {
-            std::lock_guard lock(v.ui.viewMutex);
+            std::lock_guard lock(v.ui.statusMutex);
             warned = !v.ui.statusLines[1].empty();
         }
         if (warned) CameraStatus(v, -1, "");

@@ -28,7 +28,7 @@ void SetViewStatus(PanoView* view, int line, const char* text) {
     StoreStatusLine(*view, line, text ? text : "");
     bool changed;
     {
-        std::lock_guard lock(view->ui.viewMutex);
+        std::lock_guard lock(view->ui.statusMutex);
         changed = view->ui.status != (text ? text : "");
         view->ui.status = text ? text : "";
     }

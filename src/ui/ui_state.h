@@ -55,7 +55,9 @@ struct ViewUiState {
     // Serialises the picture hand-over between the capture thread and painting.
     std::mutex viewMutex;
     // The last status text written, and every status line by number (-2..5 at index 0..7);
-    // drawn over the view's top-left (guarded by viewMutex).
+    // drawn over the view's top-left. Guarded by a lock of their own: the capture thread
+    // writes them also while it holds viewMutex.
+    std::mutex statusMutex;
     std::string status;
     std::array<std::string, kViewStatusLines> statusLines;
 };

@@ -45,7 +45,7 @@ bool IsWarningLine(int line) { return line < 0; }
 
 void StoreStatusLine(PanoView& view, int line, const std::string& text) {
     if (line < kFirstStatusLine || line > kLastStatusLine) return;
-    std::lock_guard lock(view.ui.viewMutex);
+    std::lock_guard lock(view.ui.statusMutex);
     view.ui.statusLines[static_cast<size_t>(IndexOf(line))] = text;
     if (line == 0 && text.empty())
         for (int l : {1, 2}) view.ui.statusLines[static_cast<size_t>(IndexOf(l))].clear();
@@ -54,7 +54,7 @@ void StoreStatusLine(PanoView& view, int line, const std::string& text) {
 void PaintViewOverlay(PanoView& view, const Canvas& c) {
     std::array<std::string, kViewStatusLines> lines;
     {
-        std::lock_guard lock(view.ui.viewMutex);
+        std::lock_guard lock(view.ui.statusMutex);
         lines = view.ui.statusLines;
     }
     const int bottom = c.height - kFontHeight - 6;

@@ -484,12 +484,12 @@ TEST_F(ViewCommands, StatusLinesOfTwoKindsAtOnceWithTheirColours) {
         v->record.sourceWidth = 640;  // the camera sends 320 x 240: the size warning
     }
     ASSERT_TRUE(PumpUntil([&] {
-        std::lock_guard lock(v->ui.viewMutex);
+        std::lock_guard lock(v->ui.statusMutex);
         return v->ui.statusLines[1].find("Bad Image Source Resolution") == 0;
     }));
     cameras[0]->Stop();  // the connection is lost
     ASSERT_TRUE(PumpUntil([&] {
-        std::lock_guard lock(v->ui.viewMutex);
+        std::lock_guard lock(v->ui.statusMutex);
         return !v->ui.statusLines[2].empty() && !v->ui.statusLines[1].empty();
     }));
     InvalidateRect(g_ui.views[0]);
