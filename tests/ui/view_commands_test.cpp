@@ -313,17 +313,17 @@ TEST_F(ViewCommands, EveryMenuCommandOfALiveViewHasItsEffect) {
         else if (id >= 3210 && id <= 3218) expect = {"PTZSpeed=" + std::to_string(id - 3209) + " "};
         else if (id >= 3231 && id <= 3238) expect = {"Dir=Preset" + std::to_string(id - 3230) + " "};
         else if (id >= 3241 && id <= 3248) expect = {"Dir=Point" + std::to_string(id - 3240) + " "};
-        size_t seen = 0;
-        add(id, kPtz, [this, expect, &seen] {
+        auto seen = std::make_shared<size_t>(0);  // commands the camera had before this row
+        add(id, kPtz, [this, expect, seen] {
             return PumpUntil([&] {
                 const auto got = cameras[kPtz]->Commands();
-                if (got.size() < seen + expect.size()) return false;
+                if (got.size() < *seen + expect.size()) return false;
                 for (size_t i = 0; i < expect.size(); ++i)
-                    if (got[seen + i].find("Get /SetPTZ.cgi?" + expect[i]) != 0) return false;
+                    if (got[*seen + i].find("Get /SetPTZ.cgi?" + expect[i]) != 0) return false;
                 return true;
             }, 20);
-        }, [this, id, &seen] {
-            seen = cameras[kPtz]->Commands().size();
+        }, [this, id, seen] {
+            *seen = cameras[kPtz]->Commands().size();
             Command(kPtz, id);
         });
     }
