@@ -699,3 +699,33 @@ TEST_F(ViewCommands, ToolBarButtonsAreIconsWithToolTips) {
         EXPECT_EQ(g_tip.text, std::wstring(tips[static_cast<size_t>(i)].begin(), tips[static_cast<size_t>(i)].end())) << i;
     }
 }
+
+// On a 180-degree lens in mode 0 the top-left cell shows the whole panorama: a click there
+// centres the current crop on that spot; a drag in a crop moves it.
+TEST_F(ViewCommands, ClickOnTheHalfSpherePanoramaCentresTheCurrentCrop) {
+    Open({SimulatedLens::HalfSphere}, [](CameraRecord& r, int) {
+        r.showMode180 = 0;
+        r.perspective180 = 0;
+    });
+    ASSERT_TRUE(Flows(0, 2));
+    PanoView* v = View(0);
+    const Cell pano = WindowCell(*v, 3), crop = WindowCell(*v, 1);
+    int ox = 0, oy = 0;
+    ClientToTop(g_ui.views[0], ox, oy);
+    // Make window 1 the current one with a click, then click the panorama's centre.
+    InjectMouse(main, WM_LBUTTONDOWN, ox + crop.x + crop.w / 2, oy + crop.y + crop.h / 2, MK_LBUTTON);
+    InjectMouse(main, WM_LBUTTONUP, ox + crop.x + crop.w / 2, oy + crop.y + crop.h / 2, 0);
+    EXPECT_EQ(v->ui.currentPane, 1);
+    v->record.presets180[1].pan = 0.36, v->record.presets180[1].tilt = 0.4;
+    InjectMouse(main, WM_LBUTTONDOWN, ox + pano.x + pano.w / 2, oy + pano.y + pano.h / 2, MK_LBUTTON);
+    InjectMouse(main, WM_LBUTTONUP, ox + pano.x + pano.w / 2, oy + pano.y + pano.h / 2, 0);
+    EXPECT_NEAR(v->record.presets180[1].pan, 0.5, 0.01);
+    EXPECT_NEAR(v->record.presets180[1].tilt, 0.5, 0.01);
+    // A drag to the left in the crop moves it by 0.1 dx / cellW.
+    const double before = v->record.presets180[1].pan;
+    const int x0 = ox + crop.x + crop.w / 2, y0 = oy + crop.y + crop.h / 2;
+    InjectMouse(main, WM_LBUTTONDOWN, x0, y0, MK_LBUTTON);
+    InjectMouse(main, WM_MOUSEMOVE, x0 - 40, y0, MK_LBUTTON);
+    InjectMouse(main, WM_LBUTTONUP, x0 - 40, y0, 0);
+    EXPECT_NEAR(v->record.presets180[1].pan, before - 0.1 * 40 / crop.w, 1e-6);
+}
