@@ -43,7 +43,8 @@ struct ViewUiState {
     std::atomic<int32_t> closing{0};
     std::atomic<int32_t> hasPicture{0};  // set by the capture thread once a picture is shown
     ViewPlacement placement;
-    int32_t clientWidth = 0, clientHeight = 0;
+    // Set by the window thread, read by the capture thread when it sizes the view's picture.
+    std::atomic<int32_t> clientWidth{0}, clientHeight{0};
     CaptureRoutine routine = CaptureRoutine::Main;
     bool hostFed = false;  // made by the host-fed view procedure
     // 3 = live camera view, 2 = a view of recorded or stored pictures; pan/tilt/zoom
