@@ -180,9 +180,13 @@ LRESULT CruiseProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
     }
     if (msg != WM_COMMAND || !ctx) return 0;
     if (LoWord(w) == 1220 && HiWord(w) == kNotifyChanged) {
-        ctx->view->record.cruiseSpeed = SpinGetPos(dlg, 1220);
+        const int32_t speed = SpinGetPos(dlg, 1220);
+        {
+            std::lock_guard lock(ctx->view->ui.viewMutex);  // the capture thread pans with it
+            ctx->view->record.cruiseSpeed = speed;
+        }
         char text[16];
-        std::snprintf(text, sizeof text, "%d", ctx->view->record.cruiseSpeed);
+        std::snprintf(text, sizeof text, "%d", speed);
         SetDlgItemText(dlg, 1221, text);
         return 1;
     }
@@ -191,7 +195,10 @@ LRESULT CruiseProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
         return 1;
     }
     if (LoWord(w) == IDCANCEL) {
-        ctx->view->record.cruiseSpeed = ctx->before;
+        {
+            std::lock_guard lock(ctx->view->ui.viewMutex);
+            ctx->view->record.cruiseSpeed = ctx->before;
+        }
         EndDialog(dlg, IDCANCEL);
         return 1;
     }

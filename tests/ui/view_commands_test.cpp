@@ -117,6 +117,17 @@ struct ViewCommands : ::testing::Test {
         ASSERT_TRUE(main);
     }
     PanoView* View(int i) { return ViewOf(g_ui.views[static_cast<size_t>(i)]); }
+    // Changes a running view's record as the window thread does: under its picture lock.
+    template <typename F>
+    static void Edit(PanoView* v, F change) {
+        std::lock_guard lock(v->ui.viewMutex);
+        change(v->record);
+    }
+    // A copy of a running view's record (the capture thread writes the windows back).
+    static CameraRecord RecordOf(PanoView* v) {
+        std::lock_guard lock(v->ui.viewMutex);
+        return v->record;
+    }
     template <typename F>
     bool PumpUntil(F condition, int seconds = 60) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -183,7 +194,7 @@ TEST_F(ViewCommands, EveryMenuCommandOfALiveViewHasItsEffect) {
     for (int i : {kFisheye, kHalf, kSpare}) ASSERT_TRUE(Flows(i, 3)) << i;
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(View(i));
     PanoView* fish = View(kFisheye);
-    fish->record.cruiseSpeed = 0;  // the windows stay where the commands put them
+    Edit(fish, [](CameraRecord& r) { r.cruiseSpeed = 0; });  // the windows stay where the commands put them
 
     std::vector<Row> table;
     auto add = [&](int command, int view, std::function<bool()> effect, std::function<void()> act = {}) {
@@ -292,9 +303,9 @@ TEST_F(ViewCommands, EveryMenuCommandOfALiveViewHasItsEffect) {
         });
     add(2681, kHalf, [&] { return View(kHalf)->record.perspective180 == 1 && Saved(kHalf).perspective180 == 1 && Flows(kHalf, 2); });
     add(2680, kHalf, [&] { return View(kHalf)->record.perspective180 == 0 && Saved(kHalf).perspective180 == 0; });
-    add(2663, kFisheye, [&] { return View(kFisheye)->record.presets360[0].pan == 0.0 && Saved(kFisheye).presets360[0].pan == 0.0; },
+    add(2663, kFisheye, [&] { return RecordOf(View(kFisheye)).presets360[0].pan == 0.0 && Saved(kFisheye).presets360[0].pan == 0.0; },
         [&] {
-            View(kFisheye)->record.presets360[0].pan = 33.0;
+            Edit(View(kFisheye), [](CameraRecord& r) { r.presets360[0].pan = 33.0; });
             Command(kFisheye, 2663);
         });
     // The mechanical camera's controls reach it with their arguments.
@@ -407,7 +418,7 @@ TEST_F(ViewCommands, MouseDragPansAWindowAndAClickOnTheStripCentresIt) {
     Open({SimulatedLens::Fisheye, SimulatedLens::Fisheye});
     ASSERT_TRUE(Flows(0, 3) && Flows(1, 3));
     PanoView* v = View(0);
-    v->record.cruiseSpeed = 0;
+    Edit(v, [](CameraRecord& r) { r.cruiseSpeed = 0; });
     Command(0, 2661);  // one window above the panorama strip
     ASSERT_EQ(v->record.showMode360, 2);
     ASSERT_TRUE(Flows(0, 2));
@@ -444,10 +455,10 @@ TEST_F(ViewCommands, MouseDragPansAWindowAndAClickOnTheStripCentresIt) {
     EXPECT_EQ(v->frames.pictures, pictures);
 
     // Resumed, pictures flow again and the window stays where the person put it.
-    const double placed = v->record.presets360[4].pan;
+    const double placed = RecordOf(v).presets360[4].pan;
     Command(0, kCmdResume);
     EXPECT_TRUE(Flows(0, 3));
-    EXPECT_EQ(v->record.presets360[4].pan, placed);
+    EXPECT_EQ(RecordOf(v).presets360[4].pan, placed);
 }
 
 // Automatic panning turns the window of the mode by the cruise speed per picture; speed 0
@@ -459,30 +470,27 @@ TEST_F(ViewCommands, PanoramasTurnByThemselvesAtTheCruiseSpeed) {
     PanoView* v = View(0);
     ASSERT_EQ(v->record.cruiseSpeed, 3);
     ASSERT_EQ(v->record.showMode360, 4);  // window 4 turns in mode 4
-    const double start = v->record.presets360[4].pan;
-    const double p1 = View(1)->record.presets180[0].pan;
-    ASSERT_TRUE(PumpUntil([&] { return std::abs(v->record.presets360[4].pan - start) >= 6.0; }));
-    EXPECT_EQ(View(1)->record.presets180[0].pan, p1);
+    const double start = RecordOf(v).presets360[4].pan;
+    const double p1 = RecordOf(View(1)).presets180[0].pan;
+    ASSERT_TRUE(PumpUntil([&] { return std::abs(RecordOf(v).presets360[4].pan - start) >= 6.0; }));
+    EXPECT_EQ(RecordOf(View(1)).presets180[0].pan, p1);
     {
         std::lock_guard lock(v->ui.viewMutex);
         v->record.cruiseSpeed = 0;
     }
     ASSERT_TRUE(Flows(0, 1));
-    const double stopped = v->record.presets360[4].pan;
+    const double stopped = RecordOf(v).presets360[4].pan;
     ASSERT_TRUE(Flows(0, 3));
-    EXPECT_EQ(v->record.presets360[4].pan, stopped);
+    EXPECT_EQ(RecordOf(v).presets360[4].pan, stopped);
 }
 
 // Two kinds of status lines at once: the size warning (line -1, red on the picture) and the
 // lost connection (line 0, yellow on a red band), each at x = 10, y = (line + 2) x 16.
 TEST_F(ViewCommands, StatusLinesOfTwoKindsAtOnceWithTheirColours) {
-    Open({SimulatedLens::Fisheye});
+    // The record says 640 wide, the camera sends 320 x 240: the size warning.
+    Open({SimulatedLens::Fisheye}, [](CameraRecord& r, int) { r.sourceWidth = 640; });
     ASSERT_TRUE(Flows(0, 2));
     PanoView* v = View(0);
-    {
-        std::lock_guard lock(v->ui.viewMutex);
-        v->record.sourceWidth = 640;  // the camera sends 320 x 240: the size warning
-    }
     ASSERT_TRUE(PumpUntil([&] {
         std::lock_guard lock(v->ui.statusMutex);
         return v->ui.statusLines[1].find("Bad Image Source Resolution") == 0;
@@ -644,12 +652,11 @@ TEST_F(ViewCommands, LoadedRecordsAreLinkedAndChecked) {
             for (auto& p : r.presets360) p.tilt = std::nan("");
         }
     });
-    PanoView* linked = View(0);
-    EXPECT_EQ(linked->record.presets360[4].pan, 40.0);
-    EXPECT_EQ(linked->record.presets360[4].zoom, 80.0);
+    EXPECT_EQ(RecordOf(View(0)).presets360[4].pan, 40.0);
+    EXPECT_EQ(RecordOf(View(0)).presets360[4].zoom, 80.0);
     ASSERT_TRUE(Flows(1, 3));
     PanoView* damaged = View(1);
-    EXPECT_GT(damaged->record.firstRadius, 0);
+    EXPECT_GT(RecordOf(damaged).firstRadius, 0);
     double lit = 0;
     EXPECT_TRUE(PumpUntil([&] {
         std::lock_guard lock(damaged->ui.viewMutex);
@@ -716,7 +723,7 @@ TEST_F(ViewCommands, ClickOnTheHalfSpherePanoramaCentresTheCurrentCrop) {
     InjectMouse(main, WM_LBUTTONDOWN, ox + crop.x + crop.w / 2, oy + crop.y + crop.h / 2, MK_LBUTTON);
     InjectMouse(main, WM_LBUTTONUP, ox + crop.x + crop.w / 2, oy + crop.y + crop.h / 2, 0);
     EXPECT_EQ(v->ui.currentPane, 1);
-    v->record.presets180[1].pan = 0.36, v->record.presets180[1].tilt = 0.4;
+    Edit(v, [](CameraRecord& r) { r.presets180[1].pan = 0.36, r.presets180[1].tilt = 0.4; });
     InjectMouse(main, WM_LBUTTONDOWN, ox + pano.x + pano.w / 2, oy + pano.y + pano.h / 2, MK_LBUTTON);
     InjectMouse(main, WM_LBUTTONUP, ox + pano.x + pano.w / 2, oy + pano.y + pano.h / 2, 0);
     EXPECT_NEAR(v->record.presets180[1].pan, 0.5, 0.01);
