@@ -22,6 +22,30 @@ window_of() {
   return 1
 }
 
+# Waits until the X server answers a new client (at most 30 s).
+wait_for_display() {
+  for _ in $(seq 1 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+# Waits for a visible window whose title holds NAME; prints its id.
+window_named() {
+  local wid=""
+  for _ in $(seq 1 300); do
+    wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$wid" ] && { echo "$wid"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# The number of windows on the screen, and a wait until there are more than N.
+window_count() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x'; }
+wait_more_windows() {
+  for _ in $(seq 1 300); do [ "$(window_count)" -gt "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
 # Waits until a log holds a line.
 wait_for() {
   for _ in $(seq 1 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
@@ -67,23 +91,32 @@ start() {  # CASE ARGS...: the probe in the background, its settings in a fresh 
     mkdir -p "$home"
     cp "$B/Halo360Web_003906.r" "$home/"
   fi
-  ORBISCOPE_HOME="$home" "$B/desktop-probe" "$@" > "$OUT/$name.log" 2>&1 &
-  PID=$!
-  WID=$(window_of $PID) || {
+  # A loaded X server now and then refuses a new client for a moment (the probe then says
+  # 77, no desktop): wait until the server answers and start the probe again.
+  local status=0
+  for attempt in 1 2 3; do
+    ORBISCOPE_HOME="$home" "$B/desktop-probe" "$@" > "$OUT/$name.log" 2>&1 &
+    PID=$!
+    WID=$(window_of $PID) && return 0
     kill -0 $PID 2>/dev/null && kill $PID
     wait $PID
-    echo "no window (probe status $?)" >> "$OUT/$name.log"
-    return 1
-  }
-  sleep 0.5
+    status=$?
+    [ $status -eq 77 ] || break
+    echo "attempt $attempt: no desktop" >> "$OUT/$name.attempts"
+    wait_for_display
+  done
+  echo "no window (probe status $status)" >> "$OUT/$name.log"
+  return 1
 }
 
 shot() { import -window root "$OUT/$1.png" 2>/dev/null; }
 
 case_menu() {
   start menu menu || return
+  local n
+  n=$(window_count)
   click_at "$WID" 200 150 3
-  sleep 1
+  wait_more_windows "$n"
   xwininfo -root -children > "$OUT/menu.windows"
   shot menu
   # Camera > Pause: into the first submenu, its second item.
@@ -178,10 +211,9 @@ case_web() {
   printf 'Lobby' | dd of="$home/Config.ure" bs=1 seek=720 conv=notrunc 2>/dev/null
   ORBISCOPE_HOME="$home" start web web || return
   click_at "$WID" 270 64      # Browse...
-  sleep 1.5
-  shot web-chooser
   local chooser
-  chooser=$(xdotool search --onlyvisible --name "Create HTML Web Page" | head -1)
+  chooser=$(window_named "Create HTML Web Page")
+  shot web-chooser
   [ -n "$chooser" ] && focus "$chooser"
   xdotool type --delay 30 "$OUT/webpage"
   sleep 0.5   # the chooser completes the typed folder first
@@ -226,34 +258,35 @@ case_demo() {
   wid=$(window_of $pid) || { echo "no window" >> "$OUT/demo.log"; return; }
   sleep 3
   xwininfo -root -children > "$OUT/demo.before"
+  local n
+  n=$(window_count)
   click_at "$wid" 300 250 3
-  sleep 1
+  wait_more_windows "$n"
   xwininfo -root -children > "$OUT/demo.windows"
   shot demo-menu
   xdotool key Down Down Right Return
-  sleep 1
+  wait_for "$T/out/home/orbiscfg.ini" "ShowLocation=0"
   cp "$T/out/home/orbiscfg.ini" "$OUT/demo-location.ini" 2>/dev/null
   # Choose camera... opens the camera chooser; the second camera goes into the view.
+  n=$(window_count)
   click_at "$wid" 300 250 3
-  sleep 1
+  wait_more_windows "$n"
   xdotool key Down Return
-  sleep 1.5
+  local dlg
+  dlg=$(window_named "Choose a camera")
   shot demo-source
   xwininfo -root -children > "$OUT/demo.source"
-  local dlg
-  dlg=$(xdotool search --onlyvisible --name "Choose a camera" | head -1)
   [ -n "$dlg" ] && focus "$dlg"
   xdotool key Down Return
-  sleep 1.5
+  wait_for "$T/out/home/orbiscfg.ini" "CCTV0="
   cp "$T/out/home/orbiscfg.ini" "$OUT/demo-camera.ini" 2>/dev/null
   shot demo-after
   # Ctrl+Shift and a left click: the motion-event dialog of the view.
   read -r wx wy < <(geometry "$wid")
   xdotool mousemove $((wx + 300)) $((wy + 250)) keydown ctrl keydown shift click 1 keyup shift keyup ctrl
-  sleep 1.5
+  dlg=$(window_named "Motion event")
   shot demo-event
   xwininfo -root -children > "$OUT/demo.event"
-  dlg=$(xdotool search --onlyvisible --name "Motion event" | head -1)
   [ -n "$dlg" ] && focus "$dlg"
   xdotool key Escape
   sleep 0.5
