@@ -12,6 +12,9 @@ build() {  # name, cmake options...
   cmake --build "build/$name" -j"$jobs" >>"build-$name.log" 2>&1 || { grep -E 'error|Error' -A3 "build-$name.log" | head -60; exit 1; }
 }
 
+echo "== layers"
+tools/layers.sh
+
 mkdir -p build
 build release -DCMAKE_BUILD_TYPE=Release
 # The Debian package only when asked (ORBISCOPE_DEB=1): the installation test checks its

@@ -12,8 +12,8 @@
 
 #include "common/scene_renderer.h"
 #include "dewarp/dewarp.h"
-#include "dewarp/presets.h"
-#include "host/panoview.h"
+#include "config/presets.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 #ifdef ORB_HAVE_OPENCV

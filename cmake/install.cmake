@@ -19,7 +19,7 @@ pkg_check_modules(GLIB glib-2.0)
 if(GLIB_FOUND)
   set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/platform/debug_log.cpp APPEND PROPERTY COMPILE_DEFINITIONS ORBISCOPE_HAVE_GLIB)
   set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/platform/debug_log.cpp APPEND PROPERTY INCLUDE_DIRECTORIES ${GLIB_INCLUDE_DIRS})
-  target_link_libraries(orbiscope_core PUBLIC ${GLIB_LINK_LIBRARIES})
+  target_link_libraries(orbiscope_layer_platform PUBLIC ${GLIB_LINK_LIBRARIES})
 endif()
 
 # The programs a user runs. The host is built from tools/orbiscope under a target name that

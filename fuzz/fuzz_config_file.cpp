@@ -5,7 +5,7 @@
 
 #include "config/config_file.h"
 #include "fuzz_support.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/msgbox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

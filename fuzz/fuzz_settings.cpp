@@ -4,7 +4,7 @@
 
 #include "config/settings.h"
 #include "fuzz_support.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "platform/profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "config/settings.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
@@ -53,7 +53,7 @@ bool KeyCharOk(char c) {
 
 void SetMotionStatusSink(StatusSink sink) { g_statusSink.store(sink); }
 
-void ShowMotionStatus(PanoView* view, int line, const char* text) {
+void ShowMotionStatus(AnalysisView* view, int line, const char* text) {
     if (StatusSink sink = g_statusSink.load()) sink(view, line, text);
 }
 
@@ -105,7 +105,7 @@ std::string MaskFilePath(const CameraRecord& record) {
     return PathInside(folder, path) ? path : std::string();
 }
 
-void InitMotionState(MotionState& m, PanoView* owner, CameraRecord* record) {
+void InitMotionState(MotionState& m, AnalysisView* owner, CameraRecord* record) {
     m.owner = owner;
     m.record = record;
     const int32_t s = LoadWord(record->motionSensitivity);

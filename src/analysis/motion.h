@@ -12,7 +12,9 @@
 #include "config/camera_record.h"
 #include "orbiscope.h"
 
-struct PanoView;
+namespace orb {
+struct AnalysisView;
+}
 
 namespace orb {
 
@@ -54,13 +56,13 @@ std::string MaskFilePath(const CameraRecord& record);
 
 // Where the detector writes its one status text (the view's status line). Set by the
 // capture layer; null means the text is dropped.
-using StatusSink = void (*)(PanoView* view, int line, const char* text);
+using StatusSink = void (*)(AnalysisView* view, int line, const char* text);
 void SetMotionStatusSink(StatusSink sink);
-void ShowMotionStatus(PanoView* view, int line, const char* text);
+void ShowMotionStatus(AnalysisView* view, int line, const char* text);
 constexpr const char* kBadMotionSizeText = "Bad Image Size For Motion Detector";
 
 struct MotionState {
-    PanoView* owner = nullptr;
+    AnalysisView* owner = nullptr;
     CameraRecord* record = nullptr;
     std::vector<uint8_t> background, current, result;  // (bw + 2) x (bh + 2) each, empty = none
     std::vector<uint32_t> sums;                         // one running sum per block column
@@ -77,7 +79,7 @@ struct MotionState {
 };
 
 // Construct: clamps the record's sensitivity (2..80, else 15), then loads the mask file.
-void InitMotionState(MotionState& m, PanoView* owner, CameraRecord* record);
+void InitMotionState(MotionState& m, AnalysisView* owner, CameraRecord* record);
 // Loads (or drops) the mask from the camera's mask file; true when one was loaded.
 bool LoadMotionMask(MotionState& m);
 // Swaps in a new mask (or none) in one step.

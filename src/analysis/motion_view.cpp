@@ -3,8 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
 #include "platform/dib.h"
 
 namespace orb {
@@ -22,14 +21,14 @@ bool NameSet(const char (&field)[32]) { return field[0] != 0; }
 
 namespace {
 
-std::shared_ptr<MotionState> DetectorOf(PanoView& view) {
+std::shared_ptr<MotionState> DetectorOf(AnalysisView& view) {
     std::lock_guard lock(view.motionZones.guard);
     return view.motionZones.detector;
 }
 
 }  // namespace
 
-bool StartMotionDetector(PanoView& view) {
+bool StartMotionDetector(AnalysisView& view) {
     StopMotionDetector(view);
     std::shared_ptr<MotionState> m;
     try {
@@ -43,7 +42,7 @@ bool StartMotionDetector(PanoView& view) {
     return true;
 }
 
-void StopMotionDetector(PanoView& view) {
+void StopMotionDetector(AnalysisView& view) {
     std::shared_ptr<MotionState> old;
     {
         std::lock_guard lock(view.motionZones.guard);
@@ -52,7 +51,7 @@ void StopMotionDetector(PanoView& view) {
     // The maps go with the last reference; a picture being processed keeps its own.
 }
 
-void SetMotionDetection(PanoView& view, bool on) {
+void SetMotionDetection(AnalysisView& view, bool on) {
     if (on) {
         view.record.motionOn = 1;
         if (!view.motionZones.detector) StartMotionDetector(view);
@@ -62,23 +61,23 @@ void SetMotionDetection(PanoView& view, bool on) {
     }
 }
 
-int32_t RunMotionDetector(PanoView& view, HDIB picture) {
+int32_t RunMotionDetector(AnalysisView& view, HDIB picture) {
     const auto m = DetectorOf(view);
     return m ? ProcessMotionPicture(*m, picture) : kMotionNone;
 }
 
-int32_t MotionStateOf(PanoView& view) {
+int32_t MotionStateOf(AnalysisView& view) {
     const auto m = DetectorOf(view);
     return m ? m->state.load() : kMotionNone;
 }
 
-void PrepareViewZones(PanoView& view) {
+void PrepareViewZones(AnalysisView& view) {
     std::lock_guard lock(view.motionZones.guard);
     ExpandZoneCells(view.motionZones.zones, view.record);
     view.motionZones.zonesReady = 0;
 }
 
-void ApplyViewZones(PanoView& view, HDIB picture) {
+void ApplyViewZones(AnalysisView& view, HDIB picture) {
     const uint32_t style = std::atomic_ref<uint32_t>(view.record.zoneStyle).load(std::memory_order_relaxed);
     if (!picture || !(style & kZoneOn)) return;
     std::lock_guard lock(view.motionZones.guard);
@@ -97,7 +96,7 @@ void ApplyViewZones(PanoView& view, HDIB picture) {
     ApplyZones(z, picture);
 }
 
-void PrepareMotionHook(PanoView& view) {
+void PrepareMotionHook(AnalysisView& view) {
     std::lock_guard lock(view.motionZones.guard);
     const CameraRecord& r = view.record;
     if (!r.hookOn || !NameSet(r.hookLibrary) || !NameSet(r.hookFunction) || view.motionZones.hook.library) return;
@@ -105,7 +104,7 @@ void PrepareMotionHook(PanoView& view) {
         ShowMotionStatus(&view, kHookRefusedLine, kHookRefusedText);
 }
 
-int CallMotionHook(PanoView& view, const uint8_t* jpeg, int32_t length) {
+int CallMotionHook(AnalysisView& view, const uint8_t* jpeg, int32_t length) {
     if (!view.record.hookOn || g_lib.callerId == 2 || MotionStateOf(view) != kMotionSeen) return 0;
     // Held during the call, so the dialog cannot unload the library under it.
     std::lock_guard lock(view.motionZones.guard);
@@ -114,7 +113,7 @@ int CallMotionHook(PanoView& view, const uint8_t* jpeg, int32_t length) {
     return 1;
 }
 
-int EventDialogOk(PanoView& view, bool on, const char* library, const char* function) {
+int EventDialogOk(AnalysisView& view, bool on, const char* library, const char* function) {
     std::lock_guard lock(view.motionZones.guard);
     UnloadMotionHook(view.motionZones.hook);
     if (!on) {
@@ -130,7 +129,7 @@ int EventDialogOk(PanoView& view, bool on, const char* library, const char* func
     return 0;
 }
 
-void EventDialogCancel(PanoView& view) {
+void EventDialogCancel(AnalysisView& view) {
     std::lock_guard lock(view.motionZones.guard);
     const CameraRecord& r = view.record;
     if (r.hookOn && NameSet(r.hookLibrary) && NameSet(r.hookFunction))

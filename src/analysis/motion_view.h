@@ -7,8 +7,8 @@
 
 #include "analysis/motion.h"
 #include "analysis/zones.h"
+#include "dewarp/dewarp.h"
 
-struct PanoView;
 
 namespace orb {
 
@@ -28,30 +28,35 @@ struct MotionZoneView {
     ~MotionZoneView() { UnloadMotionHook(hook); }
 };
 
+// The part of a view the motion detector and the privacy zones work on.
+struct AnalysisView : DewarpView {
+    MotionZoneView motionZones;
+};
+
 // Creates the view's detector (replacing any); false when it cannot be made.
-bool StartMotionDetector(PanoView& view);
-void StopMotionDetector(PanoView& view);
+bool StartMotionDetector(AnalysisView& view);
+void StopMotionDetector(AnalysisView& view);
 // The camera menu's switch: stores the record flag (1/0) and creates or frees the detector.
-void SetMotionDetection(PanoView& view, bool on);
+void SetMotionDetection(AnalysisView& view, bool on);
 // Runs the detector on the view's current picture; the state, 0 without a detector.
-int32_t RunMotionDetector(PanoView& view, HDIB picture);
+int32_t RunMotionDetector(AnalysisView& view, HDIB picture);
 // The detector's last state; 0 without a detector.
-int32_t MotionStateOf(PanoView& view);
+int32_t MotionStateOf(AnalysisView& view);
 
 // At capture start: the record's zone cells into the view's context (the style and size
 // follow on the first picture with zones on).
-void PrepareViewZones(PanoView& view);
+void PrepareViewZones(AnalysisView& view);
 // Applies the view's zones when the record's style has them on.
-void ApplyViewZones(PanoView& view, HDIB picture);
+void ApplyViewZones(AnalysisView& view, HDIB picture);
 
 // At capture start: loads the user library when the record names one and none is loaded.
-void PrepareMotionHook(PanoView& view);
+void PrepareMotionHook(AnalysisView& view);
 // After a picture: calls the user function when the detector saw motion, the hook is on
 // and loaded and the caller is not the web control. 1 when it was called.
-int CallMotionHook(PanoView& view, const uint8_t* jpeg, int32_t length);
+int CallMotionHook(AnalysisView& view, const uint8_t* jpeg, int32_t length);
 // The "Event" dialog's buttons. OK gives 0 when the dialog may close, otherwise the
 // number of the text to show while it stays open.
-int EventDialogOk(PanoView& view, bool on, const char* library, const char* function);
-void EventDialogCancel(PanoView& view);
+int EventDialogOk(AnalysisView& view, bool on, const char* library, const char* function);
+void EventDialogCancel(AnalysisView& view);
 
 }  // namespace orb

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "camera/http.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "camera/camera_view.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 
@@ -75,7 +75,7 @@ std::string FormatCommand(const char* tmpl, const std::string& authorization, co
     return out;
 }
 
-std::string Authorization(const PanoView& view) { return "Authorization: Basic " + CredentialHeaderTail(view.record); }
+std::string Authorization(const CameraView& view) { return "Authorization: Basic " + CredentialHeaderTail(view.record); }
 
 bool SendWhole(const Socket& s, const std::string& text) {
     return SendBytes(s, text.data(), text.size()) == static_cast<long>(text.size());
@@ -121,7 +121,7 @@ const SetupCommand* SetupCommandFor(int32_t model) {
     }
 }
 
-int SendSetupCommand(PanoView& view, int32_t model) {
+int SendSetupCommand(CameraView& view, int32_t model) {
     const SetupCommand* command = SetupCommandFor(model);
     if (!command) return 0;
     CameraStatus(view, 0, "Init Camera Configure!");
@@ -147,7 +147,7 @@ int SendSetupCommand(PanoView& view, int32_t model) {
     return n < 0 ? 0 : 1;
 }
 
-void SendSetupCommands(PanoView& view) {
+void SendSetupCommands(CameraView& view) {
     const int32_t model = view.record.modelIndex;
     const SetupCommand* command = SetupCommandFor(model);
     if (command) {
@@ -178,7 +178,7 @@ std::string PtzRequest(int32_t model, int code, int argument, const std::string&
     return FormatCommand(tmpl, authorization, takesNumber ? &argument : nullptr);
 }
 
-int SendPtzCommand(PanoView& view, int code, int argument) {
+int SendPtzCommand(CameraView& view, int code, int argument) {
     const int32_t kind = view.ui.kind;
     if (kind != 1 && kind != 3 && kind != 5) return 0;
     if (!OpenCommandConnection(view)) return 0;

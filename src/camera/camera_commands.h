@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
-struct PanoView;
+namespace orb {
+struct CameraView;
+}
 
 namespace orb {
 
@@ -23,14 +25,14 @@ const SetupCommand* SetupCommandFor(int32_t model);
 
 // Sends the model's set-up command, retrying as the model allows; the command connection
 // is closed afterwards. Failures only show on the view: streaming starts regardless.
-void SendSetupCommands(PanoView& view);
+void SendSetupCommands(CameraView& view);
 // One attempt: 1 sent and answered, 0 failed.
-int SendSetupCommand(PanoView& view, int32_t model);
+int SendSetupCommand(CameraView& view, int32_t model);
 
 // The text of a PTZ command for a model (ready to send, with the authorization text
 // appended), or empty when the model or code has none.
 std::string PtzRequest(int32_t model, int code, int argument, const std::string& authorization);
 // Sends one PTZ command and waits for the answer: 1 success, 0 failure.
-int SendPtzCommand(PanoView& view, int code, int argument);
+int SendPtzCommand(CameraView& view, int code, int argument);
 
 }  // namespace orb

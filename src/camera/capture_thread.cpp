@@ -11,12 +11,11 @@
 #include "camera/frame_pipeline.h"
 #include "camera/http.h"
 #include "camera/stream_parser.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "camera/camera_view.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/window.h"
-#include "ui/ui_state.h"
 
 namespace orb {
 
@@ -30,10 +29,10 @@ namespace {
 constexpr int kWatchdogLimit = 63;
 constexpr int64_t kDropNoticeNs = 3000000000;
 
-bool Stopping(PanoView& v) { return v.capture.stop.load() != 0; }
-bool Pause(PanoView& v, int ms) { return SleepFor(ms, &v.capture.stop); }
+bool Stopping(CameraView& v) { return v.capture.stop.load() != 0; }
+bool Pause(CameraView& v, int ms) { return SleepFor(ms, &v.capture.stop); }
 
-void Repaint(PanoView& v) {
+void Repaint(CameraView& v) {
     if (v.ui.window) InvalidateRect(v.ui.window);
 }
 
@@ -46,7 +45,7 @@ std::string SizeText(int w, int h) {
 // Shows a cut picture; the size checks and the resolution lines of the loop. A picture
 // that is not whole (its end never came, or it does not decode) is neither shown nor
 // recorded, and the status line says so.
-FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutine loop, bool cut) {
+FrameResult Deliver(CameraView& v, const uint8_t* jpeg, long length, CaptureRoutine loop, bool cut) {
     const int32_t model = v.record.modelIndex;
     const bool lengthPolling = loop == kLengthPollLoop;
     auto dropped = [&](int text) {
@@ -87,7 +86,7 @@ FrameResult Deliver(PanoView& v, const uint8_t* jpeg, long length, CaptureRoutin
 }
 
 // One read of the stream socket, the thread's windows kept alive; negative on a stop.
-ReadOnce StreamRead(PanoView& v) {
+ReadOnce StreamRead(CameraView& v) {
     return [&v](uint8_t* into, size_t max) -> long {
         const long n = ReceiveSome(v.capture.stream, into, max);
         if (n > 0) PumpMessages();
@@ -123,7 +122,7 @@ bool FeedBody(CaptureState& c, StreamBody& body, const uint8_t* data, long n) {
 
 // One receive of body bytes: the count, 0 when the camera closed, -1 on error, full
 // buffer or stop.
-long ReceiveBody(PanoView& v, StreamBody& body) {
+long ReceiveBody(CameraView& v, StreamBody& body) {
     CaptureState& c = v.capture;
     if (c.fill >= kReceiveLimit || c.fill < 0) return -1;
     uint8_t* into = body.chunked ? body.raw : c.buffer.data() + c.fill;
@@ -139,7 +138,7 @@ long ReceiveBody(PanoView& v, StreamBody& body) {
 }
 
 // Cuts and delivers every picture as its last byte arrives, until the connection ends.
-void ReceiveStream(PanoView& v, PushCutter& cutter, StreamBody& body) {
+void ReceiveStream(CameraView& v, PushCutter& cutter, StreamBody& body) {
     CaptureState& c = v.capture;
     StageFigures& figures = v.frames.stages;
     int64_t received = ThreadCpuNanoseconds();
@@ -194,7 +193,7 @@ void ReceiveStream(PanoView& v, PushCutter& cutter, StreamBody& body) {
 
 // The answer's head, complete however the camera splits it; the body's first bytes stay
 // in the buffer after it (`got` bytes in all). A failure is told, closed and paused for.
-bool ReadStreamHead(PanoView& v, bool binary, AnswerHead& head, long& got) {
+bool ReadStreamHead(CameraView& v, bool binary, AnswerHead& head, long& got) {
     CaptureState& c = v.capture;
     c.fill = 0;
     got = 0;
@@ -222,8 +221,8 @@ bool ReadStreamHead(PanoView& v, bool binary, AnswerHead& head, long& got) {
     return true;
 }
 
-void StreamLoop(PanoView* view) {
-    PanoView& v = *view;
+void StreamLoop(CameraView* view) {
+    CameraView& v = *view;
     CaptureState& c = v.capture;
     const int32_t model = v.record.modelIndex;
     while (!Stopping(v)) {
@@ -296,8 +295,8 @@ void StreamLoop(PanoView* view) {
     CloseStreamConnection(v);
 }
 
-void PollLoop(PanoView* view, CaptureRoutine loop) {
-    PanoView& v = *view;
+void PollLoop(CameraView* view, CaptureRoutine loop) {
+    CameraView& v = *view;
     CaptureState& c = v.capture;
     const int32_t model = v.record.modelIndex;
     const bool lengthPolling = loop == kLengthPollLoop;
@@ -388,7 +387,7 @@ void PollLoop(PanoView* view, CaptureRoutine loop) {
     CloseStreamConnection(v);
 }
 
-void ThreadMain(PanoView* view) {
+void ThreadMain(CameraView* view) {
     const CaptureRoutine loop = CaptureLoopFor(view->record.modelIndex);
     SendSetupCommands(*view);
     if (loop == kStreamLoop) StreamLoop(view);
@@ -398,7 +397,7 @@ void ThreadMain(PanoView* view) {
 
 }  // namespace
 
-bool StartCapture(PanoView* view) {
+bool StartCapture(CameraView* view) {
     if (!view) return false;
     CaptureState& c = view->capture;
     if (c.thread.joinable()) return true;
@@ -435,7 +434,7 @@ bool StartCapture(PanoView* view) {
     return true;
 }
 
-void StopCapture(PanoView* view) {
+void StopCapture(CameraView* view) {
     if (!view) return;
     CaptureState& c = view->capture;
     c.stop = 1;
@@ -446,12 +445,5 @@ void StopCapture(PanoView* view) {
     CloseCommandConnection(*view);
 }
 
-void InstallCaptureHooks() {
-    ViewHooks& h = Hooks();
-    if (!h.startCapture) h.startCapture = StartCapture;
-    if (!h.stopCapture) h.stopCapture = StopCapture;
-    if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
-    if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
-}
 
 }  // namespace orb

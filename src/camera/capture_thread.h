@@ -3,16 +3,16 @@
 // and reconnects after every failure until the view asks it to stop.
 #pragma once
 
-struct PanoView;
+namespace orb {
+struct CameraView;
+}
 
 namespace orb {
 
 // Starts the thread (the loop chosen by the camera model); true when it runs.
-bool StartCapture(PanoView* view);
+bool StartCapture(CameraView* view);
 // Asks the thread to stop, cancels what it waits for and joins it (bounded by the waits).
-void StopCapture(PanoView* view);
-// Installs the two as the view window's capture hooks.
-void InstallCaptureHooks();
+void StopCapture(CameraView* view);
 
 // Receive time-outs of the loops (milliseconds): tests shorten them.
 struct CaptureTimeouts {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "config/camera_record.h"
 
 namespace orb {

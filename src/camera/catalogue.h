@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/ui_state.h"
+#include "platform/view_window.h"
 
 struct CameraRecord;
 

@@ -7,8 +7,8 @@
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
 #include "dewarp/navigation.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "camera/camera_view.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -31,7 +31,7 @@ void StageFigures::AddLatency(int64_t ns) {
     }
 }
 
-void ReleaseFrames(PanoView& view) {
+void ReleaseFrames(CameraView& view) {
     std::lock_guard lock(view.ui.viewMutex);
     FrameState& f = view.frames;
     AttachPictures(view, nullptr, nullptr);
@@ -46,7 +46,7 @@ namespace {
 
 // The view picture follows the window's client size; a view without a window (tests, the
 // tools) keeps the size its maps were built for, or the picture's own.
-void ViewSize(PanoView& view, HDIB picture, int& w, int& h) {
+void ViewSize(CameraView& view, HDIB picture, int& w, int& h) {
     w = view.ui.clientWidth;
     h = view.ui.clientHeight;
     if (w <= 0 || h <= 0) {
@@ -64,7 +64,7 @@ void ViewSize(PanoView& view, HDIB picture, int& w, int& h) {
 
 }  // namespace
 
-int64_t ViewPictureBudget(PanoView& view) {
+int64_t ViewPictureBudget(CameraView& view) {
     int64_t budget = view.frames.pictureBudget.load(std::memory_order_relaxed);
     if (budget <= 0) {
         // Read once per view: the settings file is not read for every picture.
@@ -82,7 +82,7 @@ std::string OverBudgetText(int width, int height, int64_t budget) {
     return text;
 }
 
-int ShowPicture(PanoView& view, HDIB picture) {
+int ShowPicture(CameraView& view, HDIB picture) {
     if (!picture) return 0;
     FrameState& f = view.frames;
     int w = 0, h = 0;
@@ -104,7 +104,7 @@ int ShowPicture(PanoView& view, HDIB picture) {
 
 // Automatic panning: one window of the panorama turns by the cruise speed per picture,
 // unless the user drags, the lens is a 180/90 one or the speed is 0.
-static void AutoPan(PanoView& view) {
+static void AutoPan(CameraView& view) {
     const CameraRecord& r = view.record;
     if (view.ui.dragging || r.lensType == 8 || r.lensType == 9 || r.cruiseSpeed == 0) return;
     int window;
@@ -117,7 +117,7 @@ static void AutoPan(PanoView& view) {
     MoveViewPosition(view, 2025, window, r.cruiseSpeed);
 }
 
-FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
+FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
                              const SizeCheck& accept) {
     if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
     // Pictures of the background (the tray: probed only, or only checked for motion) are
@@ -207,7 +207,7 @@ FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length,
     return FrameResult::Shown;
 }
 
-void PaintView(PanoView* view, const Canvas& canvas) {
+void PaintView(CameraView* view, const Canvas& canvas) {
     if (!view) return;
     const int64_t t0 = ThreadCpuNanoseconds();
     std::lock_guard lock(view->ui.viewMutex);

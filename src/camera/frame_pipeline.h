@@ -12,7 +12,9 @@
 #include "orbiscope.h"
 #include "platform/window.h"
 
-struct PanoView;
+namespace orb {
+struct CameraView;
+}
 
 namespace orb {
 
@@ -59,25 +61,25 @@ enum class FrameResult {
 constexpr const char* kBudgetSection = "Orbiscope";
 constexpr const char* kBudgetKey = "PictureBudget";
 constexpr int kBudgetStatusLine = 2;
-int64_t ViewPictureBudget(PanoView& view);
+int64_t ViewPictureBudget(CameraView& view);
 std::string OverBudgetText(int width, int height, int64_t budget);
 
 // Runs the pipeline on one cut picture. stop may be null.
 // `accept` (when given) decides on the decoded size; a refused picture is dropped.
 using SizeCheck = std::function<bool(int width, int height)>;
-FrameResult RunFramePipeline(PanoView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
+FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
                              const SizeCheck& accept = {});
 
 // Dewarps a decoded picture into the view's output picture (sized to the view's client
 // area, at least 16 x 16) and marks the window for repaint. Used by the pipeline and the
 // player. 1 on success.
-int ShowPicture(PanoView& view, HDIB picture);
+int ShowPicture(CameraView& view, HDIB picture);
 
 // Paints the view's output picture over the whole canvas (the window draws the status line
 // over it); installed as the view window's paint hook.
-void PaintView(PanoView* view, const Canvas& canvas);
+void PaintView(CameraView* view, const Canvas& canvas);
 
 // Frees every picture the view holds.
-void ReleaseFrames(PanoView& view);
+void ReleaseFrames(CameraView& view);
 
 }  // namespace orb

@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "camera/catalogue.h"
 #include "config/camera_record.h"
-#include "host/panoview.h"
-#include "host/texts.h"
-#include "host/wiring.h"
+#include "camera/camera_view.h"
+#include "platform/texts.h"
+#include "config/view_core.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 
@@ -34,7 +34,7 @@ int AnswerStatus(const uint8_t* data, size_t size) {
     return code;
 }
 
-bool ShowRefusal(PanoView& view, const uint8_t* data, size_t size) {
+bool ShowRefusal(CameraView& view, const uint8_t* data, size_t size) {
     const int code = AnswerStatus(data, size);
     if (code == 401 || code == 403) {
         CameraStatus(view, 0, Text(1010));
@@ -47,9 +47,9 @@ bool ShowRefusal(PanoView& view, const uint8_t* data, size_t size) {
     return false;
 }
 
-void CameraStatus(PanoView& view, int line, const std::string& text) { SetViewStatus(&view, line, text.c_str()); }
+void CameraStatus(CameraView& view, int line, const std::string& text) { SetViewStatus(&view, line, text.c_str()); }
 
-bool ResolveCamera(PanoView& view, int32_t port) {
+bool ResolveCamera(CameraView& view, int32_t port) {
     char address[sizeof view.record.address + 1];
     TextOf(view.record.address, address);
     in_addr ip{};
@@ -62,14 +62,14 @@ bool ResolveCamera(PanoView& view, int32_t port) {
     return true;
 }
 
-void FeedWatchdog(PanoView& view) {
+void FeedWatchdog(CameraView& view) {
     view.ui.watchdogA = 0;
     view.ui.watchdogB = 0;
 }
 
-int32_t WatchdogCount(PanoView& view) { return view.ui.watchdogA.load(); }
+int32_t WatchdogCount(CameraView& view) { return view.ui.watchdogA.load(); }
 
-long ReceiveOnce(PanoView& view) {
+long ReceiveOnce(CameraView& view) {
     CaptureState& c = view.capture;
     if (c.fill >= kReceiveLimit || c.fill < 0 || c.buffer.size() < kReceiveBufferSize) return -1;
     const long n = ReceiveSome(c.stream, c.buffer.data() + c.fill, kReceiveChunk);
@@ -79,7 +79,7 @@ long ReceiveOnce(PanoView& view) {
     return n;
 }
 
-int OpenCommandConnection(PanoView& view) {
+int OpenCommandConnection(CameraView& view) {
     CaptureState& c = view.capture;
     CloseCommandConnection(view);
     if (!ResolveCamera(view, view.record.httpPort)) {
@@ -104,20 +104,20 @@ int OpenCommandConnection(PanoView& view) {
     return 1;
 }
 
-int CloseCommandConnection(PanoView& view) {
+int CloseCommandConnection(CameraView& view) {
     std::lock_guard lock(view.capture.socketLock);
     view.capture.command.Close();
     return 1;
 }
 
-int CloseStreamConnection(PanoView& view) {
+int CloseStreamConnection(CameraView& view) {
     std::lock_guard lock(view.capture.socketLock);
     if (!view.capture.stream.Valid()) return 1;
     view.capture.stream.Shutdown();
     return view.capture.stream.Close() ? 1 : 0;
 }
 
-void CancelBlockingReceive(PanoView& view) {
+void CancelBlockingReceive(CameraView& view) {
     std::lock_guard lock(view.capture.socketLock);
     view.capture.stream.Shutdown();
     view.capture.command.Shutdown();

@@ -13,7 +13,9 @@
 
 #include "platform/socket.h"
 
-struct PanoView;
+namespace orb {
+struct CameraView;
+}
 struct CameraRecord;
 
 namespace orb {
@@ -48,28 +50,28 @@ std::string CredentialHeaderTail(const CameraRecord& record);
 int AnswerStatus(const uint8_t* data, size_t size);
 // Shows a refusal (401) or an error status (400 and above) of the camera on the view; false
 // (nothing shown) for any other answer.
-bool ShowRefusal(PanoView& view, const uint8_t* data, size_t size);
+bool ShowRefusal(CameraView& view, const uint8_t* data, size_t size);
 
 // Writes a status line of the camera's view (line numbers as the status texts use them).
-void CameraStatus(PanoView& view, int line, const std::string& text);
+void CameraStatus(CameraView& view, int line, const std::string& text);
 
 // Resolves the record's address into the capture state (port = the given one); false when
 // the name cannot be resolved.
-bool ResolveCamera(PanoView& view, int32_t port);
+bool ResolveCamera(CameraView& view, int32_t port);
 
 // One read at the fill count; the count, 0 when the camera closed, negative on error or
 // stop. The caller advances the fill count.
-long ReceiveOnce(PanoView& view);
+long ReceiveOnce(CameraView& view);
 
 // Opens and closes the command connection; closes the stream connection.
-int OpenCommandConnection(PanoView& view);
-int CloseCommandConnection(PanoView& view);
-int CloseStreamConnection(PanoView& view);
+int OpenCommandConnection(CameraView& view);
+int CloseCommandConnection(CameraView& view);
+int CloseStreamConnection(CameraView& view);
 // Shuts the sockets so a receive blocked in the capture thread returns at once.
-void CancelBlockingReceive(PanoView& view);
+void CancelBlockingReceive(CameraView& view);
 
 // The watchdog: zeroed by every good read, advanced once a second by the view's timer.
-void FeedWatchdog(PanoView& view);
-int32_t WatchdogCount(PanoView& view);
+void FeedWatchdog(CameraView& view);
+int32_t WatchdogCount(CameraView& view);
 
 }  // namespace orb

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "dewarp/presets.h"
-#include "host/library_state.h"
+#include "config/presets.h"
+#include "config/library_state.h"
 
 namespace orb {
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "orbiscope.h"
+#include "platform/clock.h"
 
 struct ViewPreset {
     uint8_t navigation[8];  // used by view navigation only
@@ -14,11 +15,6 @@ struct ViewPreset {
     double tilt;  // degrees
 };
 static_assert(sizeof(ViewPreset) == 32);
-
-struct SystemTime {
-    uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
-};
-static_assert(sizeof(SystemTime) == 16);
 
 struct CameraRecord {
     int32_t modelIndex;             // 0: camera model catalogue index

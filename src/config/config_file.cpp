@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "config/settings.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "config/view_core.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -77,7 +77,7 @@ int FindSlotById(int32_t cameraId) {
     }
 }
 
-int LoadRecordIntoView(PanoView* view, int slot) {
+int LoadRecordIntoView(ViewCore* view, int slot) {
     if (!view) return 0;
     StdFile in(ConfigPath(), "rb");
     if (!in) return 0;
@@ -92,7 +92,7 @@ int LoadRecordIntoView(PanoView* view, int slot) {
     return 1;
 }
 
-int LoadViewRecordByMapping(PanoView* view) {
+int LoadViewRecordByMapping(ViewCore* view) {
     if (!view) return 0;
     const std::string value = ReadSetting(CurrentCallerSection(), ViewKeyName(view->viewIndex).c_str(), "", 64);
     if (!value.empty()) {
@@ -102,7 +102,7 @@ int LoadViewRecordByMapping(PanoView* view) {
     return LoadRecordIntoView(view, view->viewIndex);
 }
 
-int SaveRecord(PanoView* view) {
+int SaveRecord(ViewCore* view) {
     if (!view) return 0;
     CameraRecord r;
     {
@@ -120,14 +120,6 @@ int SaveRecord(PanoView* view) {
     const ssize_t n = ::pwrite(fd, &r, sizeof r, static_cast<off_t>(slot) * kSlotSize);
     const bool closed = ::close(fd) == 0;
     return (n == static_cast<ssize_t>(sizeof r) && closed) ? 1 : 0;
-}
-
-void SaveAllViewRecords() {
-    WriteDisplayOptions();
-    for (int i = 0; i < g_lib.numViews; ++i) {
-        PanoView* v = ViewAt(i);
-        if (v && v->captureStarted) SaveRecord(v);
-    }
 }
 
 bool ListCameras(std::vector<ListedCamera>& out, void* owner) { return ListWithCount(out, owner, true); }
@@ -200,8 +192,6 @@ void FreeCameraTable() { g_cameraTable.bytes.clear(); g_cameraTable.bytes.shrink
 }  // namespace orb
 
 extern "C" {
-
-int32_t SaveCameraConfigure(PanoView* view) { return orb::SaveRecord(view); }
 
 int32_t BuildPackInfo(void* ownerWindow, const char* outputPath) {
     return orb::CopySlotsToFile(ownerWindow, orb::g_exportSelection, outputPath ? outputPath : "");

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "config/camera_record.h"
+#include "config/view_core.h"
 
-struct PanoView;
 
 namespace orb {
 
@@ -20,13 +20,11 @@ std::string UserFilePath();
 int FindSlotById(int32_t cameraId);
 // Loads slot (-1 = random; others wrap modulo the slot count) into the view's record.
 // 1 when all 2984 bytes arrived; a short read leaves the previous record intact.
-int LoadRecordIntoView(PanoView* view, int slot);
+int LoadRecordIntoView(ViewCore* view, int slot);
 // Loads by the view key "CCTV<n>" of the caller's section, else slot n.
-int LoadViewRecordByMapping(PanoView* view);
+int LoadViewRecordByMapping(ViewCore* view);
 // Writes the view's record back to the slot of its identifier. 1 or 0.
-int SaveRecord(PanoView* view);
-// Display keys, then every started view's record.
-void SaveAllViewRecords();
+int SaveRecord(ViewCore* view);
 
 // One listed camera: its whole slot (zero-filled past a short read).
 struct ListedCamera {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "config/settings.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/spawn.h"

@@ -7,8 +7,8 @@
 
 #include "config/config_file.h"
 #include "config/settings.h"
-#include "host/library_state.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"

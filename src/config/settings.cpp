@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "orbiscope.h"
 #include "platform/paths.h"
 #include "platform/profile.h"

@@ -7,11 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "analysis/colour_balance.h"
+#include "dewarp/colour_balance.h"
 #include "config/camera_record.h"
+#include "config/view_core.h"
 #include "dewarp/halfsphere.h"
-
-struct PanoView;
 
 namespace orb {
 
@@ -77,6 +76,11 @@ struct DewarpState {
     ColourTables colour;
 };
 
+// The part of a view the dewarping works on: the shared core and the dewarp state.
+struct DewarpView : ViewCore {
+    DewarpState dewarp;
+};
+
 // ---- Lens fields and constants ----
 // Replaces bad lens and alignment values with their fall-backs (no message).
 void ValidateLensFields(CameraRecord& r);
@@ -98,34 +102,34 @@ int32_t EffectiveLensType(int32_t lensType);
 // split between two threads, each on its own rows, so a drag stays smooth.
 void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body);
 // Sets the layout sizes of a view of w x h and allocates its maps (all entries black).
-void SetViewSize(PanoView& view, int32_t w, int32_t h);
+void SetViewSize(DewarpView& view, int32_t w, int32_t h);
 // Attaches the source picture and the destination picture of the next update.
-void AttachPictures(PanoView& view, HDIB source, HDIB destination);
+void AttachPictures(DewarpView& view, HDIB source, HDIB destination);
 // Windows of the current mode in build order, and the cell of window k.
-std::vector<int> WindowsOfMode(const PanoView& view);
-Cell WindowCell(const PanoView& view, int k);
+std::vector<int> WindowsOfMode(const DewarpView& view);
+Cell WindowCell(const DewarpView& view, int k);
 // Fits a window's view angle to the tilt range (3.5-degree steps, at most 100).
 double FitZoom(const CameraRecord& r, double zoom, const Cell& cell);
 // Builds the map cells of window k (virtual window or 180/90 hand-off).
-void RebuildWindow(PanoView& view, int k);
+void RebuildWindow(DewarpView& view, int k);
 // The strip maps and the resize map.
-void BuildStripMap(PanoView& view, int32_t effH, int32_t effV);
-void BuildHalfStrips(PanoView& view, int32_t effH, int32_t effV);
-void BuildResizeMap(PanoView& view, const Cell& cell);
+void BuildStripMap(DewarpView& view, int32_t effH, int32_t effV);
+void BuildHalfStrips(DewarpView& view, int32_t effH, int32_t effV);
+void BuildResizeMap(DewarpView& view, const Cell& cell);
 // Fills a rectangle of the maps with black entries.
-void ClearCell(PanoView& view, const Cell& cell);
+void ClearCell(DewarpView& view, const Cell& cell);
 // 180/90 lens family: builds window k of the current mode (crop, band or perspective).
-void BuildHalfSphereWindow(PanoView& view, int k, const Cell& cell);
+void BuildHalfSphereWindow(DewarpView& view, int k, const Cell& cell);
 
 // Builds the engine tables and marks every map for rebuilding (RebuildPanorama).
-void RebuildPanorama(PanoView& view);
+void RebuildPanorama(DewarpView& view);
 // The per-picture work (UpdatePanorama): 0 without pictures, the busy flag when busy.
-int32_t UpdatePanorama(PanoView& view);
+int32_t UpdatePanorama(DewarpView& view);
 
 // ---- Sampling ----
 // Samples a rectangle of the view from the attached source into the destination.
-void RenderCell(PanoView& view, const Cell& cell);
-void RenderWindow(PanoView& view, int k);
+void RenderCell(DewarpView& view, const Cell& cell);
+void RenderWindow(DewarpView& view, int k);
 // The sampler itself, over raw pictures (rows bottom-up): used by the update and by the
 // benchmarks. Source 3 or 4 bytes a pixel, destination likewise.
 struct SampleTarget {

@@ -9,7 +9,6 @@
 
 #include "dewarp/dewarp.h"
 #include "dewarp/navigation.h"
-#include "host/panoview.h"
 
 namespace orb {
 namespace {
@@ -241,7 +240,7 @@ void LoadHalfSphereSelectors(CameraRecord& r, HalfSphereModel& m) {
     m.lamMax = lam, m.lamMin = -lam, m.phiMax = phi, m.phiMin = -phi;
 }
 
-void BuildHalfSphereProjection(PanoView& view, HalfSphereModel& m) {
+void BuildHalfSphereProjection(DewarpView& view, HalfSphereModel& m) {
     CameraRecord& r = view.record;
     DewarpState& d = view.dewarp;
     m.valid = 0;
@@ -288,7 +287,7 @@ void BuildHalfSphereProjection(PanoView& view, HalfSphereModel& m) {
     for (int k = 0; k < 3; ++k) FitCrop(group[k], 1.0, 1.0);
 }
 
-void CheckPerspectivePresets(PanoView& view) {
+void CheckPerspectivePresets(DewarpView& view) {
     CameraRecord& r = view.record;
     for (int i = 0; i < 5; ++i) {
         ViewPreset& p = r.presetsDegrees[i];
@@ -320,7 +319,7 @@ struct SourceScale {
     int64_t Rx = 0, Ry = 0, cx = 0, cy = 0;
 };
 
-bool MakeScale(const PanoView& view, SourceScale& s) {
+bool MakeScale(const DewarpView& view, SourceScale& s) {
     const CameraRecord& r = view.record;
     const DewarpState& d = view.dewarp;
     if (r.ovalH <= 0 || r.ovalV <= 0 || d.srcW <= 0 || d.srcH <= 0) return false;
@@ -354,7 +353,7 @@ size_t Index(const DewarpState& d, const Cell& c, int32_t row, int32_t col) {
 
 // Crop kernel: the panorama rectangle (uS, vS) .. (uE, vE) over the cell. Longitude depends
 // on the column and latitude on the row only, so their sines and cosines come from tables.
-void CropKernel(PanoView& view, const Cell& cell, const HalfSphereModel& m, double uS, double vS, double uE, double vE) {
+void CropKernel(DewarpView& view, const Cell& cell, const HalfSphereModel& m, double uS, double vS, double uE, double vE) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     SourceScale s;
@@ -389,7 +388,7 @@ void CropKernel(PanoView& view, const Cell& cell, const HalfSphereModel& m, doub
 }
 
 // Perspective kernel: the pan/tilt rotation of the virtual windows, then the lens model.
-void PerspectiveKernel(PanoView& view, int k, const Cell& cell, const HalfSphereModel& m) {
+void PerspectiveKernel(DewarpView& view, int k, const Cell& cell, const HalfSphereModel& m) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     SourceScale s;
@@ -442,7 +441,7 @@ void PerspectiveKernel(PanoView& view, int k, const Cell& cell, const HalfSphere
 
 }  // namespace
 
-void BuildHalfSphereWindow(PanoView& view, int k, const Cell& cell) {
+void BuildHalfSphereWindow(DewarpView& view, int k, const Cell& cell) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     if (!d.engine || k < 0 || k > 4) {

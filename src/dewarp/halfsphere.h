@@ -5,7 +5,9 @@
 
 #include "config/camera_record.h"
 
-struct PanoView;
+namespace orb {
+struct DewarpView;
+}
 
 namespace orb {
 
@@ -51,8 +53,8 @@ bool ProjectionInverse(int32_t projection, double u, double v, double& lam, doub
 // Selector load: the record's selectors with fall-backs written back, and the model limits.
 void LoadHalfSphereSelectors(CameraRecord& r, HalfSphereModel& m);
 // Projection build: clamped limits, K, bounds, panoramaLimits written back, crops fitted.
-void BuildHalfSphereProjection(PanoView& view, HalfSphereModel& m);
+void BuildHalfSphereProjection(DewarpView& view, HalfSphereModel& m);
 // The perspective preset check of the five perspective presets.
-void CheckPerspectivePresets(PanoView& view);
+void CheckPerspectivePresets(DewarpView& view);
 
 }  // namespace orb

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "dewarp/dewarp.h"
-#include "host/panoview.h"
 
 namespace orb {
 namespace {
@@ -28,7 +27,7 @@ Cell QuadCell(const DewarpState& d, int k) {
 
 }  // namespace
 
-std::vector<int> WindowsOfMode(const PanoView& view) {
+std::vector<int> WindowsOfMode(const DewarpView& view) {
     const CameraRecord& r = view.record;
     const int32_t type = EffectiveLensType(r.lensType);
     if (type == kLensNormal || type == kLensMotoPtz) return {};
@@ -54,7 +53,7 @@ std::vector<int> WindowsOfMode(const PanoView& view) {
     }
 }
 
-Cell WindowCell(const PanoView& view, int k) {
+Cell WindowCell(const DewarpView& view, int k) {
     const DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     const int32_t type = EffectiveLensType(r.lensType);
@@ -100,7 +99,7 @@ Cell WindowCell(const PanoView& view, int k) {
     }
 }
 
-void SetViewSize(PanoView& view, int32_t w, int32_t h) {
+void SetViewSize(DewarpView& view, int32_t w, int32_t h) {
     DewarpState& d = view.dewarp;
     if (w <= 0 || h <= 0 || w > 16384 || h > 16384) w = h = 0;
     d.W = w;
@@ -117,12 +116,12 @@ void SetViewSize(PanoView& view, int32_t w, int32_t h) {
     d.pendingRebuild = 2;
 }
 
-void AttachPictures(PanoView& view, HDIB source, HDIB destination) {
+void AttachPictures(DewarpView& view, HDIB source, HDIB destination) {
     view.dewarp.source = source;
     view.dewarp.destination = destination;
 }
 
-void ClearCell(PanoView& view, const Cell& c) {
+void ClearCell(DewarpView& view, const Cell& c) {
     DewarpState& d = view.dewarp;
     if (d.coordMap.size() != size_t(d.W) * size_t(d.H)) return;
     const int32_t x0 = std::max(0, c.x), x1 = std::min(d.W, c.x + c.w);

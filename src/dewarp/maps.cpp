@@ -9,7 +9,6 @@
 
 #include "dewarp/dewarp.h"
 #include "dewarp/window_kernel.h"
-#include "host/panoview.h"
 
 namespace orb {
 namespace {
@@ -40,7 +39,7 @@ bool FrameUsable(const CameraRecord& r) { return r.ovalH > 0 && r.ovalV > 0 && R
 bool CurveInForce(const CameraRecord& r) { return EffectiveLensType(r.lensType) == kLensFisheye && r.curveEnabled; }
 
 // Cell sizes of the current mode, as the window maps are fitted to them.
-void SetCellSize(PanoView& view) {
+void SetCellSize(DewarpView& view) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     if (HalfSphere(EffectiveLensType(r.lensType))) {
@@ -59,7 +58,7 @@ void SetCellSize(PanoView& view) {
     }
 }
 
-void BuildTables(PanoView& view) {
+void BuildTables(DewarpView& view) {
     CameraRecord& r = view.record;
     DewarpEngine& e = *view.dewarp.engine;
     const DewarpState& d = view.dewarp;
@@ -111,7 +110,7 @@ void BuildTables(PanoView& view) {
 
 // One band of a panorama strip: `rows` map rows from mapRow0 (bottom-up), columns from the
 // tables at offset `first`.
-void BuildBand(PanoView& view, int32_t mapRow0, int32_t rows, int32_t divisor, const std::vector<int32_t>& cosT,
+void BuildBand(DewarpView& view, int32_t mapRow0, int32_t rows, int32_t divisor, const std::vector<int32_t>& cosT,
                const std::vector<int32_t>& sinT, size_t first, int32_t effH, int32_t effV) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
@@ -168,13 +167,13 @@ double FitZoom(const CameraRecord& r, double zoom, const Cell& cell) {
     return zoom;
 }
 
-void BuildStripMap(PanoView& view, int32_t effH, int32_t effV) {
+void BuildStripMap(DewarpView& view, int32_t effH, int32_t effV) {
     DewarpState& d = view.dewarp;
     if (!MapsReady(d) || !d.engine) return;
     BuildBand(view, 0, d.stripH, d.stripH - 1, d.engine->cos1, d.engine->sin1, 0, effH, effV);
 }
 
-void BuildHalfStrips(PanoView& view, int32_t effH, int32_t effV) {
+void BuildHalfStrips(DewarpView& view, int32_t effH, int32_t effV) {
     DewarpState& d = view.dewarp;
     if (!MapsReady(d) || !d.engine) return;
     const int32_t lower = d.H / 2;
@@ -182,7 +181,7 @@ void BuildHalfStrips(PanoView& view, int32_t effH, int32_t effV) {
     BuildBand(view, lower, d.H - lower, lower - 1, d.engine->cos2, d.engine->sin2, size_t(d.W), effH, effV);
 }
 
-void BuildResizeMap(PanoView& view, const Cell& cell) {
+void BuildResizeMap(DewarpView& view, const Cell& cell) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     if (!MapsReady(d) || cell.w <= 0 || cell.h <= 0) return;
@@ -219,7 +218,7 @@ void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, i
     body(0, rows);
 }
 
-void RebuildWindow(PanoView& view, int k) {
+void RebuildWindow(DewarpView& view, int k) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     if (k < 0 || k > 5 || !MapsReady(d)) return;
@@ -297,7 +296,7 @@ void RebuildWindow(PanoView& view, int k) {
     d.rebuildGuard = 0;
 }
 
-void RebuildPanorama(PanoView& view) {
+void RebuildPanorama(DewarpView& view) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     SetCellSize(view);

@@ -7,9 +7,7 @@
 #include <numbers>
 
 #include "dewarp/dewarp.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "ui/ui_state.h"
+#include "config/library_state.h"
 
 namespace orb {
 namespace {
@@ -53,7 +51,7 @@ ViewPreset& NormalisedPreset(CameraRecord& r, int32_t k) {
 bool BandWindow(const CameraRecord& r, int32_t k) { return r.showMode180 == 5 && k == 1; }
 
 // Runs the validity test on new perspective values and stores what it accepts.
-void StorePerspective(PanoView& view, int32_t k, double P, double T, double Z) {
+void StorePerspective(DewarpView& view, int32_t k, double P, double T, double Z) {
     if (!Finite(P) || !Finite(T) || !Finite(Z)) return;
     if (!PerspectiveValid(view, k, P, T, Z)) return;
     ViewPreset& p = view.record.presetsDegrees[k];
@@ -65,14 +63,14 @@ void ClampUnit(ViewPreset& p) {
     p.tilt = Finite(p.tilt) ? std::clamp(p.tilt, 0.0, 1.0) : 0.5;
 }
 
-bool InMode(const PanoView& view, int32_t k) {
+bool InMode(const DewarpView& view, int32_t k) {
     const auto ws = WindowsOfMode(view);
     return std::find(ws.begin(), ws.end(), k) != ws.end();
 }
 
 // After a command: dirty flag, view angle fitted to the tilt range, and the at-once
 // rebuild when the view asks for it.
-void AfterCommand(PanoView& view, int32_t k) {
+void AfterCommand(DewarpView& view, int32_t k) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     d.dirty[k] = 1;
@@ -85,7 +83,7 @@ void AfterCommand(PanoView& view, int32_t k) {
     if (d.source && d.destination) RenderWindow(view, k);
 }
 
-void MoveHalfSphere(PanoView& view, int32_t code, int32_t k, double step) {
+void MoveHalfSphere(DewarpView& view, int32_t code, int32_t k, double step) {
     CameraRecord& r = view.record;
     const bool pan = IsPanCode(code);
     bool sense = MouseInvert();
@@ -114,7 +112,7 @@ void MoveHalfSphere(PanoView& view, int32_t code, int32_t k, double step) {
     ClampUnit(p);
 }
 
-void ZoomHalfSphere(PanoView& view, int32_t direction, int32_t k) {
+void ZoomHalfSphere(DewarpView& view, int32_t direction, int32_t k) {
     CameraRecord& r = view.record;
     const bool out = direction == 2;
     if (BandWindow(r, k)) {
@@ -180,7 +178,7 @@ void FitCrop(ViewPreset& p, double extentH, double extentV) {
     if (p.tilt - half < 0) p.tilt = half;
 }
 
-bool PerspectiveValid(PanoView& view, int32_t k, double& P, double& T, double Z) {
+bool PerspectiveValid(DewarpView& view, int32_t k, double& P, double& T, double Z) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     if (k < 0 || k > 5 || !Finite(P) || !Finite(T) || !Finite(Z)) return false;
@@ -208,7 +206,7 @@ bool PerspectiveValid(PanoView& view, int32_t k, double& P, double& T, double Z)
     return true;
 }
 
-void MoveViewPosition(PanoView& view, int32_t code, int32_t window, double step) {
+void MoveViewPosition(DewarpView& view, int32_t code, int32_t window, double step) {
     CameraRecord& r = view.record;
     if (!IsPanCode(code) && !IsTiltCode(code)) return;
     if (!Finite(step)) return;
@@ -240,7 +238,7 @@ void MoveViewPosition(PanoView& view, int32_t code, int32_t window, double step)
     AfterCommand(view, k);
 }
 
-void ZoomView(PanoView& view, int32_t direction, int32_t window) {
+void ZoomView(DewarpView& view, int32_t direction, int32_t window) {
     CameraRecord& r = view.record;
     const int32_t k = SelectWindow(r, window, Op::Zoom);
     if (k < 0) return;
@@ -255,7 +253,7 @@ void ZoomView(PanoView& view, int32_t direction, int32_t window) {
     AfterCommand(view, k);
 }
 
-void DragWindow(PanoView& view, int32_t window) {
+void DragWindow(DewarpView& view, int32_t window) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     const int32_t k = SelectWindow(r, window, Op::Drag);
@@ -292,7 +290,7 @@ void DragWindow(PanoView& view, int32_t window) {
     d.dirty[k] = 1;
 }
 
-void CenterOnClick(PanoView& view, int32_t x, int32_t y, int32_t window) {
+void CenterOnClick(DewarpView& view, int32_t x, int32_t y, int32_t window) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
     const int32_t type = EffectiveLensType(r.lensType);
@@ -327,7 +325,7 @@ void CenterOnClick(PanoView& view, int32_t x, int32_t y, int32_t window) {
     p.zoom = FitZoom(r, p.zoom, WindowCell(view, window));
 }
 
-int32_t PaneAt(const PanoView& view, int32_t x, int32_t y) {
+int32_t PaneAt(const DewarpView& view, int32_t x, int32_t y) {
     for (int k : WindowsOfMode(view)) {
         const Cell c = WindowCell(view, k);
         if (x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h) return k;
@@ -335,23 +333,5 @@ int32_t PaneAt(const PanoView& view, int32_t x, int32_t y) {
     return 0;
 }
 
-void InstallNavigationHooks() {
-    // A hook the host or a test has plugged in already stays.
-    ViewHooks& h = Hooks();
-    if (!h.zoom)
-        h.zoom = [](PanoView* v, int pane, bool in) {
-            if (!v) return;
-            // The capture thread renders the same windows under this lock.
-            std::lock_guard lock(v->ui.viewMutex);
-            ZoomView(*v, in ? 1 : 2, pane);
-        };
-    if (!h.move)
-        h.move = [](PanoView* v, int pane, int command) {
-            if (!v) return;
-            std::lock_guard lock(v->ui.viewMutex);
-            MoveViewPosition(*v, command, pane, 0.0);
-        };
-    if (!h.paneAt) h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
-}
 
 }  // namespace orb

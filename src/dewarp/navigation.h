@@ -5,27 +5,29 @@
 
 #include "config/camera_record.h"
 
-struct PanoView;
+namespace orb {
+struct DewarpView;
+}
 
 namespace orb {
 
 // Move codes: pan 1110, 1112, 2024, 2025; tilt 1111, 1113, 2022, 2023. Step 0: default.
-void MoveViewPosition(PanoView& view, int32_t code, int32_t window, double step);
+void MoveViewPosition(DewarpView& view, int32_t code, int32_t window, double step);
 // Direction 2 zooms out, anything else zooms in.
-void ZoomView(PanoView& view, int32_t direction, int32_t window);
+void ZoomView(DewarpView& view, int32_t direction, int32_t window);
 // Moves window k by the difference of the view's current and previous mouse positions.
-void DragWindow(PanoView& view, int32_t window);
+void DragWindow(DewarpView& view, int32_t window);
 // Centres window k on a click at (x, y): client coordinates for the 360-degree strip,
 // coordinates inside the panorama cell for the 180/90 family.
-void CenterOnClick(PanoView& view, int32_t x, int32_t y, int32_t window);
+void CenterOnClick(DewarpView& view, int32_t x, int32_t y, int32_t window);
 // The window under a client position among the windows of the current mode (0 if none).
-int32_t PaneAt(const PanoView& view, int32_t x, int32_t y);
+int32_t PaneAt(const DewarpView& view, int32_t x, int32_t y);
 
 // Wraps a pan angle into [-180, 180]; a value that is not finite becomes 0.
 double WrapPan(double p);
 // Validity test of a perspective view of the 180/90 family on window k: adjusts P and T,
 // and on success stores (P, T, Z) as the window's working values.
-bool PerspectiveValid(PanoView& view, int32_t k, double& P, double& T, double Z);
+bool PerspectiveValid(DewarpView& view, int32_t k, double& P, double& T, double Z);
 // Keeps a normalised crop preset inside the panorama extents.
 void FitCrop(ViewPreset& p, double extentH, double extentV);
 
@@ -33,9 +35,5 @@ void FitCrop(ViewPreset& p, double extentH, double extentV);
 // is below 10 degrees, and lens, alignment and preset values that could not make a picture
 // become their fall-backs.
 void CheckViewRecord(CameraRecord& r);
-
-// Installs navigation into the window layer's hooks (zoom, move, paneAt) that are still
-// empty. Called at start-up.
-void InstallNavigationHooks();
 
 }  // namespace orb

@@ -6,7 +6,6 @@
 
 #include "dewarp/dewarp.h"
 #include "dewarp/sampler.h"
-#include "host/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {
@@ -145,7 +144,7 @@ void SampleRows(const SampleTarget& t, const MapCoord* coords, const MapFrac* fr
     SampleRowsWith(CurrentSamplerPath(), t, coords, fracs, mapStride, x0, rowBottom0, w, h);
 }
 
-void RenderCell(PanoView& view, const Cell& cell) {
+void RenderCell(DewarpView& view, const Cell& cell) {
     DewarpState& d = view.dewarp;
     if (d.coordMap.size() != size_t(d.W) * size_t(d.H) || d.fracMap.size() != d.coordMap.size()) return;
     Session* s = g_session;
@@ -168,14 +167,14 @@ void RenderCell(PanoView& view, const Cell& cell) {
     SampleRows(t, d.coordMap.data(), d.fracMap.data(), d.W, x0, mapRowLow, x1 - x0, y1 - y0);
 }
 
-void RenderWindow(PanoView& view, int k) {
+void RenderWindow(DewarpView& view, int k) {
     if (k < 0 || k > 5) return;
     RenderCell(view, WindowCell(view, k));
 }
 
 namespace {
 
-void UpdateWindows(PanoView& view, bool sizeChanged) {
+void UpdateWindows(DewarpView& view, bool sizeChanged) {
     DewarpState& d = view.dewarp;
     if (d.pendingRebuild || sizeChanged) {
         d.pendingRebuild = 0;
@@ -193,7 +192,7 @@ void UpdateWindows(PanoView& view, bool sizeChanged) {
 
 }  // namespace
 
-int32_t UpdatePanorama(PanoView& view) {
+int32_t UpdatePanorama(DewarpView& view) {
     DewarpState& d = view.dewarp;
     if (!d.source || !d.destination) return 0;
     if (d.busy) return d.busy;

@@ -72,11 +72,6 @@ int BlankCredentials(const std::string& path) {
     return result;
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 long long FileSizeOf(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;

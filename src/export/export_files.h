@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace orb {
 
 constexpr size_t kCopyChunk = 30000;
@@ -19,7 +21,6 @@ bool CopyFileTo(const std::string& source, const std::string& target);
 // Only ever used on a copy.
 int BlankCredentials(const std::string& path);
 
-bool FileExists(const std::string& path);
 long long FileSizeOf(const std::string& path);  // -1 when absent
 
 // The last path component (after the last "/" or "\").

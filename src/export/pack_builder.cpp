@@ -11,7 +11,7 @@
 
 #include "config/config_file.h"
 #include "export/export_files.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/choosers.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "export/export_files.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"

@@ -3,28 +3,14 @@
 #include <cstring>
 
 #include "config/camera_record.h"
+#include "config/config_file.h"
 #include "config/settings.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "host/startup.h"
 #include "orbiscope.h"
 #include "platform/paths.h"
+#include "ui/panoview.h"
 
-namespace orb {
-
-std::string SystemDriveText() {
-    // A desktop user's snapshots go among their pictures.
-    const char* system = std::getenv("ORBISCOPE_SYSTEM_DIR");
-    if (!system || !*system) return JoinPath(UserPicturesDir(), "Orbiscope/");
-    // Else the system folder's parent, with a trailing "/"; a trailing "/" of the folder
-    // itself does not count.
-    std::string dir = NormaliseSeparators(system);
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    const auto cut = dir.find_last_of('/');
-    if (cut == std::string::npos) return {};
-    return dir.substr(0, cut + 1);
-}
-
-}  // namespace orb
 
 extern "C" {
 
@@ -76,5 +62,7 @@ const char* OrbiscopeLibraryFolder(void) {
 }
 
 void UsingWinINet(void) {}
+
+int32_t SaveCameraConfigure(PanoView* view) { return orb::SaveRecord(view); }
 
 }

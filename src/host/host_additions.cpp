@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/settings.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "orbiscope_host.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"

@@ -7,7 +7,7 @@
 
 #include "dewarp/dewarp.h"
 #include "export/pack_builder.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "orbiscope_host.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"

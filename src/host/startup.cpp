@@ -5,10 +5,10 @@
 #include "config/nas_settings.h"
 #include "config/settings.h"
 #include "dewarp/navigation.h"
-#include "host/library_state.h"
-#include "host/run_orbiscope.h"
-#include "host/texts.h"
-#include "host/wiring.h"
+#include "config/library_state.h"
+#include "ui/run_orbiscope.h"
+#include "platform/texts.h"
+#include "ui/composition.h"
 #include "orbiscope.h"
 #include "platform/debug_log.h"
 #include "platform/paths.h"
@@ -22,7 +22,6 @@ void Initialise() {
     BuildDefaultRecord();
     StartRecorder();
     InstallSubsystemHooks();
-    InstallNavigationHooks();
     // Run again, the start-up reloads the module (or finds it gone).
     UnloadLanguage();
     LoadLanguageResource();

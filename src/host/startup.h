@@ -9,6 +9,5 @@ void OnProcessAttach();
 void OnProcessDetach();
 // The start-up work (also exported as OrbiscopeInit).
 void Initialise();
-std::string SystemDriveText();
 
 }  // namespace orb

@@ -5,7 +5,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "config/camera_record.h"
+// A local date and time as files and records store it (16 bytes).
+struct SystemTime {
+    uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+static_assert(sizeof(SystemTime) == 16);
 
 namespace orb {
 

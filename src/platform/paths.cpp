@@ -217,4 +217,27 @@ bool MakeDirs(const std::string& path) {
     return MakePrivateDir(path.c_str());
 }
 
+std::string SystemDriveText() {
+    // A desktop user's snapshots go among their pictures.
+    const char* system = std::getenv("ORBISCOPE_SYSTEM_DIR");
+    if (!system || !*system) return JoinPath(UserPicturesDir(), "Orbiscope/");
+    // Else the system folder's parent, with a trailing "/"; a trailing "/" of the folder
+    // itself does not count.
+    std::string dir = NormaliseSeparators(system);
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    const auto cut = dir.find_last_of('/');
+    if (cut == std::string::npos) return {};
+    return dir.substr(0, cut + 1);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace orb

@@ -41,4 +41,12 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 // Stored or typed paths may use "\" as well as "/".
 std::string NormaliseSeparators(std::string path);
 
+// The folder above RECVAULT for snapshots ("the system drive"), ending in "/": the user's
+// pictures folder on a desktop, else the parent of $ORBISCOPE_SYSTEM_DIR.
+std::string SystemDriveText();
+
+// True when something exists at path; IsRegularFile only for a regular file.
+bool FileExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
 }  // namespace orb

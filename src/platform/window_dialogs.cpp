@@ -9,7 +9,7 @@
 #include <sstream>
 #include <utility>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/choosers.h"
 #include "platform/window.h"
 #include "platform/window_backend.h"

@@ -92,4 +92,29 @@ bool NextScriptedChooserAnswer(const std::string& title, std::string& answer);
 // Headless menus: the next scripted choice (window.cpp).
 int NextScriptedMenuChoice();
 
+// Shared by the window layer's files: the top-level window of a window, waking a thread's
+// queue, the input state (guarded by Tables().lock) and the menus' reset (lock held).
+HWND TopOf(HWND h);
+void NotifyQueue(std::thread::id thread);
+extern HWND g_capture, g_focus;
+extern int g_cursor;
+extern int g_cursorX, g_cursorY;
+void ResetMenusLocked();
+
+// A window's timer; the timers are guarded by Tables().lock.
+struct Timer {
+    uint32_t window;
+    uintptr_t id;
+    int interval;
+    int64_t due;
+};
+extern std::vector<Timer> g_timers;
+
+// Looks a window up under the tables' lock; returns def from the caller when it is gone.
+#define WITH_WINDOW(h, def)            \
+    auto& t = Tables();                \
+    std::lock_guard lock(t.lock);      \
+    WindowData* w = Find(h);           \
+    if (!w) return def;
+
 }  // namespace orb

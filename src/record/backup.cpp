@@ -15,7 +15,7 @@
 
 #include "config/root_password.h"
 #include "config/settings.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/choosers.h"
 #include "platform/largefile.h"
 #include "platform/msgbox.h"

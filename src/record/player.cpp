@@ -10,9 +10,8 @@
 #include "config/root_password.h"
 #include "config/settings.h"
 #include "config/nas_settings.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -92,7 +91,7 @@ bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
     p.rootConfirmed = false;
     p.paused = false;
     p.status.clear();
-    p.view = std::make_unique<PanoView>();
+    p.view = std::make_unique<RecordView>();
     p.view->ui.kind = 2;  // stored pictures: no camera to steer
     StartRecordingContext(p.view.get());
     const int named = IndexOfName(p.playlist, fileName);

@@ -26,7 +26,7 @@ struct PlayerState {
     bool backupPlay = false;
     bool managementOpen = false;
     bool rootConfirmed = false;  // since the frame or a snapshot viewer was last opened
-    std::unique_ptr<PanoView> view;
+    std::unique_ptr<RecordView> view;
     std::vector<DvrNode*> playlist;
     int selected = -1;
     std::vector<DvrNode*> managementList;
@@ -42,9 +42,9 @@ struct PlayerState {
     std::function<void*(void* parent)> createFrame;       // creates the frame; null on failure
     std::function<void(void* frame)> destroyFrame;
     std::function<void()> pumpMessages;                   // dispatches pending window messages
-    std::function<void(PanoView*, int w, int h)> resetView;  // fresh picture size, lens set-up, mapping
-    std::function<void(PanoView*, HDIB)> applyZones;      // privacy zones on the decoded picture
-    std::function<void(PanoView*, HDIB)> present;         // dewarp into the views and repaint
+    std::function<void(RecordView*, int w, int h)> resetView;  // fresh picture size, lens set-up, mapping
+    std::function<void(RecordView*, HDIB)> applyZones;      // privacy zones on the decoded picture
+    std::function<void(RecordView*, HDIB)> present;         // dewarp into the views and repaint
 };
 // The one player of the process, built on first use.
 PlayerState& ThePlayer();

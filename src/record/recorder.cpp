@@ -16,9 +16,8 @@
 #include <sstream>
 
 #include "config/settings.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/clock.h"
 #include "platform/debug_log.h"
@@ -379,7 +378,7 @@ void ClearRecordingSlots() {
     g_recordingSlots = {};
 }
 
-void AssignRecordingSlot(PanoView* view, int id, int numViews, const std::function<bool(PanoView*)>& closing) {
+void AssignRecordingSlot(RecordView* view, int id, int numViews, const std::function<bool(RecordView*)>& closing) {
     if (!view || id < 0 || id >= static_cast<int>(g_recordingSlots.size())) return;
     std::lock_guard lock(g_slotsLock);
     RecordingSlot& s = g_recordingSlots[id];
@@ -402,17 +401,17 @@ void AssignRecordingSlot(PanoView* view, int id, int numViews, const std::functi
     }
 }
 
-void StartRecordingContext(PanoView* view) {
+void StartRecordingContext(RecordView* view) {
     if (!view) return;
     view->recording.dvr = std::make_unique<DvrContext>();
     view->recording.dvr->view = view;
 }
 
-void StopRecordingContext(PanoView* view) {
+void StopRecordingContext(RecordView* view) {
     if (view) view->recording.dvr.reset();
 }
 
-void ReleaseRecordingSlot(PanoView* view) {
+void ReleaseRecordingSlot(RecordView* view) {
     if (!view) return;
     std::lock_guard lock(g_slotsLock);
     for (RecordingSlot& s : g_recordingSlots)
@@ -425,7 +424,7 @@ void SetStatusSink(RecorderStatusSink sink) {
     RecorderSink() = std::move(sink);
 }
 
-void ShowViewStatus(PanoView* view, int line, const std::string& text) {
+void ShowViewStatus(RecordView* view, int line, const std::string& text) {
     RecorderStatusSink sink;
     {
         std::lock_guard lock(g_statusLock);
@@ -454,7 +453,7 @@ int64_t SecondsOf(const SystemTime& t) {
 
 // Opens this hour's file on the roomiest drive: 1, 0 when it cannot be created (message
 // 2553), -1 when its header cannot be written (message 2554).
-int OpenHourFile(PanoView* view, DvrContext& dvr) {
+int OpenHourFile(RecordView* view, DvrContext& dvr) {
     const std::string folder = ChooseDriveFolder();
     if (folder.empty()) return 0;
     // A file of this hour that cannot be continued keeps its frames: the hour goes on in a
@@ -475,7 +474,7 @@ int OpenHourFile(PanoView* view, DvrContext& dvr) {
 
 }  // namespace
 
-int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion, bool background) {
+int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background) {
     if (!view || !jpeg || size == 0 || size > 0x7FFFFFFF - 64) return 0;
     if (g_lib.callerId == 2) return 0;
     if (!g_lib.recording && !background) return 0;

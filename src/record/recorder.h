@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/motion_view.h"
 #include "record/recording_file.h"
+#include "record/snapshot.h"
 
-struct PanoView;
 
 namespace orb {
 
@@ -69,7 +70,7 @@ extern RecorderSwitches g_recorderSwitches;
 // Reads the switches (and the recording flag) from the settings, then builds the drives.
 void StartRecorder();
 
-// The per-view recording part of a PanoView.
+// The per-view recording part of a view.
 struct ViewRecording {
     std::unique_ptr<DvrContext> dvr;
     int32_t slot = -1;  // recording slot, -1 for none
@@ -77,13 +78,20 @@ struct ViewRecording {
     int32_t failing = 0;
     int64_t retryAt = 0;
 };
+
+// The part of a view the recorder and the player work on: everything below, the recording
+// and the file its picture came from.
+struct RecordView : AnalysisView {
+    ViewRecording recording;
+    SnapshotState snapshot;
+};
 // Seconds between tries to open a recording file that could not be opened.
 constexpr int kRecorderRetrySeconds = 2;
 
 // Recording slots: one per view control identifier; of views showing cameras with the same
 // location text only the last one records.
 struct RecordingSlot {
-    PanoView* view = nullptr;
+    RecordView* view = nullptr;
     char location[80] = {};
     int32_t duplicate = 0;
 };
@@ -91,14 +99,14 @@ extern std::array<RecordingSlot, 32> g_recordingSlots;
 void ClearRecordingSlots();
 // Puts a camera's view into slot id and recomputes the duplicate flags; closing views
 // (closing(view) true) do not make earlier slots duplicates.
-void AssignRecordingSlot(PanoView* view, int id, int numViews, const std::function<bool(PanoView*)>& closing = {});
+void AssignRecordingSlot(RecordView* view, int id, int numViews, const std::function<bool(RecordView*)>& closing = {});
 
 // Capture start and stop: the view's context is (re)created and discarded.
-void StartRecordingContext(PanoView* view);
-void StopRecordingContext(PanoView* view);
+void StartRecordingContext(RecordView* view);
+void StopRecordingContext(RecordView* view);
 // A closed view gives its slot up: views opened later in the same process (a host that
 // reopens its views) must not be taken for duplicates of it and left unrecorded.
-void ReleaseRecordingSlot(PanoView* view);
+void ReleaseRecordingSlot(RecordView* view);
 
 // Motion flag argument when the view has no motion detector running.
 constexpr int kNoMotionDetector = -1;
@@ -106,14 +114,14 @@ constexpr int kNoMotionDetector = -1;
 // bytes as received. motion: the detector's flag, or kNoMotionDetector. 1 when the frame
 // was stored.
 // A picture of the background (tray) path is recorded whatever the recording switch says.
-int RecordFrame(PanoView* view, const uint8_t* jpeg, size_t size, int motion, bool background = false);
+int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background = false);
 // The path of an hour's file: folder + "YYYYMMDDHH00" + location + ".P360".
 std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix = 0);
 
 // Status lines of a view (drawn by the window layer; tests read them).
-using RecorderStatusSink = std::function<void(PanoView* view, int line, const std::string& text)>;
+using RecorderStatusSink = std::function<void(RecordView* view, int line, const std::string& text)>;
 void SetStatusSink(RecorderStatusSink sink);
-void ShowViewStatus(PanoView* view, int line, const std::string& text);
+void ShowViewStatus(RecordView* view, int line, const std::string& text);
 
 // The catalogue node handed to the host: a fixed 64-bit layout.
 struct DvrNode {

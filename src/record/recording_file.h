@@ -10,7 +10,9 @@
 
 #include "config/camera_record.h"
 
-struct PanoView;
+namespace orb {
+struct RecordView;
+}
 
 namespace orb {
 
@@ -30,7 +32,7 @@ constexpr int32_t kMaxFramesPerFile = kTopEntries * kBlockSlots - 1;
 // The recording context of a view (recording side) or of the player (reading side).
 struct DvrContext {
     FILE* stream = nullptr;
-    PanoView* view = nullptr;
+    RecordView* view = nullptr;
     std::array<int64_t, kTopEntries> topIndex{};
     std::array<int64_t, kBlockSlots> blockIndex{};
     int32_t frameCount = 0;

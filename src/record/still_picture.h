@@ -10,7 +10,6 @@
 #include "orbiscope.h"
 #include "platform/window.h"
 
-struct PanoView;
 struct CameraRecord;
 
 namespace orb {
@@ -26,17 +25,4 @@ HDIB LoadStillPicture(const std::string& path);
 HDIB DecodeBmp(std::span<const uint8_t> file);
 // The record a picture without trailer gets: defaults made for its size.
 void DefaultStillRecord(CameraRecord& r, int width, int height);
-// A view holding the picture: the trailer's record or the defaults, the picture path, and
-// marked non-JPEG. Null (the picture freed) when a side lies outside 100..32000.
-std::unique_ptr<PanoView> PrepareStill(HDIB picture, const std::string& path);
-
-struct PhotoViewer {
-    HWND frame = nullptr;
-    std::vector<std::unique_ptr<PanoView>> views;
-};
-extern PhotoViewer g_photoViewer;
-// Adds the view to the photo viewer, creating the viewer when none is open. 1 or 0.
-int AddToPhotoViewer(void* owner, std::unique_ptr<PanoView> view);
-void ClosePhotoViewer();
-
 }  // namespace orb

@@ -5,9 +5,9 @@
 #include <array>
 #include <mutex>
 
-#include "analysis/colour_balance.h"
-#include "host/panoview.h"
-#include "host/wiring.h"
+#include "dewarp/colour_balance.h"
+#include "ui/panoview.h"
+#include "ui/composition.h"
 #include "platform/dib.h"
 #include "platform/window.h"
 #include "ui/main_window.h"

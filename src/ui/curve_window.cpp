@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "dewarp/alignment.h"
-#include "host/panoview.h"
+#include "ui/alignment.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <mutex>
 
-#include "analysis/mask_editor.h"
+#include "ui/mask_editor.h"
 #include "analysis/motion_view.h"
-#include "analysis/zone_editor.h"
+#include "ui/zone_editor.h"
 #include "camera/frame_pipeline.h"
-#include "host/panoview.h"
-#include "host/run_orbiscope.h"
-#include "host/wiring.h"
+#include "ui/panoview.h"
+#include "ui/run_orbiscope.h"
+#include "ui/composition.h"
 #include "platform/dib.h"
 #include "ui/main_window.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "analysis/motion_view.h"
-#include "host/panoview.h"
-#include "host/texts.h"
-#include "host/wiring.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
+#include "ui/composition.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
 #include "ui/editor_windows.h"

@@ -4,9 +4,9 @@
 
 #include "config/camera_record.h"
 #include "config/config_file.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/dib.h"
 #include "ui/accessories.h"
 #include "ui/main_window.h"

@@ -7,7 +7,7 @@
 #include "camera/frame_pipeline.h"
 #include "dewarp/dewarp.h"
 #include "dewarp/navigation.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 namespace orb {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/clock.h"
 
 namespace orb {
@@ -42,14 +42,6 @@ void DrawLabel(const Canvas& c, int x, int y, const std::string& text) {
 }  // namespace
 
 bool IsWarningLine(int line) { return line < 0; }
-
-void StoreStatusLine(PanoView& view, int line, const std::string& text) {
-    if (line < kFirstStatusLine || line > kLastStatusLine) return;
-    std::lock_guard lock(view.ui.statusMutex);
-    view.ui.statusLines[static_cast<size_t>(IndexOf(line))] = text;
-    if (line == 0 && text.empty())
-        for (int l : {1, 2}) view.ui.statusLines[static_cast<size_t>(IndexOf(l))].clear();
-}
 
 void PaintViewOverlay(PanoView& view, const Canvas& c) {
     std::array<std::string, kViewStatusLines> lines;

@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "camera/base64.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "platform/base64.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "support/test_support.h"
 
 namespace orbtest {
@@ -30,7 +30,7 @@ inline bool WaitFor(F condition, int seconds = 20) {
     return true;
 }
 
-inline std::unique_ptr<PanoView> CameraView(int model, int port, const char* account = "", const char* password = "") {
+inline std::unique_ptr<PanoView> MakeCameraView(int model, int port, const char* account = "", const char* password = "") {
     auto v = std::make_unique<PanoView>();
     SetText(v->record.address, "127.0.0.1");
     v->record.httpPort = port;

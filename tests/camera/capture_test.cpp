@@ -4,12 +4,12 @@
 #include <memory>
 #include <thread>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "camera/capture_thread.h"
 #include "common/fake_camera.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "support/test_support.h"
 #include "camera_support.h"
@@ -37,7 +37,7 @@ TEST_F(Capture, EveryLoopReceivesPicturesFromTheFakeCamera) {
         FakeCamera cam(o);
         const int port = cam.Start();
         ASSERT_GT(port, 0);
-        auto view = CameraView(c.model, port, "admin", "secret");
+        auto view = MakeCameraView(c.model, port, "admin", "secret");
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return view->frames.pictures >= 3; }));
         StopCapture(view.get());
@@ -64,7 +64,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         o.password = "right";
         FakeCamera cam(o);
         const int port = cam.Start();
-        auto view = CameraView(2, port, "admin", "wrong");
+        auto view = MakeCameraView(2, port, "admin", "wrong");
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return cam.Refusals() >= 1; }));
         EXPECT_TRUE(WaitFor([&] { return Status(*view) == Text(1010); }));
@@ -80,7 +80,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         o.framesPerSecond = 50;
         FakeCamera cam(o);
         const int port = cam.Start();
-        auto view = CameraView(2, port);
+        auto view = MakeCameraView(2, port);
         ASSERT_TRUE(StartCapture(view.get()));
         const bool cut = f == FakeFault::CloseMidPicture || f == FakeFault::HugePicture;
         const int want = cut ? 2 : 3;
@@ -95,7 +95,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         o.fault = FakeFault::Stall;
         FakeCamera cam(o);
         const int port = cam.Start();
-        auto view = CameraView(2, port);
+        auto view = MakeCameraView(2, port);
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return cam.Connections() >= 1; }));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -107,7 +107,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         FakeCamera probe(FakeCameraOptions{});
         const int port = probe.Start();
         probe.Stop();
-        auto view = CameraView(2, port);
+        auto view = MakeCameraView(2, port);
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return Status(*view) == Text(1002); }));
         StopCapture(view.get());
@@ -119,7 +119,7 @@ TEST_F(Capture, FaultsAreSurvivedAndReported) {
         o.answer = FakeAnswer::Close;
         FakeCamera cam(o);
         const int port = cam.Start();
-        auto view = CameraView(49, port);
+        auto view = MakeCameraView(49, port);
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return Status(*view) == Text(1011) + " HTTP 500"; }));
         StopCapture(view.get());

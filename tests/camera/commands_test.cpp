@@ -62,7 +62,7 @@ TEST_F(CameraCommands, SetupCommandsReachTheCameraByteForByte) {
     size_t seen = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.model);
-        auto view = CameraView(c.model, port, "admin", "secret");
+        auto view = MakeCameraView(c.model, port, "admin", "secret");
         SendSetupCommands(*view);
         EXPECT_FALSE(view->capture.command.Valid());
         ASSERT_TRUE(WaitFor([&] { return cam.Commands().size() > seen; }));
@@ -76,7 +76,7 @@ TEST_F(CameraCommands, SetupCommandsReachTheCameraByteForByte) {
     // Without credentials the authorization line is sent with nothing after it.
     FakeCamera open(FakeCameraOptions{});
     const int openPort = open.Start();
-    auto view = CameraView(130, openPort);
+    auto view = MakeCameraView(130, openPort);
     SendSetupCommands(*view);
     ASSERT_TRUE(WaitFor([&] { return open.Commands().size() == 1; }));
     EXPECT_EQ(open.Commands()[0],
@@ -84,7 +84,7 @@ TEST_F(CameraCommands, SetupCommandsReachTheCameraByteForByte) {
 
     // A model without a set-up command opens no command connection.
     const int before = open.Connections();
-    auto plain = CameraView(36, openPort);
+    auto plain = MakeCameraView(36, openPort);
     SendSetupCommands(*plain);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(open.Connections(), before);
@@ -96,7 +96,7 @@ TEST_F(CameraCommands, FailedSetupIsRetriedAsTheModelAllows) {
         SCOPED_TRACE(model);
         FakeCamera cam(Guarded(FakeFault::Reset));
         const int port = cam.Start();
-        auto view = CameraView(model, port, "admin", "secret");
+        auto view = MakeCameraView(model, port, "admin", "secret");
         SendSetupCommands(*view);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(static_cast<int>(cam.Commands().size()), attempts);
@@ -105,13 +105,13 @@ TEST_F(CameraCommands, FailedSetupIsRetriedAsTheModelAllows) {
     }
     // An answer of no bytes is still an answer.
     FakeCamera quiet(Guarded(FakeFault::Refuse));
-    auto view = CameraView(151, quiet.Start(), "admin", "secret");
+    auto view = MakeCameraView(151, quiet.Start(), "admin", "secret");
     EXPECT_EQ(SendSetupCommand(*view, 151), 1);
     // Nobody listening: the connection step's texts, a failure.
     FakeCamera gone(FakeCameraOptions{});
     const int port = gone.Start();
     gone.Stop();
-    auto lost = CameraView(151, port);
+    auto lost = MakeCameraView(151, port);
     EXPECT_EQ(SendSetupCommand(*lost, 151), 0);
     EXPECT_EQ(Status(*lost), "Winsock Not Initiated!   ");
 }
@@ -142,7 +142,7 @@ TEST_F(CameraCommands, PanTiltZoomCommandsOfTheMotorisedModels) {
     FakeCamera cam(Guarded());
     const int port = cam.Start();
     for (int model : {131, 198}) {
-        auto view = CameraView(model, port, "admin", "secret");
+        auto view = MakeCameraView(model, port, "admin", "secret");
         view->ui.kind = kViewKindLive;
         for (int code = 5; code <= 21; ++code) {
             SCOPED_TRACE(model * 100 + code);
@@ -156,19 +156,19 @@ TEST_F(CameraCommands, PanTiltZoomCommandsOfTheMotorisedModels) {
 
     // A short answer, a wrong password and a stored-picture view.
     FakeCamera shortCam(Guarded(FakeFault::ShortAnswer));
-    auto view = CameraView(131, shortCam.Start(), "admin", "secret");
+    auto view = MakeCameraView(131, shortCam.Start(), "admin", "secret");
     view->ui.kind = kViewKindLive;
     EXPECT_EQ(SendPtzCommand(*view, 9, 0), 0);
     EXPECT_EQ(Status(*view), "PTZ Command Send Unsuccessful !!");
-    auto wrong = CameraView(199, port, "admin", "guess");
+    auto wrong = MakeCameraView(199, port, "admin", "guess");
     wrong->ui.kind = kViewKindLive;
     EXPECT_EQ(SendPtzCommand(*wrong, 7, 0), 0);
     EXPECT_EQ(cam.Refusals(), 1);
     const int connections = cam.Connections();
-    auto stored = CameraView(199, port, "admin", "secret");
+    auto stored = MakeCameraView(199, port, "admin", "secret");
     stored->ui.kind = kViewKindPlayback;
     EXPECT_EQ(SendPtzCommand(*stored, 7, 0), 0);
-    auto other = CameraView(2, port, "admin", "secret");
+    auto other = MakeCameraView(2, port, "admin", "secret");
     other->ui.kind = kViewKindLive;
     EXPECT_EQ(SendPtzCommand(*other, 7, 0), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -81,7 +81,7 @@ TEST_F(Ffmpeg, EveryFrameArrivesWithDefaultAndCustomBoundaries) {
                                 "-listen 1 http://127.0.0.1:" + std::to_string(port) + "/ -frames:v " +
                                 std::to_string(kFrames) + " -q:v 5 -f image2 " + files + "/f%03d.jpg >" + log + " 2>&1 &";
         ASSERT_EQ(orbtest::Run(cmd), 0);
-        auto view = CameraView(c.model, port);
+        auto view = MakeCameraView(c.model, port);
         SetText(view->record.location, tag.c_str());
         AssignRecordingSlot(view.get(), 0, 1);
         StartRecordingContext(view.get());

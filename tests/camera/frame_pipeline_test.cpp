@@ -15,10 +15,10 @@
 #include "camera/frame_pipeline.h"
 #include "common/scene_renderer.h"
 #include "config/settings.h"
-#include "dewarp/presets.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/presets.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -224,7 +224,7 @@ TEST(FramePipeline, APictureAboveTheBudgetIsRefusedFromItsHeader) {
     AssignRecordingSlot(view.get(), 0, 1);
     std::vector<std::string> lines;
     std::mutex linesLock;
-    SetStatusSink([&](PanoView*, int line, const std::string& text) {
+    SetStatusSink([&](orb::RecordView*, int line, const std::string& text) {
         std::lock_guard lock(linesLock);
         lines.push_back(std::to_string(line) + ":" + text);
     });

@@ -152,7 +152,7 @@ struct Framings : Capture {
         FakeCamera cam(o);
         const int port = cam.Start();
         ASSERT_GT(port, 0);
-        auto view = CameraView(model, port);
+        auto view = MakeCameraView(model, port);
         const std::string location = "cell" + std::to_string(Table().size());
         SetText(view->record.location, location.c_str());
         AssignRecordingSlot(view.get(), 0, 1);
@@ -230,7 +230,7 @@ TEST_F(Framings, BrokenPicturesAreNeitherShownNorRecorded) {
         FakeCamera cam(o);
         const int port = cam.Start();
         ASSERT_GT(port, 0);
-        auto view = CameraView(model, port);
+        auto view = MakeCameraView(model, port);
         const std::string location = "broken" + std::to_string(model);
         SetText(view->record.location, location.c_str());
         AssignRecordingSlot(view.get(), 0, 1);

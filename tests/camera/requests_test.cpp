@@ -147,7 +147,7 @@ TEST_F(CameraRequests, EveryModelSendsItsRequestByteForByte) {
                 FakeCamera cam(o);
                 const int port = cam.Start();
                 ASSERT_GT(port, 0);
-                auto view = credentials ? CameraView(model, port, "admin", "secret") : CameraView(model, port);
+                auto view = credentials ? MakeCameraView(model, port, "admin", "secret") : MakeCameraView(model, port);
                 ASSERT_TRUE(StartCapture(view.get()));
                 EXPECT_TRUE(WaitFor([&] { return !cam.Requests().empty(); }));
                 StopCapture(view.get());
@@ -172,7 +172,7 @@ TEST_F(CameraRequests, BinaryLoginModelsSendTheirRecordToPort6002) {
         SCOPED_TRACE(model);
         const size_t before = cam.Requests().size();
         // The set-up command goes to the HTTP port; the login record to 6002.
-        auto view = CameraView(model, 6002, "admin", "secret");
+        auto view = MakeCameraView(model, 6002, "admin", "secret");
         ASSERT_TRUE(StartCapture(view.get()));
         EXPECT_TRUE(WaitFor([&] { return cam.Requests().size() > before; }));
         StopCapture(view.get());

@@ -10,7 +10,7 @@
 #include "camera/stream_parser.h"
 #include "common/fake_camera.h"
 #include "config/camera_record.h"
-#include "camera/base64.h"
+#include "platform/base64.h"
 
 using namespace orb;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "config/camera_record.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "orbiscope.h"
 
 using namespace orb;

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "config/settings.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "support/test_support.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "orbiscope.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include "common/scene_renderer.h"
 #include "dewarp/dewarp.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace dwtest {

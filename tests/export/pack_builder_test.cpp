@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "config/camera_record.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "export/export_files.h"

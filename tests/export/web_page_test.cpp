@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "host/startup.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/window.h"
 #include "platform/window_script.h"
 #include "support/test_support.h"

@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "config/settings.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/largefile.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"

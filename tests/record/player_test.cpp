@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "config/settings.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -34,7 +34,7 @@ struct PlayerWorld {
         SetSleeper([](int) {});
         ThePlayer() = PlayerState{};
         ThePlayer().createFrame = [](void*) { return static_cast<void*>(&ThePlayer()); };
-        ThePlayer().present = [this](PanoView*, HDIB pic) {
+        ThePlayer().present = [this](orb::RecordView*, HDIB pic) {
             DibLock lock(pic);
             presentedShades.push_back(lock.bits()[0]);
         };

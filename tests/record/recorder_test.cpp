@@ -14,9 +14,9 @@
 #include "config/settings.h"
 #include "platform/window.h"
 #include "platform/window_script.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -61,7 +61,7 @@ struct World {
                        }});
         SetLocalClock([this] { return now; });
         SetSleeper([this](int ms) { sleeps.push_back(ms); });
-        SetStatusSink([this](PanoView*, int, const std::string& t) { status.push_back(t); });
+        SetStatusSink([this](orb::RecordView*, int, const std::string& t) { status.push_back(t); });
         orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
         LoadLanguageResource();
         g_lib.callerId = 0;

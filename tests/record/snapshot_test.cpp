@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "config/camera_record.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "record/snapshot.h"
+#include "ui/snapshot_viewer.h"
 #include "support/test_support.h"
 
 using namespace orb;

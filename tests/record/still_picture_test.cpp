@@ -8,14 +8,16 @@
 #include <cstring>
 
 #include "config/camera_record.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
 #include "record/snapshot.h"
+#include "ui/snapshot_viewer.h"
 #include "record/still_picture.h"
+#include "ui/photo_viewer.h"
 #include "support/test_support.h"
 
 using namespace orb;

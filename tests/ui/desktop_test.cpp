@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "common/scene_renderer.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "support/test_support.h"
 
 namespace {

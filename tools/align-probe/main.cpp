@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "dewarp/alignment.h"
-#include "host/panoview.h"
+#include "ui/alignment.h"
+#include "ui/panoview.h"
 #include "host/startup.h"
 #include "platform/dib.h"
 #include "platform/window.h"

@@ -14,7 +14,7 @@
 #include <list>
 #include <thread>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "common/scene_renderer.h"
 #include "common/simulated_cameras.h"
 #include "platform/dib.h"

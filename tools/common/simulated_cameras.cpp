@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "dewarp/dewarp.h"
 #include "dewarp/halfsphere.h"
-#include "dewarp/presets.h"
+#include "config/presets.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 

@@ -14,7 +14,7 @@
 #include "config/nas_settings.h"
 #include "config/root_password.h"
 #include "host/startup.h"
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/choosers.h"
 #include "platform/msgbox.h"

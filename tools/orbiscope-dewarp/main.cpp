@@ -11,8 +11,8 @@
 #include "common/scene_renderer.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
-#include "dewarp/presets.h"
-#include "host/panoview.h"
+#include "config/presets.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "host/startup.h"
 #include "orbiscope.h"
 #include "platform/window.h"

@@ -1,6 +1,6 @@
 // Opening the main window (RunOrbiscope), the window classes of the library, and the
 // host-facing window exports.
-#include "host/run_orbiscope.h"
+#include "ui/run_orbiscope.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -17,9 +17,9 @@
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "record/recorder.h"
 #include "ui/accessories.h"

@@ -2,9 +2,9 @@
 
 #include "analysis/motion_view.h"
 #include "analysis/pictures.h"
-#include "analysis/zone_editor.h"
+#include "ui/zone_editor.h"
 #include "analysis/zones.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 using analysistest::Picture;
 

@@ -27,10 +27,6 @@ namespace orb {
 
 namespace {
 
-const uint8_t kFont[95][12] = {
-#include "platform/font6x12.inc"
-};
-
 struct SteadyClock : TimerClock {
     int64_t NowMs() override {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -40,17 +36,6 @@ struct SteadyClock : TimerClock {
 };
 constinit SteadyClock g_steadyClock;
 std::atomic<TimerClock*> g_clock{&g_steadyClock};
-
-struct Timer {
-    uint32_t window;
-    uintptr_t id;
-    int interval;
-    int64_t due;
-};
-
-struct Menu {
-    std::vector<MenuItem> items;
-};
 
 }  // namespace
 
@@ -77,26 +62,6 @@ WindowData* Find(HWND h) {
     return it == t.windows.end() || it->second.destroyed ? nullptr : &it->second;
 }
 
-namespace {
-
-constinit std::vector<Timer> g_timers;  // guarded by Tables().lock
-std::map<uint32_t, Menu>& MenuTable() {
-    static auto* v = new std::map<uint32_t, Menu>;
-    return *v;
-}
-uint32_t g_nextMenu = 1;
-std::deque<int>& MenuChoices() {
-    static auto* v = new std::deque<int>;
-    return *v;
-}
-constinit std::vector<std::vector<MenuItem>> g_shownMenus;
-Rect g_headlessScreen{0, 0, 1920, 1080};
-Backend g_backend = Backend::Headless;
-bool g_backendChosen = false;
-DesktopBackend* g_desktop = nullptr;
-// The thread that started the desktop backend: the only one that may run the toolkit's loop
-// (capture threads pump their own queues, never the toolkit's).
-constinit std::atomic<pthread_t> g_desktopThread{0};
 HWND g_capture = nullptr, g_focus = nullptr;
 int g_cursor = IDC_ARROW;
 int g_cursorX = 0, g_cursorY = 0;
@@ -120,30 +85,18 @@ void NotifyQueue(std::thread::id thread) {
     q->cv.notify_all();
 }
 
-Menu* FindMenu(HMENU m) {
-    const auto it = MenuTable().find(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m)));
-    return it == MenuTable().end() ? nullptr : &it->second;
-}
 
-MenuItem* FindItem(HMENU m, int id) {
-    Menu* menu = FindMenu(m);
-    if (!menu) return nullptr;
-    for (auto& item : menu->items) {
-        if (item.id == id && !(item.flags & (MF_POPUP | MF_SEPARATOR))) return &item;
-        if (item.submenu)
-            if (MenuItem* inner = FindItem(item.submenu, id)) return inner;
-    }
-    return nullptr;
-}
+constinit std::vector<Timer> g_timers;
 
-void Flatten(HMENU m, std::vector<MenuItem>& out) {
-    Menu* menu = FindMenu(m);
-    if (!menu) return;
-    for (const auto& item : menu->items) {
-        out.push_back(item);
-        if (item.submenu) Flatten(item.submenu, out);
-    }
-}
+namespace {
+
+Rect g_headlessScreen{0, 0, 1920, 1080};
+Backend g_backend = Backend::Headless;
+bool g_backendChosen = false;
+DesktopBackend* g_desktop = nullptr;
+// The thread that started the desktop backend: the only one that may run the toolkit's loop
+// (capture threads pump their own queues, never the toolkit's).
+constinit std::atomic<pthread_t> g_desktopThread{0};
 
 }  // namespace
 
@@ -326,12 +279,6 @@ bool IsWindow(HWND hwnd) {
     std::lock_guard lock(t.lock);
     return Find(hwnd) != nullptr;
 }
-
-#define WITH_WINDOW(h, def)            \
-    auto& t = Tables();                \
-    std::lock_guard lock(t.lock);      \
-    WindowData* w = Find(h);           \
-    if (!w) return def;
 
 std::string GetClassName(HWND hwnd) { WITH_WINDOW(hwnd, {}) return w->className; }
 std::string GetWindowText(HWND hwnd) { WITH_WINDOW(hwnd, {}) return w->title; }
@@ -832,408 +779,13 @@ int RunMessageLoop() {
     return static_cast<int>(m.wParam);
 }
 
-// ---- Timers ----
-
-bool SetTimer(HWND hwnd, uintptr_t id, int intervalMs) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    if (!Find(hwnd) || intervalMs <= 0) return false;
-    const int64_t due = TimerNowMs() + intervalMs;
-    for (auto& tm : g_timers)
-        if (tm.window == ToId(hwnd) && tm.id == id) {
-            tm.interval = intervalMs;
-            tm.due = due;
-            return true;
-        }
-    g_timers.push_back({ToId(hwnd), id, intervalMs, due});
-    return true;
-}
-
-bool KillTimer(HWND hwnd, uintptr_t id) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    return std::erase_if(g_timers, [&](const Timer& tm) { return tm.window == ToId(hwnd) && tm.id == id; }) > 0;
-}
-
-bool HasTimer(HWND hwnd, uintptr_t id) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    return std::any_of(g_timers.begin(), g_timers.end(),
-                       [&](const Timer& tm) { return tm.window == ToId(hwnd) && tm.id == id; });
-}
-
-// ---- Painting ----
-
-bool InvalidateRect(HWND hwnd) {
-    std::thread::id owner;
-    {
-        WITH_WINDOW(hwnd, false)
-        w->dirty = true;
-        owner = w->thread;
-    }
-    NotifyQueue(owner);
-    return true;
-}
-
-bool UpdateWindow(HWND hwnd) {
-    bool dirty;
-    {
-        WITH_WINDOW(hwnd, false)
-        dirty = w->dirty;
-    }
-    if (dirty) DispatchMessage({hwnd, WM_PAINT, 0, 0});
-    return true;
-}
-
-Canvas BeginPaint(HWND hwnd) {
-    WITH_WINDOW(hwnd, {})
-    w->dirty = false;
-    const int cw = std::max(1, w->rect.width()), ch = std::max(1, w->rect.height());
-    if (w->surface) {
-        bool same;
-        {
-            DibLock l(w->surface);
-            same = l.width() == cw && l.height() == ch;
-        }
-        if (!same) {
-            DestroyDIB(w->surface);
-            w->surface = nullptr;
-        }
-    }
-    if (!w->surface) w->surface = CreateDIB(cw, ch, 24);
-    return {w->surface, cw, ch};
-}
-
-void EndPaint(HWND) {}
-
-void FillRect(const Canvas& c, const Rect& r, uint32_t colour) {
-    DibLock l(c.picture);
-    if (!l || l.bitCount() != 24) return;
-    const int x0 = std::max(0, r.left), x1 = std::min(l.width(), r.right);
-    const int y0 = std::max(0, r.top), y1 = std::min(l.height(), r.bottom);
-    for (int y = y0; y < y1; ++y) {
-        uint8_t* p = l.rowFromTop(y) + x0 * 3;
-        for (int x = x0; x < x1; ++x, p += 3) {
-            p[0] = (colour >> 16) & 0xFF;
-            p[1] = (colour >> 8) & 0xFF;
-            p[2] = colour & 0xFF;
-        }
-    }
-}
-
-void FrameRect(const Canvas& c, const Rect& r, uint32_t colour, int k) {
-    FillRect(c, {r.left, r.top, r.right, r.top + k}, colour);
-    FillRect(c, {r.left, r.bottom - k, r.right, r.bottom}, colour);
-    FillRect(c, {r.left, r.top, r.left + k, r.bottom}, colour);
-    FillRect(c, {r.right - k, r.top, r.right, r.bottom}, colour);
-}
-
-int DrawText(const Canvas& c, int x, int y, const std::string& text, uint32_t colour) {
-    DibLock l(c.picture);
-    if (!l || l.bitCount() != 24) return 0;
-    int cx = x, cy = y, widest = 0;
-    for (const char ch : text) {
-        if (ch == '\n') {
-            cx = x;
-            cy += kFontHeight;
-            continue;
-        }
-        const unsigned code = static_cast<unsigned char>(ch);
-        const uint8_t* glyph = kFont[(code >= 32 && code < 127 ? code : '?') - 32];
-        for (int gy = 0; gy < kFontHeight; ++gy) {
-            const int py = cy + gy;
-            if (py < 0 || py >= l.height()) continue;
-            for (int gx = 0; gx < kFontWidth; ++gx) {
-                const int px = cx + gx;
-                if (px < 0 || px >= l.width() || !(glyph[gy] & (1 << (kFontWidth - 1 - gx)))) continue;
-                uint8_t* p = l.rowFromTop(py) + px * 3;
-                p[0] = (colour >> 16) & 0xFF;
-                p[1] = (colour >> 8) & 0xFF;
-                p[2] = colour & 0xFF;
-            }
-        }
-        cx += kFontWidth;
-        widest = std::max(widest, cx - x);
-    }
-    return widest;
-}
-
-bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source) {
-    DibLock d(c.picture), s(source);
-    if (!d || !s || d.bitCount() != 24 || (s.bitCount() != 24 && s.bitCount() != 32)) return false;
-    const int sw = s.width(), sh = std::abs(s.height()), bpp = s.bitCount() / 8;
-    if (sw <= 0 || sh <= 0 || dst.width() <= 0 || dst.height() <= 0) return false;
-    const int x0 = std::max(0, dst.left), x1 = std::min(d.width(), dst.right);
-    const int y0 = std::max(0, dst.top), y1 = std::min(d.height(), dst.bottom);
-    if (x1 <= x0) return true;
-    // A picture of the rectangle's own width and depth (a view painted at its size) is copied
-    // row by row; otherwise each column's source is worked out once, not once a row.
-    const bool sameWidth = sw == dst.width() && bpp == 3;
-    std::vector<int> from;
-    if (!sameWidth) {
-        from.resize(size_t(x1 - x0));
-        for (int x = x0; x < x1; ++x) from[size_t(x - x0)] = int(int64_t(x - dst.left) * sw / dst.width()) * bpp;
-    }
-    for (int y = y0; y < y1; ++y) {
-        const int sy = static_cast<int>(static_cast<int64_t>(y - dst.top) * sh / dst.height());
-        const uint8_t* srow = s.rowFromTop(sy);
-        uint8_t* p = d.rowFromTop(y) + x0 * 3;
-        if (sameWidth) {
-            std::memcpy(p, srow + (x0 - dst.left) * 3, size_t(x1 - x0) * 3);
-            continue;
-        }
-        for (int x = 0; x < x1 - x0; ++x, p += 3) std::memcpy(p, srow + from[size_t(x)], 3);
-    }
-    return true;
-}
-
-namespace {
-
-void Compose(const DibLock& out, uint32_t id, int ox, int oy) {
-    auto& t = Tables();
-    WindowData* w = Find(ToHandle(id));
-    if (!w) return;
-    const int cw = w->rect.width(), ch = w->rect.height();
-    if (w->surface) {
-        DibLock s(w->surface);
-        const int n = std::min(cw, s.width());
-        for (int y = 0; y < std::min(ch, s.height()); ++y) {
-            const int py = oy + y;
-            if (py < 0 || py >= out.height()) continue;
-            const int x0 = std::max(0, -ox), x1 = std::min(n, out.width() - ox);
-            if (x1 > x0) std::memcpy(out.rowFromTop(py) + (ox + x0) * 3, s.rowFromTop(y) + x0 * 3, (x1 - x0) * 3);
-        }
-    }
-    (void)t;
-    for (uint32_t c : w->children) {
-        WindowData* cwd = Find(ToHandle(c));
-        if (cwd && cwd->visible) Compose(out, c, ox + cwd->rect.left, oy + cwd->rect.top);
-    }
-}
-
-}  // namespace
-
-HDIB CaptureWindowPicture(HWND hwnd) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    WindowData* w = Find(hwnd);
-    if (!w) return nullptr;
-    HDIB out = CreateDIB(std::max(1, w->rect.width()), std::max(1, w->rect.height()), 24);
-    {
-        DibLock l(out);
-        Compose(l, ToId(hwnd), 0, 0);
-    }
-    return out;
-}
-
-// ---- Mouse, keyboard, cursors ----
-
-HWND SetCapture(HWND hwnd) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    HWND old = g_capture;
-    g_capture = Find(hwnd) ? hwnd : nullptr;
-    return old;
-}
-
-bool ReleaseCapture() {
-    HWND old;
-    {
-        auto& t = Tables();
-        std::lock_guard lock(t.lock);
-        old = g_capture;
-        g_capture = nullptr;
-    }
-    if (old) SendMessage(old, WM_CAPTURECHANGED);
-    return true;
-}
-
-HWND GetCapture() {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    return Find(g_capture) ? g_capture : nullptr;
-}
-
-int SetCursor(int cursor) {
-    const int old = g_cursor;
-    g_cursor = cursor;
-    return old;
-}
-int GetCursor() { return g_cursor; }
-
-HWND SetFocus(HWND hwnd) {
-    HWND old = g_focus;
-    g_focus = IsWindow(hwnd) ? hwnd : nullptr;
-    if (g_focus) {
-        if (DesktopBackend* d = Desktop(); d && IsDesktopThread()) d->FocusChanged(g_focus);
-        SendMessage(g_focus, WM_SETFOCUS, reinterpret_cast<WPARAM>(old));
-    }
-    return old;
-}
-
-HWND GetFocus() { return IsWindow(g_focus) ? g_focus : nullptr; }
-
-void GetCursorPos(int& x, int& y) {
-    x = g_cursorX;
-    y = g_cursorY;
-}
-
-LRESULT InjectMouse(HWND topLevel, uint32_t msg, int x, int y, WPARAM keys, int wheelDelta) {
-    const Rect wr = GetWindowRect(topLevel);
-    g_cursorX = wr.left + x;
-    g_cursorY = wr.top + y;
-    if (msg == WM_MOUSEWHEEL) {
-        HWND target = GetFocus() ? GetFocus() : ChildWindowFromPoint(topLevel, x, y);
-        return SendMessage(target ? target : topLevel, msg, MakeWParam(static_cast<uint32_t>(keys), static_cast<uint16_t>(wheelDelta)),
-                           MakePoint(g_cursorX, g_cursorY));
-    }
-    HWND target = GetCapture();
-    if (!target) {
-        target = ChildWindowFromPoint(topLevel, x, y);
-        // A window that reports itself transparent lets the one below take the mouse:
-        // here the parent beneath is what is left.
-        while (target && target != topLevel && SendMessage(target, WM_NCHITTEST, 0, MakePoint(g_cursorX, g_cursorY)) == HTTRANSPARENT)
-            target = GetParent(target);
-    }
-    if (!target) return 0;
-    int ox, oy;
-    ClientToTop(target, ox, oy);
-    if (msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) SendMessage(target, WM_SETCURSOR, 0, 0);
-    return SendMessage(target, msg, keys, MakePoint(x - ox, y - oy));
-}
-
-LRESULT InjectKey(uint32_t msg, uint32_t keyCode) {
-    HWND target = GetFocus();
-    return target ? SendMessage(target, msg, keyCode, 0) : 0;
-}
-
-// ---- Menus ----
-
-HMENU CreatePopupMenu() {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    const uint32_t id = g_nextMenu++;
-    MenuTable()[id] = {};
-    return reinterpret_cast<HMENU>(static_cast<uintptr_t>(id));
-}
-
-bool DestroyMenu(HMENU menu) {
-    std::vector<HMENU> subs;
-    {
-        auto& t = Tables();
-        std::lock_guard lock(t.lock);
-        Menu* m = FindMenu(menu);
-        if (!m) return false;
-        for (auto& item : m->items)
-            if (item.submenu) subs.push_back(item.submenu);
-        MenuTable().erase(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(menu)));
-    }
-    for (HMENU s : subs) DestroyMenu(s);
-    return true;
-}
-
-bool AppendMenu(HMENU menu, uint32_t flags, int id, const std::string& text, HMENU submenu) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    Menu* m = FindMenu(menu);
-    if (!m) return false;
-    m->items.push_back({(flags & (MF_POPUP | MF_SEPARATOR)) ? 0 : id, text, flags, submenu});
-    return true;
-}
-
-int CheckMenuItem(HMENU menu, int id, bool checked) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    MenuItem* item = FindItem(menu, id);
-    if (!item) return -1;
-    const int old = static_cast<int>(item->flags & MF_CHECKED);
-    item->flags = checked ? item->flags | MF_CHECKED : item->flags & ~MF_CHECKED;
-    return old;
-}
-
-int EnableMenuItem(HMENU menu, int id, bool enabled) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    MenuItem* item = FindItem(menu, id);
-    if (!item) return -1;
-    const int old = static_cast<int>(item->flags & MF_GRAYED);
-    item->flags = enabled ? item->flags & ~MF_GRAYED : item->flags | MF_GRAYED;
-    return old;
-}
-
-int GetMenuState(HMENU menu, int id) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    MenuItem* item = FindItem(menu, id);
-    return item ? static_cast<int>(item->flags) : -1;
-}
-
-std::vector<MenuItem> GetMenuItems(HMENU menu) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    Menu* m = FindMenu(menu);
-    return m ? m->items : std::vector<MenuItem>{};
-}
-
-bool SetMenu(HWND hwnd, HMENU menu) {
-    {
-        WITH_WINDOW(hwnd, false)
-        w->menu = menu;
-        if (w->parent) return true;
-    }
-    if (DesktopBackend* d = Desktop()) d->MenuChanged(hwnd);
-    return true;
-}
-
-int NextScriptedMenuChoice() {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    if (MenuChoices().empty()) return 0;
-    const int choice = MenuChoices().front();
-    MenuChoices().pop_front();
-    return choice;
-}
-
-int TrackPopupMenu(HMENU menu, HWND owner, int x, int y) {
-    SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-    std::vector<MenuItem> flat;
-    {
-        auto& t = Tables();
-        std::lock_guard lock(t.lock);
-        if (!FindMenu(menu)) return 0;
-        Flatten(menu, flat);
-        g_shownMenus.push_back(flat);
-    }
-    DesktopBackend* d = Desktop();
-    const int choice = d && IsDesktopThread() ? d->TrackPopup(menu, owner) : NextScriptedMenuChoice();
-    // A greyed or absent item cannot be chosen.
-    const bool valid = std::any_of(flat.begin(), flat.end(), [&](const MenuItem& i) {
-        return i.id == choice && choice != 0 && !(i.flags & (MF_GRAYED | MF_SEPARATOR | MF_POPUP));
-    });
-    return valid ? choice : 0;
-}
-
-void ScriptMenuChoices(std::vector<int> choices) {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    MenuChoices().assign(choices.begin(), choices.end());
-}
-
-std::vector<std::vector<MenuItem>> TakeShownMenus() {
-    auto& t = Tables();
-    std::lock_guard lock(t.lock);
-    return std::exchange(g_shownMenus, {});
-}
-
 void ResetWindowing() {
     for (HWND h : TopLevelWindows()) DestroyWindow(h);
     auto& t = Tables();
     {
         std::lock_guard lock(t.lock);
         g_timers.clear();
-        MenuTable().clear();
-        MenuChoices().clear();
-        g_shownMenus.clear();
+        ResetMenusLocked();
         g_capture = g_focus = nullptr;
         g_cursor = IDC_ARROW;
         UnregisterAllClassesLocked();

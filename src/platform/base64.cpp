@@ -1,4 +1,4 @@
-#include "camera/base64.h"
+#include "platform/base64.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "analysis/mask_editor.h"
+#include "ui/mask_editor.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
 #include "platform/private_files.h"

@@ -2,6 +2,7 @@
 // and the motion detector. Run once at start-up.
 #pragma once
 
+#include "config/view_core.h"
 #include "platform/window.h"
 
 struct PanoView;
@@ -14,7 +15,8 @@ using ViewCommandHandler = bool (*)(PanoView* view, HWND window, int command);
 void AddViewCommandHandler(ViewCommandHandler handler);
 
 void InstallSubsystemHooks();
-// Writes a status line of a view (any thread) and asks for a repaint.
-void SetViewStatus(PanoView* view, int line, const char* text);
+// The view window's capture and pan/tilt/zoom hooks (camera), and its navigation (dewarp).
+void InstallCaptureHooks();
+void InstallNavigationHooks();
 
 }  // namespace orb

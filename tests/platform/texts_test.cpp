@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
 

@@ -1,10 +1,10 @@
-#include "analysis/zone_editor.h"
+#include "ui/zone_editor.h"
 
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 
-#include "host/panoview.h"
+#include "ui/panoview.h"
 #include "platform/dib.h"
 
 namespace orb {

@@ -1,4 +1,4 @@
-#include "host/texts.h"
+#include "platform/texts.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "camera/base64.h"
+#include "platform/base64.h"
 #include "orbiscope.h"
 
 using namespace orb;

@@ -4,27 +4,15 @@
 #include <cstdint>
 
 #include "analysis/motion_view.h"
-#include "camera/frame_pipeline.h"
-#include "camera/http.h"
+#include "camera/camera_view.h"
 #include "config/camera_record.h"
 #include "dewarp/dewarp.h"
 #include "record/recorder.h"
 #include "record/snapshot.h"
 #include "ui/ui_state.h"
 
-struct PanoView {
-    CameraRecord record;
-    int32_t viewIndex = 0;  // position among the tiled views
-    uint32_t id = 0;        // registry id, stored in the record's owner link
-    int32_t captureStarted = 0;
-    orb::FrameState frames;  // current, previous and dewarped pictures
-    orb::CaptureState capture;  // connection, receive buffer, capture thread
-    orb::MotionZoneView motionZones;  // motion detector, its user library, privacy zones
-    orb::DewarpState dewarp;
-    orb::ViewRecording recording;  // recording context and slot
-    orb::ViewUiState ui;
-    orb::SnapshotState snapshot;  // the file its picture came from
-};
+// The whole view, assembled from the parts each subsystem works on.
+struct PanoView : orb::CameraView {};
 
 namespace orb {
 
@@ -39,5 +27,7 @@ PanoView* ViewAt(int position);
 void SetViewAt(int position, PanoView* view);
 // Marks a record as taken by a view: owner link and tag.
 void TakeRecord(PanoView* view);
+// Writes the display options and the record of every started view back.
+void SaveAllViewRecords();
 
 }  // namespace orb

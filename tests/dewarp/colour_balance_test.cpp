@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "analysis/colour_balance.h"
+#include "dewarp/colour_balance.h"
 
 namespace {
 

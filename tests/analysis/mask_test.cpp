@@ -3,11 +3,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "analysis/mask_editor.h"
+#include "ui/mask_editor.h"
 #include "analysis/motion_view.h"
 #include "analysis/pictures.h"
-#include "camera/base64.h"
-#include "host/panoview.h"
+#include "platform/base64.h"
+#include "ui/panoview.h"
 #include "support/test_support.h"
 
 using analysistest::Picture;

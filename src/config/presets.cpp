@@ -1,4 +1,4 @@
-#include "dewarp/presets.h"
+#include "config/presets.h"
 
 namespace orb {
 

@@ -3,7 +3,7 @@
 
 #include "dewarp/dewarp.h"
 #include "dewarp/navigation.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 extern "C" {
 

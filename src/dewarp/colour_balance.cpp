@@ -1,4 +1,4 @@
-#include "analysis/colour_balance.h"
+#include "dewarp/colour_balance.h"
 
 #include <algorithm>
 #include <cmath>

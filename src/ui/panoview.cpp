@@ -1,9 +1,11 @@
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 #include <mutex>
 #include <unordered_map>
 
-#include "host/library_state.h"
+#include "config/config_file.h"
+#include "config/library_state.h"
+#include "config/settings.h"
 
 namespace orb {
 
@@ -59,6 +61,14 @@ void TakeRecord(PanoView* view) {
     RegisterView(view);
     view->record.ownerLink = view->id;
     SetText(view->record.tag, "ORBISCOPE");
+}
+
+void SaveAllViewRecords() {
+    WriteDisplayOptions();
+    for (int i = 0; i < g_lib.numViews; ++i) {
+        PanoView* v = ViewAt(i);
+        if (v && v->captureStarted) SaveRecord(v);
+    }
 }
 
 }  // namespace orb

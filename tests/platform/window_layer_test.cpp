@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "host/texts.h"
+#include "platform/texts.h"
 #include "platform/dib.h"
 #include "platform/window.h"
 #include "platform/window_script.h"

@@ -6,8 +6,9 @@
 #include <memory>
 
 #include "dewarp/navigation.h"
+#include "ui/composition.h"
 #include "dewarp_fixture.h"
-#include "host/library_state.h"
+#include "config/library_state.h"
 #include "orbiscope.h"
 #include "ui/ui_state.h"
 

@@ -5,7 +5,7 @@
 
 #include "analysis/motion.h"
 #include "analysis/pictures.h"
-#include "host/panoview.h"
+#include "ui/panoview.h"
 
 using analysistest::Picture;
 
@@ -40,7 +40,7 @@ struct MotionBlockFlag {
 };
 
 std::vector<std::pair<int, std::string>> g_status;
-void RecordStatus(PanoView*, int line, const char* text) { g_status.emplace_back(line, text); }
+void RecordStatus(orb::AnalysisView*, int line, const char* text) { g_status.emplace_back(line, text); }
 
 }  // namespace
 

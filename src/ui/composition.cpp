@@ -1,4 +1,4 @@
-#include "host/wiring.h"
+#include "ui/composition.h"
 
 #include <mutex>
 #include <string>
@@ -6,12 +6,15 @@
 
 #include "analysis/motion.h"
 #include "analysis/motion_view.h"
+#include "camera/camera_commands.h"
 #include "camera/capture_thread.h"
+#include "camera/http.h"
 #include "camera/frame_pipeline.h"
 #include "config/nas_settings.h"
+#include "dewarp/navigation.h"
 #include "config/root_password.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "platform/debug_log.h"
 #include "platform/window.h"
 #include "record/recorder.h"
@@ -22,19 +25,6 @@
 #include "ui/view_overlay.h"
 
 namespace orb {
-
-void SetViewStatus(PanoView* view, int line, const char* text) {
-    if (!view) return;
-    StoreStatusLine(*view, line, text ? text : "");
-    bool changed;
-    {
-        std::lock_guard lock(view->ui.statusMutex);
-        changed = view->ui.status != (text ? text : "");
-        view->ui.status = text ? text : "";
-    }
-    if (changed && text && *text) DebugLog("view %d: %s", view->viewIndex, text);
-    if (view->ui.window) InvalidateRect(view->ui.window);
-}
 
 namespace {
 
@@ -71,6 +61,33 @@ void AddViewCommandHandler(ViewCommandHandler handler) {
     CommandHandlers().push_back(handler);
 }
 
+void InstallCaptureHooks() {
+    ViewHooks& h = Hooks();
+    if (!h.startCapture) h.startCapture = [](PanoView* v) { return StartCapture(v); };
+    if (!h.stopCapture) h.stopCapture = [](PanoView* v) { StopCapture(v); };
+    if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
+    if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
+}
+
+void InstallNavigationHooks() {
+    // A hook the host or a test has plugged in already stays.
+    ViewHooks& h = Hooks();
+    if (!h.zoom)
+        h.zoom = [](PanoView* v, int pane, bool in) {
+            if (!v) return;
+            // The capture thread renders the same windows under this lock.
+            std::lock_guard lock(v->ui.viewMutex);
+            ZoomView(*v, in ? 1 : 2, pane);
+        };
+    if (!h.move)
+        h.move = [](PanoView* v, int pane, int command) {
+            if (!v) return;
+            std::lock_guard lock(v->ui.viewMutex);
+            MoveViewPosition(*v, command, pane, 0.0);
+        };
+    if (!h.paneAt) h.paneAt = [](PanoView* v, int x, int y) { return v ? PaneAt(*v, x, y) : 0; };
+}
+
 void InstallSubsystemHooks() {
     // A host (or a test) that put its own hooks in keeps them.
     ViewHooks& h = Hooks();
@@ -81,18 +98,19 @@ void InstallSubsystemHooks() {
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
     AddViewCommandHandler(LiveViewCommand);
-    if (!h.paint) h.paint = PaintView;
+    if (!h.paint) h.paint = [](PanoView* v, const Canvas& canvas) { PaintView(v, canvas); };
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;
     if (!h.checkPassword) h.checkPassword = CheckPassword;
-    SetStatusSink([](PanoView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
+    SetStatusSink([](RecordView* view, int line, const std::string& text) { SetViewStatus(view, line, text.c_str()); });
     // Changed network storage settings take effect at once: a new drive table and catalogue.
     g_rebuildRecordingDrives = [] {
         BuildDriveTable();
         return static_cast<int>(g_drives.count);
     };
     g_reloadRecordingList = [] { BuildCatalogue(); };
-    SetMotionStatusSink([](PanoView* view, int line, const char* text) { SetViewStatus(view, line, text); });
+    SetMotionStatusSink([](AnalysisView* view, int line, const char* text) { SetViewStatus(view, line, text); });
+    InstallNavigationHooks();
 }
 
 }  // namespace orb

@@ -5,8 +5,8 @@
 
 #include "config/nas_settings.h"
 #include "config/settings.h"
-#include "host/texts.h"
-#include "host/wiring.h"
+#include "platform/texts.h"
+#include "ui/composition.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "record/recorder.h"

@@ -1,5 +1,5 @@
 // The alignment window and dialog.
-#include "dewarp/alignment.h"
+#include "ui/alignment.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,8 +10,8 @@
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
-#include "host/panoview.h"
-#include "host/texts.h"
+#include "ui/panoview.h"
+#include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/dib.h"
 #include "ui/accessories.h"

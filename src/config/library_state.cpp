@@ -1,4 +1,4 @@
-#include "host/library_state.h"
+#include "config/library_state.h"
 
 #include "orbiscope.h"
 

@@ -12,8 +12,8 @@
 #include "analysis/motion_view.h"
 #include "config/settings.h"
 #include "analysis/pictures.h"
-#include "host/library_state.h"
-#include "host/panoview.h"
+#include "config/library_state.h"
+#include "ui/panoview.h"
 #include "support/test_support.h"
 
 using analysistest::Picture;
@@ -182,7 +182,7 @@ TEST(MotionHook, ARecordCannotPointTheLoaderOutsideTheHooksFolder) {
     std::vector<std::string> lines;
     static std::vector<std::string>* seen;
     seen = &lines;
-    orb::SetMotionStatusSink([](PanoView*, int line, const char* text) {
+    orb::SetMotionStatusSink([](orb::AnalysisView*, int line, const char* text) {
         seen->push_back(std::to_string(line) + ":" + text);
     });
     PanoView view{};
