@@ -75,6 +75,12 @@ FrameResult Deliver(CameraView& v, const uint8_t* jpeg, long length, CaptureRout
         // Pictures flow: the connection lines are done with. What was said of a dropped
         // picture stays a while, long enough to be read.
         if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
+        bool warned;  // the size is right again: its warning (line -1) goes
+        {
+            std::lock_guard lock(v.ui.statusMutex);
+            warned = !v.ui.statusLines[1].empty();
+        }
+        if (warned) CameraStatus(v, -1, "");
     }
     return r;
 }
@@ -138,9 +144,11 @@ void ReceiveStream(CameraView& v, PushCutter& cutter, StreamBody& body) {
     int64_t received = ThreadCpuNanoseconds();
     bool closed = body.done || body.failed;
     while (!Stopping(v)) {
+        // A paused view takes no pictures, also from a stream that is connected.
+        while (v.ui.paused && !Stopping(v)) Pause(v, 500);
         bool delivered = false;
         CutPicture pic;
-        while (NextPicture(cutter, c.buffer.data(), c.fill, closed, pic)) {
+        while (!v.ui.paused && NextPicture(cutter, c.buffer.data(), c.fill, closed, pic)) {
             // The picture's last byte is here: what follows until the view is updated is
             // the latency a user sees.
             const int64_t arrived = MonotonicNanoseconds();
@@ -246,7 +254,7 @@ void StreamLoop(CameraView* view) {
         SetReceiveTimeout(s, Timeouts().stream);
         PumpMessages();
         if (Stopping(v)) break;
-        if (!s.Valid() || !ConnectTo(s, c.address)) {
+        if (!s.Valid() || !ConnectTo(s, c.address, 5000, &c.stop)) {
             Repaint(v);
             CameraStatus(v, 1, Text(1002));
             Pause(v, 3000);
@@ -322,7 +330,7 @@ void PollLoop(CameraView* view, CaptureRoutine loop) {
         }
         SetReceiveTimeout(s, lengthPolling ? Timeouts().lengthConnect : Timeouts().closeAnswer);
         PumpMessages();
-        if (!ConnectTo(s, c.address)) {
+        if (!ConnectTo(s, c.address, 5000, &c.stop)) {
             Repaint(v);
             CameraStatus(v, 1, Text(1002));
             Pause(v, 300);
@@ -359,6 +367,7 @@ void PollLoop(CameraView* view, CaptureRoutine loop) {
         StageFigures& figures = v.frames.stages;
         figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
         bool usable = false;
+        if (v.ui.paused) continue;  // paused meanwhile: the answer is not shown
         if (a.start >= 0) {
             usable = Deliver(v, c.buffer.data() + a.start, a.length, loop, a.cut) == FrameResult::Shown;
             if (usable) figures.AddLatency(MonotonicNanoseconds() - arrived);

@@ -6,6 +6,7 @@
 #include "analysis/motion_view.h"
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
+#include "dewarp/navigation.h"
 #include "config/library_state.h"
 #include "camera/camera_view.h"
 #include "platform/clock.h"
@@ -101,21 +102,37 @@ int ShowPicture(CameraView& view, HDIB picture) {
     return ok;
 }
 
+// Automatic panning: one window of the panorama turns by the cruise speed per picture,
+// unless the user drags, the lens is a 180/90 one or the speed is 0.
+static void AutoPan(CameraView& view) {
+    const CameraRecord& r = view.record;
+    if (view.ui.dragging || r.lensType == 8 || r.lensType == 9 || r.cruiseSpeed == 0) return;
+    int window;
+    switch (r.showMode360) {
+    case 2: case 4: window = 4; break;
+    case 9: case 10: window = 5; break;
+    case 1: case 3: case 5: case 6: return;
+    default: window = 3; break;
+    }
+    MoveViewPosition(view, 2025, window, r.cruiseSpeed);
+}
+
 FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
                              const SizeCheck& accept) {
     if (!jpeg || length == 0 || length > INT32_MAX) return FrameResult::Dropped;
-    // The recorder honours the recording switch for every picture, the tray's included: a
-    // user who switched recording off expects nothing recorded.
+    // Pictures of the background (the tray: probed only, or only checked for motion) are
+    // recorded whatever the recording switch says; the others only while it is on.
     StageFigures& figures = view.frames.stages;
+    const bool background = g_lib.callerId == 0 && g_lib.background;
     auto record = [&](int motion) {
         if (motion == 0) return;  // a detector runs and saw nothing
         const int64_t t0 = ThreadCpuNanoseconds();
-        if (RecordFrame(&view, jpeg, length, motion) == 1) ++view.frames.recorded;
+        if (RecordFrame(&view, jpeg, length, motion, background) == 1) ++view.frames.recorded;
         figures.Add(kStageRecord, ThreadCpuNanoseconds() - t0);
     };
 
     // In the background nothing is shown: a picture is only checked and recorded.
-    if (g_lib.callerId == 0 && g_lib.background && !view.motionZones.detector) {
+    if (background && !view.motionZones.detector) {
         if (!JpegProbe(jpeg, length)) return FrameResult::Dropped;
         record(kNoMotionDetector);
         return FrameResult::Recorded;
@@ -177,6 +194,7 @@ FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t lengt
             const int64_t t1 = ThreadCpuNanoseconds();
             figures.Add(kStageMotion, t1 - t0);
             if (g_lib.callerId == 0 || g_lib.callerId == 1 || g_lib.callerId == 2) ApplyViewZones(view, f.current);
+            AutoPan(view);
             ShowPicture(view, f.current);
             figures.Add(kStageDewarp, ThreadCpuNanoseconds() - t1);
             ++f.pictures;

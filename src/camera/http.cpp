@@ -94,9 +94,9 @@ int OpenCommandConnection(CameraView& view) {
         SleepFor(200);
         return 0;
     }
-    if (!ConnectTo(s, c.address)) {
+    if (!ConnectTo(s, c.address, 5000, &c.stop)) {
         CameraStatus(view, 1, Text(1002));
-        SleepFor(200);
+        SleepFor(200, &c.stop);
         return 0;
     }
     std::lock_guard lock(c.socketLock);

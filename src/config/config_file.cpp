@@ -104,9 +104,14 @@ int LoadViewRecordByMapping(ViewCore* view) {
 
 int SaveRecord(ViewCore* view) {
     if (!view) return 0;
-    const int slot = FindSlotById(view->record.cameraId);
+    CameraRecord r;
+    {
+        // The capture thread moves the windows of a running view (automatic panning).
+        std::lock_guard lock(view->ui.viewMutex);
+        r = view->record;
+    }
+    const int slot = FindSlotById(r.cameraId);
     if (slot < 0) return 0;
-    CameraRecord r = view->record;
     if (r.account[0] == 0) std::memset(r.account, 0, sizeof r.account);
     if (r.password[0] == 0) std::memset(r.password, 0, sizeof r.password);
     // Never create or truncate: the host owns the file.

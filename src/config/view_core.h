@@ -18,7 +18,12 @@ struct ViewCore {
     ViewUiState ui;
 };
 
-// Writes a status line of a view (any thread) and asks for a repaint.
+// Status lines run from line -2 to line 5; line n is drawn at x = 10, y = (n + 2) x 16.
+constexpr int kFirstStatusLine = -2, kLastStatusLine = 5;
+static_assert(kLastStatusLine - kFirstStatusLine + 1 == kViewStatusLines);
+
+// Writes a status line of a view (any thread) and asks for a repaint; an empty text removes
+// it, and an empty line 0 (the camera is fine again) removes lines 1 and 2 too.
 void SetViewStatus(ViewCore* view, int line, const char* text);
 
 }  // namespace orb

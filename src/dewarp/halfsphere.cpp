@@ -114,9 +114,9 @@ inline bool ForwardTrig(const HalfSphereModel& m, double lam, double sl, double 
         if (!(m.halfFovRad > 0)) return false;
         x = m.K * cp * (lam / m.halfFovRad), y = m.K * sp;
     } else if (m.model == kModelRectilinear) {
-        // Straight lines stay straight: the plane through the axis at unit distance.
+        // x = K tan(lam), y = K tan(phi) cos(lam).
         if (cl <= 1e-9 || cp <= 1e-9) return false;
-        x = m.K * sl / cl, y = m.K * (sp / cp) / cl;
+        x = m.K * sl / cl, y = m.K * (sp / cp) * cl;
     } else {
         double k = 0;
         if (!RadialFactor(m, cl * cp, k)) return false;
@@ -143,7 +143,7 @@ bool LensModelInverse(const HalfSphereModel& m, double x, double y, double& lam,
     if (m.model == kModelRectilinear) {
         if (!(m.K > 0)) return false;
         lam = std::atan(x / m.K);
-        phi = std::atan(y * std::cos(lam) / m.K);
+        phi = std::atan(y / (m.K * std::cos(lam)));
         return true;
     }
     const double r = std::hypot(x, y);
@@ -257,7 +257,7 @@ void BuildHalfSphereProjection(DewarpView& view, HalfSphereModel& m) {
     switch (m.model) {
         case kModelEquisolid: m.K = std::sqrt(1 + std::cos(s)) / std::sin(s); break;
         case kModelEquidistant: m.K = 90.0 / hf; break;
-        case kModelStereographic: m.K = (1 + std::cos(s)) / std::sin(s); break;
+        case kModelStereographic: m.K = 1 + std::cos(s); break;
         case kModelLongitudeProportional: m.K = hf * kDeg / s; break;
         case kModelRectilinear: {
             const double b = std::min({hf * kDeg, 160 * kDeg, s});
@@ -455,7 +455,8 @@ void BuildHalfSphereWindow(DewarpView& view, int k, const Cell& cell) {
     }
     const int32_t mode = r.showMode180;
     const double w = m.xmax - m.xmin, h = m.ymax - m.ymin;
-    if (mode == 1 || (k == 3 && (mode == 0 || mode == 5))) {
+    // The whole panorama: mode 1, and window 3 of mode 0 (in mode 5 window 3 is a view).
+    if (mode == 1 || (k == 3 && mode == 0)) {
         CropKernel(view, cell, m, m.xmin, m.ymin, m.xmax, m.ymax);
         return;
     }

@@ -134,6 +134,30 @@ void ZoomHalfSphere(DewarpView& view, int32_t direction, int32_t k) {
 
 }  // namespace
 
+void CheckViewRecord(CameraRecord& r) {
+    if (!(r.presets360[4].zoom >= 10.0)) r.presets360[4] = r.presets360[0];
+    const int32_t type = EffectiveLensType(r.lensType);
+    if (type == kLensNormal || type == kLensMotoPtz) return;
+    // The reference frame and the circle: a zero frame or radius leaves no lens to unwrap.
+    if (r.ovalH <= 0 || r.ovalV <= 0) r.ovalH = 640, r.ovalV = 480;
+    if (r.firstRadius <= 0 || r.firstRadius > 4 * std::max(r.ovalH, r.ovalV)) r.firstRadius = r.ovalV / 2;
+    if (r.centerX < 0 || r.centerX > r.ovalH) r.centerX = r.ovalH / 2;
+    if (r.centerY < 0 || r.centerY > r.ovalV) r.centerY = r.ovalV / 2;
+    ValidateLensFields(r);
+    for (ViewPreset& p : r.presets360) {
+        p.pan = WrapPan(p.pan);
+        if (!std::isfinite(p.tilt) || std::fabs(p.tilt) > 90.0) p.tilt = -30.0;
+    }
+    for (ViewPreset* group : {r.presets180, r.presets90})
+        for (int i = 0; i < 5; ++i) {
+            ViewPreset& p = group[i];
+            if (!(p.zoom > 0.0 && p.zoom <= 1.0)) p.zoom = 0.7;
+            if (!(p.pan >= 0.0 && p.pan <= 1.0)) p.pan = 0.5;
+            if (!(p.tilt >= 0.0 && p.tilt <= 1.0)) p.tilt = 0.5;
+            FitCrop(p, 1.0, 1.0);  // every crop lies inside the panorama
+        }
+}
+
 double WrapPan(double p) {
     if (!Finite(p)) return 0.0;
     if (p > 540.0 || p < -540.0) p = std::fmod(p, 360.0);

@@ -31,4 +31,9 @@ bool PerspectiveValid(DewarpView& view, int32_t k, double& P, double& T, double 
 // Keeps a normalised crop preset inside the panorama extents.
 void FitCrop(ViewPreset& p, double extentH, double extentV);
 
+// A record a view takes: the fifth 360-degree window links to the first when its view angle
+// is below 10 degrees, and lens, alignment and preset values that could not make a picture
+// become their fall-backs.
+void CheckViewRecord(CameraRecord& r);
+
 }  // namespace orb

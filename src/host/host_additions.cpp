@@ -83,7 +83,7 @@ int32_t OrbiscopeViewFigures(PanoView* view, OrbViewFigures* out) {
     out->latencySumNs = st.latencySum.load();
     out->latencyMaxNs = st.latencyMax.load();
     out->latencyCount = st.latencyCount.load();
-    std::lock_guard lock(view->ui.viewMutex);
+    std::lock_guard lock(view->ui.statusMutex);
     const size_t n = std::min(view->ui.status.size(), sizeof out->status - 1);
     std::memcpy(out->status, view->ui.status.data(), n);
     return 1;

@@ -1,5 +1,7 @@
 #include "platform/socket.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -91,7 +93,7 @@ static bool SetTimeout(const Socket& s, int option, int milliseconds) {
 bool SetReceiveTimeout(const Socket& s, int milliseconds) { return SetTimeout(s, SO_RCVTIMEO, milliseconds); }
 bool SetSendTimeout(const Socket& s, int milliseconds) { return SetTimeout(s, SO_SNDTIMEO, milliseconds); }
 
-bool ConnectTo(const Socket& s, const sockaddr_in& address, int timeoutMs) {
+bool ConnectTo(const Socket& s, const sockaddr_in& address, int timeoutMs, const std::atomic<int32_t>* stop) {
     if (!s.Valid()) return false;
     int fd = s.Fd();
     int flags = fcntl(fd, F_GETFL, 0);
@@ -100,10 +102,18 @@ bool ConnectTo(const Socket& s, const sockaddr_in& address, int timeoutMs) {
     bool ok = rc == 0;
     if (!ok && errno == EINPROGRESS) {
         pollfd p{fd, POLLOUT, 0};
-        int waited;
-        do {
-            waited = poll(&p, 1, timeoutMs > 0 ? timeoutMs : 5000);
-        } while (waited < 0 && errno == EINTR);
+        // Waited for in short slices, so a stop request is seen at once: a camera whose
+        // listen queue is full never blocks the thread that stops the view.
+        constexpr int kSliceMs = 10;
+        int left = timeoutMs > 0 ? timeoutMs : 5000;
+        int waited = 0;
+        while (left > 0 && !(stop && stop->load())) {
+            const int slice = std::min(left, kSliceMs);
+            waited = poll(&p, 1, slice);
+            if (waited < 0 && errno == EINTR) continue;
+            if (waited != 0) break;
+            left -= slice;
+        }
         if (waited == 1) {
             int err = 0;
             socklen_t len = sizeof err;

@@ -44,8 +44,10 @@ Socket CreateTcpSocket();
 bool SetReceiveTimeout(const Socket& s, int milliseconds);
 // Sets the send time-out (SO_SNDTIMEO) in milliseconds.
 bool SetSendTimeout(const Socket& s, int milliseconds);
-// Connects with a bounded wait (milliseconds); true when connected.
-bool ConnectTo(const Socket& s, const sockaddr_in& address, int timeoutMs = 5000);
+// Connects with a bounded wait (milliseconds); true when connected. A non-zero *stop ends
+// the wait within a few milliseconds (the connect then fails).
+bool ConnectTo(const Socket& s, const sockaddr_in& address, int timeoutMs = 5000,
+               const std::atomic<int32_t>* stop = nullptr);
 // One send call (MSG_NOSIGNAL); the count sent or -1.
 long SendBytes(const Socket& s, const void* data, size_t size);
 // Sends everything; true when all bytes went out.

@@ -1,6 +1,7 @@
 // The window side of a view: placement, flags and counters it shares with the capture
 // thread, and its status line.
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -19,6 +20,17 @@ struct ViewPlacement {
     bool operator==(const ViewPlacement&) const = default;
 };
 
+constexpr int kViewStatusLines = 8;
+
+// A left-button press in a view, until its release (client coordinates of the picture).
+struct ViewPress {
+    enum Kind { None, Window, Panorama };
+    int32_t x = 0, y = 0;
+    int32_t pane = -1;  // the window pressed, or the panorama's window (-1: the strip)
+    Kind kind = None;
+    bool down = false, dragged = false;
+};
+
 struct ViewUiState {
     std::atomic<HWND> window{nullptr};  // cleared by the window thread while the capture thread runs
     std::atomic<int32_t> paused{0};
@@ -27,17 +39,24 @@ struct ViewUiState {
     std::atomic<int32_t> closing{0};
     std::atomic<int32_t> hasPicture{0};  // set by the capture thread once a picture is shown
     ViewPlacement placement;
-    int32_t clientWidth = 0, clientHeight = 0;
+    // Set by the window thread, read by the capture thread when it sizes the view's picture.
+    std::atomic<int32_t> clientWidth{0}, clientHeight{0};
     CaptureRoutine routine = CaptureRoutine::Main;
     bool hostFed = false;  // made by the host-fed view procedure
     // 3 = live camera view, 2 = a view of recorded or stored pictures; pan/tilt/zoom
     // commands go out only for kinds 1, 3 and 5.
     int32_t kind = 0;
     int32_t currentPane = 0;
+    ViewPress press;
+    std::atomic<int32_t> dragging{0};  // the user drags a window: no automatic panning
     // Serialises the picture hand-over between the capture thread and painting.
     std::mutex viewMutex;
-    // The status line drawn over the view's top-left (guarded by viewMutex).
+    // The last status text written, and every status line by number (-2..5 at index 0..7);
+    // drawn over the view's top-left. Guarded by a lock of their own: the capture thread
+    // writes them also while it holds viewMutex.
+    std::mutex statusMutex;
     std::string status;
+    std::array<std::string, kViewStatusLines> statusLines;
 };
 
 }  // namespace orb

@@ -125,6 +125,9 @@ Backend InitWindowing();
 // Forces a backend (tests force headless); the desktop one only if it can start.
 Backend SetBackend(Backend wanted);
 Backend CurrentBackend();
+// The default warning sound of the desktop; headless it is only counted.
+void MessageBeep();
+int BeepCount();
 
 // ---- Timers' time source ----
 // Milliseconds of a steady clock. Tests install a manual clock and step it.

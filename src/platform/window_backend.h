@@ -35,6 +35,8 @@ struct DesktopBackend {
     // File and folder choosers: the path chosen, empty when cancelled.
     virtual std::string ChooseFile(HWND owner, const FileRequest& request) = 0;
     virtual std::string ChooseFolder(HWND owner, const std::string& title, const std::string& initial) = 0;
+    // The desktop's warning sound.
+    virtual void Beep() {}
 };
 
 // The GTK backend, or null when it is not built in or no display opens.

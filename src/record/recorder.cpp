@@ -474,10 +474,10 @@ int OpenHourFile(RecordView* view, DvrContext& dvr) {
 
 }  // namespace
 
-int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion) {
+int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background) {
     if (!view || !jpeg || size == 0 || size > 0x7FFFFFFF - 64) return 0;
     if (g_lib.callerId == 2) return 0;
-    if (!g_lib.recording) return 0;
+    if (!g_lib.recording && !background) return 0;
     if (motion != kNoMotionDetector && motion == 0) return 0;
     {
         std::lock_guard lock(g_slotsLock);

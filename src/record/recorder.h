@@ -113,7 +113,8 @@ constexpr int kNoMotionDetector = -1;
 // Called by the capture thread once per picture that passed its checks, with the JPEG
 // bytes as received. motion: the detector's flag, or kNoMotionDetector. 1 when the frame
 // was stored.
-int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion);
+// A picture of the background (tray) path is recorded whatever the recording switch says.
+int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background = false);
 // The path of an hour's file: folder + "YYYYMMDDHH00" + location + ".P360".
 std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix = 0);
 

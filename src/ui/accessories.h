@@ -48,6 +48,12 @@ void PlaceToolBar(bool show);
 // The "TOOLBAR" pictures (null to simulate a missing resource in tests).
 HDIB MakeToolBarPicture();
 void SetToolBarPictureMissing(bool missing);
+// The showing-mode items of a view's image type (the tool bar's view menu); the current
+// mode's item is checked and greyed. With extras, also the cruise, reset and 180/90
+// panorama-style items that the context menu adds.
+void AppendShowModeItems(HMENU menu, const PanoView* view, bool extras);
+// The showing-mode command of the view's current mode, or 0.
+int ShowModeCommand(const PanoView* view);
 
 // ---- Tray icon ----
 constexpr const char* kTrayClass = "Orbiscope SysTray";

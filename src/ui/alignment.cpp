@@ -283,6 +283,8 @@ void AlignDrag(int x, int y) {
         case kAlignInner: r.secondRadius = Distance(x, y); break;
         default: break;
         }
+        // A changed alignment makes every table stale: the live view is rebuilt from it.
+        RebuildPanorama(*g_align.view);
     }
     ComputeBoxes();
     if (g_align.picture) InvalidateRect(g_align.picture);  // the new box
@@ -343,6 +345,7 @@ int32_t RunAlignment(PanoView* view) {
         std::lock_guard lock(view->ui.viewMutex);
         if (!view->frames.current) {
             ++g_beeps;
+            MessageBeep();
             return 0;
         }
     }

@@ -23,6 +23,8 @@
 #include "ui/pack_progress.h"
 #include "ui/player_window.h"
 #include "ui/ui_state.h"
+#include "ui/view_commands.h"
+#include "ui/view_overlay.h"
 
 namespace orb {
 
@@ -99,6 +101,8 @@ void InstallSubsystemHooks() {
     AddViewCommandHandler(AccessoryCommand);
     InstallPlayerWindow();
     InstallPackProgress();
+    // The live view's own commands first; the player's handler serves windows without one.
+    AddViewCommandHandler(LiveViewCommand);
     AddViewCommandHandler(PlayerViewCommand);
     if (!h.paint) h.paint = [](PanoView* v, const Canvas& canvas) { PaintView(v, canvas); };
     if (!h.recordTaken) h.recordTaken = RecordTaken;

@@ -102,12 +102,10 @@ struct EditorWindow {
     static inline constinit typename Kind::Editor editor;
     static inline HWND window = nullptr, tool = nullptr;
     static inline uint32_t viewId = 0;
-    static inline int32_t wasPaused = 0;
 
     static void Close(bool keep) {
         PanoView* view = viewId ? FindView(viewId) : nullptr;
         Kind::Close(editor, view, keep);
-        if (view) view->ui.paused = wasPaused;  // capture goes on as before
         HWND w = window, t = tool;
         window = tool = nullptr;
         viewId = 0;
@@ -195,7 +193,9 @@ struct EditorWindow {
             return false;
         }
         viewId = view->id;
-        wasPaused = paused;
+        // The editor holds its own copy of the picture: capture and recording go on while
+        // the user edits.
+        view->ui.paused = paused;
         tool = CreateDialog(Kind::kTool, window, ToolProc, 0);
         InvalidateRect(window);
         return true;

@@ -12,11 +12,16 @@
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "config/library_state.h"
-#include "ui/panoview.h"
+#include "dewarp/navigation.h"
 #include "platform/texts.h"
+#include "ui/panoview.h"
 #include "orbiscope.h"
 #include "ui/accessories.h"
+#include "record/recording_file.h"
 #include "ui/layout.h"
+#include "ui/view_commands.h"
+#include "ui/view_mouse.h"
+#include "ui/view_overlay.h"
 
 namespace orb {
 
@@ -109,6 +114,7 @@ void BuildView(HWND hwnd, const CameraRecord* record, int index) {
         if (!loaded) return;  // the view stays empty
         TakeRecord(view);
     }
+    CheckViewRecord(view->record);  // links the presets; a damaged record still shows a picture
     if (Hooks().recordTaken) Hooks().recordTaken(view);
     StartCapture(view);
 }
@@ -143,6 +149,8 @@ void CloseSystem() {
         if (PanoView* p = ViewOf(v); p && p->captureStarted && Hooks().stopCapture) {
             Hooks().stopCapture(p);
             p->captureStarted = 0;
+            // The hour's file carries the camera as it was when the system closed.
+            if (p->recording.dvr && p->recording.dvr->stream) WriteBackRecord(*p->recording.dvr, p->record);
         }
     if (g_lib.callerId == 0) {
         SendMessage(g_ui.host, WM_COMMAND, 999, 2);
@@ -172,9 +180,13 @@ LRESULT CruiseProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
     }
     if (msg != WM_COMMAND || !ctx) return 0;
     if (LoWord(w) == 1220 && HiWord(w) == kNotifyChanged) {
-        ctx->view->record.cruiseSpeed = SpinGetPos(dlg, 1220);
+        const int32_t speed = SpinGetPos(dlg, 1220);
+        {
+            std::lock_guard lock(ctx->view->ui.viewMutex);  // the capture thread pans with it
+            ctx->view->record.cruiseSpeed = speed;
+        }
         char text[16];
-        std::snprintf(text, sizeof text, "%d", ctx->view->record.cruiseSpeed);
+        std::snprintf(text, sizeof text, "%d", speed);
         SetDlgItemText(dlg, 1221, text);
         return 1;
     }
@@ -183,11 +195,31 @@ LRESULT CruiseProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {
         return 1;
     }
     if (LoWord(w) == IDCANCEL) {
-        ctx->view->record.cruiseSpeed = ctx->before;
+        {
+            std::lock_guard lock(ctx->view->ui.viewMutex);
+            ctx->view->record.cruiseSpeed = ctx->before;
+        }
         EndDialog(dlg, IDCANCEL);
         return 1;
     }
     return 0;
+}
+
+// Full screen on, or off with the main window back where it was.
+void FullScreen(bool on) {
+    if (on == (g_lib.fullScreen != 0)) return;
+    g_lib.fullScreen = on;
+    if (!g_ui.main) return;
+    if (on) {
+        g_ui.beforeFullScreen = GetWindowRect(g_ui.main);
+        const Rect s = ScreenRect();
+        MoveWindow(g_ui.main, s.left, s.top, s.width(), s.height(), true);
+    }
+    SetFullScreen(g_ui.main, on);
+    if (!on && g_ui.beforeFullScreen.width() > 0) {
+        const Rect& r = g_ui.beforeFullScreen;
+        MoveWindow(g_ui.main, r.left, r.top, r.width(), r.height(), true);
+    }
 }
 
 void ToggleShowLocation() {
@@ -235,12 +267,7 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
         return true;
     case kCmdFullScreenOn:
     case kCmdFullScreenOff:
-        g_lib.fullScreen = cmd == kCmdFullScreenOn;
-        if (g_ui.main && g_lib.fullScreen) {
-            const Rect s = ScreenRect();
-            MoveWindow(g_ui.main, s.left, s.top, s.width(), s.height(), true);
-        }
-        if (g_ui.main) SetFullScreen(g_ui.main, g_lib.fullScreen != 0);
+        FullScreen(cmd == kCmdFullScreenOn);
         return true;
     case kCmdRestart: RestartView(hwnd); return true;
     case kCmdEmptyView:
@@ -323,14 +350,7 @@ void Paint(HWND hwnd, PanoView* view) {
     } else {
         FillRect(c, GetClientRect(hwnd), Rgb(0, 0, 0));
     }
-    if (view) {
-        std::string status;
-        {
-            std::lock_guard lock(view->ui.viewMutex);
-            status = view->ui.status;
-        }
-        if (!status.empty()) DrawText(c, 4, 4, status, Rgb(255, 255, 0));
-    }
+    if (view) PaintViewOverlay(*view, c);
     EndPaint(hwnd);
 }
 
@@ -450,6 +470,15 @@ HMENU BuildContextMenu(HWND hwnd) {
             AppendMenu(menu, 0, kCmdSnapshot, Text(2100));
         }
     }
+    // The showing modes of the view's image type, and a mechanical camera's controls.
+    if (hostFed) {
+        AppendShowModeItems(menu, view, true);
+    } else if (const int type = ImageTypeOf(view); view && type != kImageNormal && type != kImageMechanicalPtz) {
+        HMENU modes = CreatePopupMenu();
+        AppendShowModeItems(modes, view, true);
+        AppendMenu(menu, MF_POPUP, 0, Text(2652), modes);
+    }
+    if (view && ImageTypeOf(view) == kImageMechanicalPtz) AppendPtzMenu(menu);
     return menu;
 }
 
@@ -490,7 +519,10 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         return 0;
     }
     case WM_TIMER:
-        if (w == kWatchdogTimer) WatchdogTick(hwnd);
+        if (w == kWatchdogTimer) {
+            WatchdogTick(hwnd);
+            if (g_lib.showTime) InvalidateRect(hwnd);  // the clock on the view moves on
+        }
         return 0;
     case WM_PAINT:
         Paint(hwnd, ViewOf(hwnd));
@@ -522,10 +554,17 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
             if (Hooks().command) Hooks().command(view, hwnd, -1);  // the motion-event hook dialog
             return 0;
         }
-        if (view) g_ui.current = view;
+        if (view) {
+            g_ui.current = view;
+            if (view->ui.hasPicture && !ViewLocked(view)) ViewMouseDown(hwnd, *view, PointX(l), PointY(l));
+        }
         return 0;
     }
+    case WM_LBUTTONUP:
+        if (PanoView* view = ViewOf(hwnd)) ViewMouseUp(hwnd, *view, PointX(l), PointY(l));
+        return 0;
     case WM_MOUSEMOVE:
+        if (PanoView* view = ViewOf(hwnd)) ViewMouseMove(hwnd, *view, PointX(l), PointY(l), w);
         if (IsWindow(g_toolBar.window)) SendMessage(g_toolBar.window, kMsgMouseOverView, 0, reinterpret_cast<LPARAM>(hwnd));
         return 0;
     case WM_RBUTTONUP: {

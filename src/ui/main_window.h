@@ -42,6 +42,7 @@ struct UiGlobals {
     HWND snapshotWindow = nullptr;
     WndProc hostProc = nullptr;  // the packaged viewer's subclassed host procedure
     int32_t closed = 0;          // the close command ran
+    Rect beforeFullScreen{};     // the main window's place before full screen
 };
 extern UiGlobals g_ui;
 

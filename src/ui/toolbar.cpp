@@ -20,6 +20,70 @@ namespace {
 bool g_pictureMissing = false;
 constexpr int kButton = 32;
 
+void Put(DibLock& l, int x, int y, uint32_t c) {
+    if (x < 0 || y < 0 || x >= l.width() || y >= l.height()) return;
+    uint8_t* p = l.rowFromTop(y) + x * 3;
+    p[0] = (c >> 16) & 0xFF, p[1] = (c >> 8) & 0xFF, p[2] = c & 0xFF;
+}
+
+void Box(DibLock& l, int x0, int y0, int x1, int y1, uint32_t c) {
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) Put(l, x, y, c);
+}
+
+// The button pictures: a camera (snapshot), a list of cameras, the four views over a strip
+// (showing modes), a play triangle (recordings) and the corners of a full screen.
+void DrawIcon(DibLock& l, int kind, int ox) {
+    const uint32_t ink = Rgb(30, 40, 70), light = Rgb(230, 230, 230);
+    switch (kind) {
+    case 0:
+        Box(l, ox + 6, 11, ox + 26, 25, ink);
+        Box(l, ox + 10, 8, ox + 16, 11, ink);
+        for (int y = 12; y < 25; ++y)
+            for (int x = 10; x < 23; ++x)
+                if ((x - 16) * (x - 16) + (y - 18) * (y - 18) <= 16) Put(l, ox + x, y, light);
+        for (int y = 15; y < 22; ++y)
+            for (int x = 13; x < 20; ++x)
+                if ((x - 16) * (x - 16) + (y - 18) * (y - 18) <= 4) Put(l, ox + x, y, Rgb(40, 120, 200));
+        break;
+    case 1:
+        for (int row = 0; row < 3; ++row) {
+            Box(l, ox + 6, 8 + row * 6, ox + 10, 12 + row * 6, Rgb(40, 120, 200));
+            Box(l, ox + 12, 9 + row * 6, ox + 26, 11 + row * 6, ink);
+        }
+        break;
+    case 2:
+        for (int q = 0; q < 4; ++q) Box(l, ox + 6 + (q % 2) * 11, 6 + (q / 2) * 8, ox + 16 + (q % 2) * 11, 13 + (q / 2) * 8, ink);
+        Box(l, ox + 6, 23, ox + 27, 26, Rgb(200, 120, 20));
+        break;
+    case 3:
+        for (int y = 8; y < 25; ++y)
+            for (int x = 10; x < 10 + (y < 16 ? y - 8 : 24 - y) * 2 + 1 && x < 26; ++x) Put(l, ox + x, y, Rgb(40, 150, 60));
+        break;
+    default:
+        for (int c = 0; c < 4; ++c) {
+            const int x = c % 2 ? 26 : 6, y = c / 2 ? 25 : 7, dx = c % 2 ? -1 : 1, dy = c / 2 ? -1 : 1;
+            for (int i = 0; i < 7; ++i) {
+                Put(l, ox + x + dx * i, y, ink), Put(l, ox + x + dx * i, y + dy, ink);
+                Put(l, ox + x, y + dy * i, ink), Put(l, ox + x + dx, y + dy * i, ink);
+            }
+        }
+        Box(l, ox + 12, 12, ox + 21, 21, Rgb(40, 120, 200));
+        break;
+    }
+}
+
+// What each button does, for its tool tip.
+std::string ButtonTip(int kind) {
+    switch (kind) {
+    case 0: return Text(920);
+    case 1: return Text(903);
+    case 2: return Text(2652);
+    case 3: return Text(910);
+    default: return Text(g_lib.fullScreen ? 917 : 916);
+    }
+}
+
 int OpenViews() {
     int n = 0;
     for (HWND v : g_ui.views) n += v != nullptr;
@@ -69,29 +133,12 @@ void CameraMenu() {
     }
 }
 
-// The view menu's commands for a 360-degree showing mode (0 = separator).
-std::vector<int> Items360(int mode) {
-    if (mode == 2) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
-    if (mode == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
-    // The other modes offer the same commands; the current one is checked and greyed.
-    return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
-}
-
 void ViewMenu() {
     PanoView* view = ViewOf(g_toolBar.target);
     const int type = ImageTypeOf(view);
     if (!view || type == kImageNormal || type == kImageMechanicalPtz) return;
     HMENU menu = CreatePopupMenu();
-    if (type == 8 || type == 9) {
-        static constexpr int kItems[] = {2670, 2664, 2665, 2655, 2666, 2667, 2669};
-        static constexpr int kOfMode[] = {2665, 2664, 2666, 2667, 2669, 2670, 2655};
-        const int mode = view->record.showMode180;
-        const int current = mode >= 0 && mode <= 6 ? kOfMode[mode] : 0;
-        for (int id : kItems) AppendMenu(menu, id == current ? MF_CHECKED | MF_GRAYED : 0, id, Text(id));
-    } else {
-        for (int id : Items360(view->record.showMode360))
-            id ? AppendMenu(menu, 0, id, Text(id)) : AppendMenu(menu, MF_SEPARATOR, 0, {});
-    }
+    AppendShowModeItems(menu, view, false);
     const int chosen = Track(menu, g_toolBar.window);
     DestroyMenu(menu);
     if (chosen && IsWindow(g_toolBar.target)) SendMessage(g_toolBar.target, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
@@ -165,6 +212,51 @@ void MouseOverView(HWND view) {
 
 }  // namespace
 
+// The view menu's commands for a 360-degree showing mode (0 = separator).
+std::vector<int> Items360(int mode) {
+    if (mode == 2) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+    if (mode == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
+    // The other modes offer every command; the current one is checked and greyed.
+    return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+}
+
+int ShowModeCommand(const PanoView* view) {
+    if (!view) return 0;
+    const int type = ImageTypeOf(view);
+    if (type == 8 || type == 9) {
+        static constexpr int kOfMode[] = {2665, 2664, 2666, 2667, 2669, 2670, 2655};
+        const int mode = view->record.showMode180;
+        return mode >= 0 && mode <= 6 ? kOfMode[mode] : 0;
+    }
+    static constexpr int kOf360[] = {2657, 2659, 2661, 2656, 2662, 931, 2668, 2658, 2671, 2672, 2673};
+    const int mode = view->record.showMode360;
+    return mode >= 0 && mode <= 10 ? kOf360[mode] : 0;
+}
+
+void AppendShowModeItems(HMENU menu, const PanoView* view, bool extras) {
+    const int type = ImageTypeOf(view);
+    if (!view || type == kImageNormal || type == kImageMechanicalPtz) return;
+    const int current = ShowModeCommand(view);
+    const bool half = type == 8 || type == 9;
+    const std::vector<int> items = half ? std::vector<int>{2670, 2664, 2665, 2655, 2666, 2667, 2669}
+                                        : Items360(view->record.showMode360);
+    for (int id : items) {
+        if (!id) AppendMenu(menu, MF_SEPARATOR, 0, {});
+        else AppendMenu(menu, id == current ? MF_CHECKED | MF_GRAYED : 0, id, Text(id));
+    }
+    if (!extras) return;
+    // The context menu also offers what steers the windows of these modes.
+    AppendMenu(menu, MF_SEPARATOR, 0, {});
+    if (half) {
+        AppendMenu(menu, view->record.perspective180 ? 0 : MF_CHECKED | MF_GRAYED, 2680, Text(2680));
+        AppendMenu(menu, view->record.perspective180 ? MF_CHECKED | MF_GRAYED : 0, 2681, Text(2681));
+    } else {
+        AppendMenu(menu, 0, 2660, Text(2660));
+    }
+    AppendMenu(menu, 0, 2663, Text(2663));
+}
+
+
 void SetToolBarPictureMissing(bool missing) { g_pictureMissing = missing; }
 
 HDIB MakeToolBarPicture() {
@@ -172,17 +264,13 @@ HDIB MakeToolBarPicture() {
     HDIB h = CreateDIB(kButton * 5 + 1, kButton, 24);
     if (!h) return nullptr;
     DibLock l(h);
-    static constexpr uint32_t kColours[] = {Rgb(40, 120, 200), Rgb(40, 160, 60), Rgb(200, 120, 20), Rgb(160, 40, 160),
-                                            Rgb(60, 60, 60)};
     for (int y = 0; y < kButton; ++y)
         for (int x = 0; x < kButton * 5 + 1; ++x) {
-            const int k = std::min(x / kButton, 4), bx = x % kButton;
+            const int bx = x % kButton;
             const bool frame = bx == 0 || y == 0 || y == kButton - 1;
-            const bool face = bx >= 6 && bx < 26 && y >= 6 && y < 26;
-            const uint32_t c = frame ? Rgb(80, 80, 80) : face ? kColours[k] : Rgb(230, 230, 230);
-            uint8_t* p = l.rowFromTop(y) + x * 3;
-            p[0] = (c >> 16) & 0xFF, p[1] = (c >> 8) & 0xFF, p[2] = c & 0xFF;
+            Put(l, x, y, frame ? Rgb(80, 80, 80) : Rgb(230, 230, 230));
         }
+    for (int k = 0; k < 5; ++k) DrawIcon(l, k, k * kButton);
     return h;
 }
 
@@ -231,6 +319,15 @@ LRESULT ToolBarProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     case WM_TIMER:
         if (w == kToolBarTimer) Tick();
         return 0;
+    case WM_MOUSEMOVE: {
+        // The button under the mouse says what it does (the same tip only waits longer).
+        const int index = PointX(l) / kButton;
+        if (index < 0 || index >= static_cast<int>(g_toolBar.buttons.size())) return 0;
+        const Rect r = GetWindowRect(h);
+        const std::string tip = ButtonTip(g_toolBar.buttons[static_cast<size_t>(index)]);
+        ShowTip(h, r.left + index * kButton, r.top - 24, std::wstring(tip.begin(), tip.end()), index + 1, 0);
+        return 0;
+    }
     case WM_LBUTTONDOWN:
         g_toolBar.pressed = PointX(l) / kButton;
         SetCapture(h);

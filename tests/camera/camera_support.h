@@ -44,7 +44,7 @@ inline std::unique_ptr<PanoView> MakeCameraView(int model, int port, const char*
 }
 
 inline std::string Status(PanoView& v) {
-    std::lock_guard lock(v.ui.viewMutex);
+    std::lock_guard lock(v.ui.statusMutex);
     return v.ui.status;
 }
 

@@ -145,12 +145,14 @@ TEST(FramePipeline, PicturesAreShownDewarpedAndRecordedAsReceived) {
     EXPECT_EQ(RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr), FrameResult::Shown);
     EXPECT_EQ(view->frames.recorded, 4);
 
-    // In the tray without a detector: only probed, then recorded.
-    g_lib.recording = 1;
+    // In the tray without a detector: only probed, then recorded, whatever the recording
+    // switch says.
     g_lib.background = 1;
     EXPECT_EQ(RunFramePipeline(*view, jpeg.data(), jpeg.size(), nullptr), FrameResult::Recorded);
+    EXPECT_EQ(view->frames.recorded, 5);
     EXPECT_EQ(RunFramePipeline(*view, cut.data() + 10, cut.size() - 10, nullptr), FrameResult::Dropped);
     g_lib.background = 0;
+    g_lib.recording = 1;
     StopRecordingContext(view.get());
 
     // The recording holds exactly the bytes as received.

@@ -168,6 +168,9 @@ struct Framings : Capture {
         for (size_t i = 0; same && i < stored.size(); ++i) same = stored[i] == (*pictures)[i];
         EXPECT_TRUE(same) << stored.size() << " recorded; first " << (stored.empty() ? 0 : stored[0].size()) << " bytes, sent " << (*pictures)[0].size();
         EXPECT_EQ(static_cast<int>(stored.size()), want);
+        // The camera counts a picture once its last send returned, which may be after the
+        // view has it.
+        WaitFor([&] { return cam.PicturesSent() >= want; }, 10);
         EXPECT_EQ(cam.PicturesSent(), want);
         EXPECT_EQ(view->frames.pictures.load(), static_cast<int>(stored.size()));
         // The view shows the last one pixel for pixel as the codec decodes what was sent.

@@ -87,13 +87,31 @@ TEST(HalfSphere, ScalesPutTheRimOnTheLensRadius) {
     double x, y;
     ASSERT_TRUE(orb::LensModelForward(m, 90 * kDeg, 0, x, y));
     EXPECT_NEAR(x, 1.0, 1e-12);
-    for (int model : {1, 3, 5}) {
+    for (int model : {1, 5}) {
         CameraRecord q = HalfRecord(orb::kLens180, model, 0);
         q.halfFov = 80.0, q.lensSpan180 = 160.0;
         const orb::HalfSphereModel mm = Build(q);
         ASSERT_TRUE(orb::LensModelForward(mm, 80 * kDeg, 0, x, y)) << model;
         EXPECT_NEAR(x, 1.0, 1e-9) << model;
     }
+    // Stereographic: K = 1 + cos(s), so the rim of a 160-degree span lands at sin(80).
+    CameraRecord st = HalfRecord(orb::kLens180, orb::kModelStereographic, 0);
+    st.halfFov = 80.0, st.lensSpan180 = 160.0;
+    const orb::HalfSphereModel sm = Build(st);
+    EXPECT_DOUBLE_EQ(sm.K, 1 + std::cos(80 * kDeg));
+    ASSERT_TRUE(orb::LensModelForward(sm, 80 * kDeg, 0, x, y));
+    EXPECT_NEAR(x, std::sin(80 * kDeg), 1e-12);
+    // Rectilinear: x = K tan(lam), y = K tan(phi) cos(lam), and back.
+    CameraRecord rl = HalfRecord(orb::kLens180, orb::kModelRectilinear, 0);
+    rl.halfFov = 60.0;
+    const orb::HalfSphereModel rm = Build(rl);
+    ASSERT_TRUE(orb::LensModelForward(rm, 30 * kDeg, 20 * kDeg, x, y));
+    EXPECT_NEAR(x, rm.K * std::tan(30 * kDeg), 1e-12);
+    EXPECT_NEAR(y, rm.K * std::tan(20 * kDeg) * std::cos(30 * kDeg), 1e-12);
+    double lam = 0, phi = 0;
+    ASSERT_TRUE(orb::LensModelInverse(rm, x, y, lam, phi));
+    EXPECT_NEAR(lam, 30 * kDeg, 1e-12);
+    EXPECT_NEAR(phi, 20 * kDeg, 1e-12);
     // Rectilinear with halfFov 100 stores 60.
     CameraRecord rect = HalfRecord(orb::kLens180, orb::kModelRectilinear, 0);
     rect.halfFov = 100.0;
@@ -258,6 +276,32 @@ TEST(HalfSphere, PerspectiveWindowLooksWhereItPoints) {
     ASSERT_EQ(v.update(), 1);
     EXPECT_TRUE(Like(v.at(240, 2), kSky));
     EXPECT_FALSE(Like(v.at(240, 357), kSky));
+}
+
+// In mode 5, window 3 is a view of its own preset, not the whole panorama: with
+// perspective views on it is built like window 3 of mode 2.
+TEST(HalfSphere, ModeFiveWindowThreeIsAView) {
+    auto cellOf = [](HalfView& v, int k) {
+        const orb::Cell c = orb::WindowCell(*v.view, k);
+        std::vector<orb::MapCoord> out;
+        for (int y = c.y; y < c.y + c.h; ++y)
+            for (int x = c.x; x < c.x + c.w; ++x) out.push_back(v.coord(x, y));
+        return out;
+    };
+    auto same = [](const std::vector<orb::MapCoord>& a, const std::vector<orb::MapCoord>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
+        return true;
+    };
+    HalfView five(orb::kLens180, 5, 1), two(orb::kLens180, 2, 1), whole(orb::kLens180, 0, 1);
+    ASSERT_EQ(five.update(), 1);
+    ASSERT_EQ(two.update(), 1);
+    ASSERT_EQ(whole.update(), 1);
+    const orb::Cell c5 = orb::WindowCell(*five.view, 3), c2 = orb::WindowCell(*two.view, 3);
+    ASSERT_TRUE(c5.w == c2.w && c5.h == c2.h) << c5.w << "x" << c5.h << " " << c2.w << "x" << c2.h;
+    EXPECT_TRUE(same(cellOf(five, 3), cellOf(two, 3)));
+    EXPECT_FALSE(same(cellOf(five, 3), cellOf(whole, 3)));
 }
 
 TEST(HalfSphere, BadInput) {

@@ -294,7 +294,41 @@ case_demo() {
   wait $pid 2>/dev/null
 }
 
+# Mouse steering on a demo view: a drag inside the window above the strip pans it, a click
+# on the strip centres it there; then the window's close button ends the demo through Exit.
+case_steer() {
+  local T="$OUT/steer.work"
+  rm -rf "$T"
+  mkdir -p "$T"
+  "$B/orbiscope-demo" "$T/out" --cameras 1 --fps 5 --seconds 60 --watch > "$OUT/steer.log" 2>&1 &
+  local pid=$! wid
+  wid=$(window_of $pid) || { echo "no window" >> "$OUT/steer.log"; return; }
+  wait_for "$OUT/steer.log" "views open" || { echo "no views" >> "$OUT/steer.log"; return; }
+  read -r wx wy < <(geometry "$wid")
+  read -r ww wh < <(xdotool getwindowgeometry "$wid" | awk '/Geometry/ {split($2, g, "x"); print g[1], g[2]}')
+  echo "window $wx $wy $ww $wh" >> "$OUT/steer.geometry"
+  # Wait for the first pictures before steering (the view is black until then).
+  for _ in $(seq 1 100); do [ -s "$T/out/view0.jpg" ] && break; sleep 0.1; done
+  shot steer-before
+  local x=$((wx + ww / 4)) y=$((wy + wh / 3))
+  xdotool mousemove $x $y mousedown 1
+  for i in 1 2 3 4 5 6 7 8 9 10; do xdotool mousemove $((x + 12 * i)) $((y + 3 * i)); done
+  xdotool mouseup 1
+  wait_for "$OUT/steer.log" "watch: window 4 " || echo "no drag seen" >> "$OUT/steer.log"
+  shot steer-dragged
+  # A click on the strip, three quarters of the way across.
+  xdotool mousemove $((wx + ww * 3 / 4)) $((wy + wh - wh / 6)) click 1
+  wait_for "$OUT/steer.log" "watch: window 4 pan .* -> -\\?1[78][0-9]\\.[0-9] " || echo "no click seen" >> "$OUT/steer.log"
+  shot steer-clicked
+  # The desktop's close button: the window manager asks the window to close.
+  /usr/bin/python3 "$(dirname "$0")/close_window.py" "$wid"
+  for _ in $(seq 1 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  kill $pid 2>/dev/null
+  wait $pid 2>/dev/null
+  cp "$T/out/home/Config.ure" "$OUT/steer-Config.ure" 2>/dev/null
+}
+
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message web templates demo)
+[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message web templates demo steer)
 for c in "${cases[@]}"; do "case_$c"; done
 exit 0

@@ -5,7 +5,12 @@
 // missing.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <string>
+
+#include "config/camera_record.h"
 
 #include "support/test_support.h"
 
@@ -105,4 +110,25 @@ TEST(DesktopInput, DemoViewContextMenuAndCameraChooser) {
     EXPECT_NE(orbtest::ReadText(kShots + "/demo-camera.ini").find("CCTV0="), std::string::npos);
     // Ctrl+Shift and a click opened the view's motion-event dialog.
     EXPECT_NE(orbtest::ReadText(kShots + "/demo.event").find("Motion event"), std::string::npos);
+}
+
+TEST(DesktopInput, MouseSteersADemoViewAndTheCloseButtonSavesIt) {
+    SKIP_WITHOUT_DESKTOP();
+    RunCases("steer");
+    const std::string log = Log("steer");
+    // The drag right by 120 pixels panned the window above the strip (window 4 in the
+    // camera's mode 4) by 0.1 degree a pixel, as far as the drag went.
+    const size_t drag = log.find("watch: window 4 pan ");
+    ASSERT_NE(drag, std::string::npos) << log;
+    EXPECT_EQ(log.find("no drag seen"), std::string::npos) << log;
+    // The click three quarters across the strip turned it to look there (180 degrees).
+    EXPECT_EQ(log.find("no click seen"), std::string::npos) << log;
+    // The close button ended the demo through Exit: the view's record, where the person
+    // left the window, is in Config.ure.
+    const auto file = orbtest::ReadFile(kShots + "/steer-Config.ure");
+    ASSERT_GE(file.size(), 3000u) << log;
+    double pan = 0;
+    std::memcpy(&pan, file.data() + offsetof(CameraRecord, presets360) + 4 * sizeof(ViewPreset) + offsetof(ViewPreset, pan),
+                sizeof pan);
+    EXPECT_GT(std::abs(pan), 170.0) << pan;
 }

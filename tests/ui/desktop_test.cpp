@@ -126,9 +126,10 @@ TEST(Desktop, AlignmentWindowAndToolBarOnTheScreen) {
     EXPECT_EQ(at(120, 240), (std::vector<int>{255, 0, 0}));
     // The view, and the tool bar (97 wide: view menu, player, snapshot) at its bottom-right.
     EXPECT_EQ(at(750, 50), (std::vector<int>{0, 0, 160}));
-    EXPECT_EQ(at(1000 - 97 + 16, 167 + 16), (std::vector<int>{200, 120, 20}));
-    EXPECT_EQ(at(1000 - 97 + 32 + 16, 167 + 16), (std::vector<int>{160, 40, 160}));
-    EXPECT_EQ(at(1000 - 97 + 64 + 16, 167 + 16), (std::vector<int>{40, 120, 200}));
+    // Their pictures: the four views, the green play triangle, the camera's blue lens.
+    EXPECT_EQ(at(1000 - 97 + 10, 167 + 10), (std::vector<int>{30, 40, 70}));
+    EXPECT_EQ(at(1000 - 97 + 32 + 14, 167 + 16), (std::vector<int>{40, 150, 60}));
+    EXPECT_EQ(at(1000 - 97 + 64 + 16, 167 + 18), (std::vector<int>{40, 120, 200}));
 }
 
 #if defined(__SANITIZE_THREAD__)

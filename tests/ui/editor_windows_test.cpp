@@ -60,7 +60,7 @@ TEST(MaskEditorWindow, CommandsAndMousePaintTheCamerasMask) {
     EXPECT_TRUE(Hooks().command(view.get(), nullptr, kCmdMotionMask));
     HWND w = MaskEditorWindow();
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(view->ui.paused, 1);  // capture waits while the mask is edited
+    EXPECT_EQ(view->ui.paused, 0);  // capture goes on once the editor holds its copy
     // Mark the top-left quarter of the screen, then keep the mask.
     SendMessage(w, WM_LBUTTONDOWN, MK_LBUTTON, MakePoint(0, 0));
     SendMessage(w, WM_MOUSEMOVE, MK_LBUTTON, MakePoint(319, 239));

@@ -112,7 +112,7 @@ struct Live : ::testing::Test {
         }
     }
     static std::string StatusOf(PanoView* v) {
-        std::lock_guard lock(v->ui.viewMutex);
+        std::lock_guard lock(v->ui.statusMutex);
         return v->ui.status;
     }
 };

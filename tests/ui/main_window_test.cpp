@@ -380,8 +380,18 @@ TEST_F(Desk, ContextMenuFollowsCallerAndState) {
     InjectMouse(main, WM_RBUTTONUP, 1000, 100);
     auto shown = TakeShownMenus();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(Ids(shown[0]), (std::vector<int>{903, 1901, 914, 913, 916, 3021, 1311, 900, 901, 920}));
+    // Then the showing modes of a fisheye in mode 0, its own item checked and greyed, and
+    // what steers the windows.
+    const std::vector<int> modes{2657, 2658, 2659, 2661, 2662, 2671, 2672, 2673, 2656, 931, 2668, 2660, 2663};
+    auto with = [&](std::vector<int> ids) {
+        ids.insert(ids.end(), modes.begin(), modes.end());
+        return ids;
+    };
+    ASSERT_EQ(ViewOf(v)->record.showMode360, 0);
+    EXPECT_EQ(Ids(shown[0]), with({903, 1901, 914, 913, 916, 3021, 1311, 900, 901, 920}));
     EXPECT_EQ(Checked(shown[0], 1901), g_lib.showLocation != 0);
+    EXPECT_TRUE(Checked(shown[0], 2657));
+    EXPECT_FALSE(Checked(shown[0], 2658));
 
     // The scripted choice runs as a command; a paused view offers resume.
     ScriptMenuChoices({900});
@@ -392,13 +402,13 @@ TEST_F(Desk, ContextMenuFollowsCallerAndState) {
     g_lib.fullScreen = 1;
     InjectMouse(main, WM_RBUTTONUP, 1000, 100);
     shown = TakeShownMenus();
-    EXPECT_EQ(Ids(shown[0]), (std::vector<int>{903, 1901, 914, 913, 917, 3022, 1311, 905, 908, 901, 920}));
+    EXPECT_EQ(Ids(shown[0]), with({903, 1901, 914, 913, 917, 3022, 1311, 905, 908, 901, 920}));
 
     // Caller ID 4: no chooser, no background, and no window items.
     g_lib.callerId = 4;
     InjectMouse(main, WM_RBUTTONUP, 10, 10);
     shown = TakeShownMenus();
-    EXPECT_EQ(Ids(shown[0]), (std::vector<int>{1901, 1311, 900, 908, 901}));
+    EXPECT_EQ(Ids(shown[0]), with({1901, 1311, 900, 908, 901}));
 }
 
 TEST_F(Desk, SingleWindowedViewMenuAndPlacement) {

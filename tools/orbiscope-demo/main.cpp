@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,13 +48,14 @@ struct Options {
     bool faults = false;      // inject camera faults at random (a soak run)
     bool motion = false;      // run every camera's motion detector (recording follows motion)
     bool steer = false;       // half-way, click the first view and press the left arrow key
+    bool watch = false;       // print every move of the first view's windows (mouse steering)
     std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
 };
 
 int Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
-                 "                      [--steer] [--screenshot FILE] [--faults] [--motion]\n");
+                 "                      [--steer] [--watch] [--screenshot FILE] [--faults] [--motion]\n");
     return 2;
 }
 
@@ -79,6 +81,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.motion = true;
         } else if (a == "--steer") {
             o.steer = true;
+        } else if (a == "--watch") {
+            o.watch = true;
         } else if (a == "--screenshot" && i + 1 < argc) {
             o.screenshot = argv[++i];
         } else if (a == "--headless") {
@@ -202,6 +206,25 @@ void Steer() {
             std::printf("steer: view 0, window %d panned from %.1f to %.1f degrees\n", k, before[k], after);
 }
 
+// Prints the first view's windows that moved since the last call (pan and tilt, degrees).
+void WatchWindows() {
+    static double last[6][2];
+    static bool known = false;
+    PanoView* v = OrbiscopeViewOf(OrbiscopeViewWindow(0));
+    if (!v) return;
+    for (int k = 0; k < 6; ++k) {
+        double pan = 0, tilt = 0;
+        if (!OrbiscopeViewPosition(v, k, &pan, &tilt, nullptr)) continue;
+        if (known && (std::fabs(pan - last[k][0]) > 0.05 || std::fabs(tilt - last[k][1]) > 0.05)) {
+            std::printf("watch: window %d pan %.1f -> %.1f tilt %.1f -> %.1f\n", k, last[k][0], pan, last[k][1], tilt);
+            std::fflush(stdout);
+        }
+        last[k][0] = pan;
+        last[k][1] = tilt;
+    }
+    known = true;
+}
+
 struct ViewFigures {
     OrbViewFigures f{};
 };
@@ -302,6 +325,7 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
     while (OrbiscopeIsWindow(frame) &&
            (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
         OrbiscopePumpMessages();
+        if (opt.watch) WatchWindows();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const auto now = std::chrono::steady_clock::now();
         if (opt.steer && !steered && now > start + std::chrono::milliseconds(seconds * 500)) {
@@ -330,7 +354,13 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
     r.cpu = CpuSeconds() - cpuStart;
     if (OrbiscopeIsWindow(frame)) {
         takeViews(true);
-        OrbiscopeDestroyWindow(frame);
+        // Ended as a person ends it, through Exit: the views' records are saved.
+        OrbiscopeSendMessage(frame, ORB_WM_COMMAND, ORB_CMD_CLOSE, 0);
+        for (int i = 0; i < 2000 && OrbiscopeIsWindow(frame); ++i) {
+            OrbiscopePumpMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (OrbiscopeIsWindow(frame)) OrbiscopeDestroyWindow(frame);
     }
     OrbiscopePumpMessages();
     return r;
@@ -429,6 +459,7 @@ int Summarise(const Options& opt, const std::string& out, const std::vector<View
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a log file shows each line as it happens
     Options opt;
     if (!ParseArgs(argc, argv, opt)) return Usage();
     std::error_code ec;

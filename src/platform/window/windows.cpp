@@ -125,6 +125,17 @@ Backend SetBackend(Backend wanted) {
 
 Backend CurrentBackend() { return g_backend; }
 
+namespace {
+std::atomic<int> g_beepCount{0};
+}
+
+void MessageBeep() {
+    ++g_beepCount;
+    if (g_desktop) g_desktop->Beep();
+}
+
+int BeepCount() { return g_beepCount.load(); }
+
 DesktopBackend* Desktop() { return g_backend == Backend::Desktop ? g_desktop : nullptr; }
 
 void SetTimerClock(TimerClock* clock) { g_clock = clock ? clock : &g_steadyClock; }

@@ -231,6 +231,7 @@ void RunNestedUntil(const bool& done) {
 namespace {
 
 struct GtkBackend : DesktopBackend {
+    void Beep() override { gdk_display_beep(gdk_display_get_default()); }
     void WindowCreated(HWND h) override {
         auto t = std::make_unique<TopWindow>();
         t->hwnd = h;
