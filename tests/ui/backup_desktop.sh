@@ -12,49 +12,7 @@ LOG="$OUT/backup.log"
 T="$OUT/backup.work"
 rm -rf "$T"
 mkdir -p "$T/kept"
-export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
-# The file choosers keep their recently used files here, not in the tester's own folders.
-export XDG_DATA_HOME="$T/data"
-say() { echo "$*" >> "$LOG"; }
-# Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest; the rest comes in one burst, before the field's completion can
-# put a guess of its own between two keys.
-type_path() {
-  xdotool type "/"
-  sleep 0.8
-  xdotool type --delay 0 "${1#/}"
-}
-window_named() {
-  for _ in $(seq 1 900); do
-    local w
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-gone() {
-  for _ in $(seq 1 300); do
-    [ -z "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null)" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-geometry() {
-  xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ",")} /Geometry/ {split($2, g, "x")} END {print p[1], p[2], g[1], g[2]}'
-}
-click_at() {  # WINDOW X Y: a click at a point of the window
-  read -r wx wy _ _ < <(geometry "$1")
-  xdotool mousemove $(($wx + $2)) $(($wy + $3)) sleep 0.1 click 1
-}
-type_into() {  # WINDOW TEXT: keys go where the pointer is
-  read -r wx wy ww wh < <(geometry "$1")
-  xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
-  xdotool windowfocus "$1" 2>/dev/null
-  sleep 0.5
-  type_path "$2"
-  sleep 0.8
-}
+source "$(dirname "$0")/desktop_lib.sh"
 
 # Recordings of four cameras, made without a display.
 ORBISCOPE_HEADLESS=1 "$B/orbiscope-demo" "$T/out" --seconds 4 --headless > "$OUT/backup-demo.log" 2>&1

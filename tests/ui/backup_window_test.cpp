@@ -7,32 +7,14 @@
 #include <string>
 
 #include "support/test_support.h"
+#include "ui/desktop_session.h"
 
-namespace {
-
-bool Have(const char* program) { return orbtest::Run(std::string("command -v ") + program + " >/dev/null 2>&1") == 0; }
-
-// The programs a person runs, built beside the tests (a sanitizer stage may build tests only).
-bool ProgramsBuilt() {
-    for (const char* p : {"orbiscope", "orbiscope-demo", "orbiscope-player"})
-        if (orbtest::Run(std::string("test -x '") + ORB_BINARY_DIR + "/" + p + "'") != 0) return false;
-    return true;
-}
-
-const std::string kShots = std::string(ORB_BINARY_DIR) + "/desktop-shots";
-
-bool Says(const std::string& log, const std::string& line) { return log.find(line + "\n") != std::string::npos; }
-
-}  // namespace
+using namespace desktop;
 
 TEST(DesktopInput, BackupCopiesTwoChosenRecordingsIntoTheBrowsedFolderAndPlaysFromThere) {
     if (!ProgramsBuilt()) GTEST_SKIP() << "the programs are not built in " << ORB_BINARY_DIR;
     if (!Have("xvfb-run") || !Have("xdotool") || !Have("import")) GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
-    orbtest::Run("mkdir -p " + kShots);
-    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
-                            orbtest::SourcePath("tests/ui/backup_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
-                            " >" + kShots + "/script-backup.txt 2>&1";
-    ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;
+    ASSERT_EQ(RunScript("backup_desktop.sh", "backup"), 0);
     const std::string log = orbtest::ReadText(kShots + "/backup.log");
     ASSERT_TRUE(Says(log, "backup dialog")) << log;
     EXPECT_TRUE(Says(log, "folder chooser")) << log;

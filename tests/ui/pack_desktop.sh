@@ -12,51 +12,9 @@ LOG="$OUT/pack.log"
 T="$OUT/pack.work"
 rm -rf "$T"
 mkdir -p "$T/packages" "$T/elsewhere"
-export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
-# The file choosers keep their recently used files here, not in the tester's own folders.
-export XDG_DATA_HOME="$T/data"
+source "$(dirname "$0")/desktop_lib.sh"
 # The stand-alone player that goes into the package is found on the PATH.
 export PATH="$B:$PATH"
-say() { echo "$*" >> "$LOG"; }
-# Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest; the rest comes in one burst, before the field's completion can
-# put a guess of its own between two keys.
-type_path() {
-  xdotool type "/"
-  sleep 0.8
-  xdotool type --delay 0 "${1#/}"
-}
-window_named() {
-  for _ in $(seq 1 900); do
-    local w
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-gone() {
-  for _ in $(seq 1 300); do
-    [ -z "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null)" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-geometry() {
-  xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ",")} /Geometry/ {split($2, g, "x")} END {print p[1], p[2], g[1], g[2]}'
-}
-click_at() {
-  read -r wx wy _ _ < <(geometry "$1")
-  xdotool mousemove $(($wx + $2)) $(($wy + $3)) sleep 0.1 click 1
-}
-type_into() {
-  read -r wx wy ww wh < <(geometry "$1")
-  xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
-  xdotool windowfocus "$1" 2>/dev/null
-  sleep 0.5
-  type_path "$2"
-  sleep 0.8
-}
 
 ORBISCOPE_HEADLESS=1 "$B/orbiscope-demo" "$T/out" --seconds 4 --headless > "$OUT/pack-demo.log" 2>&1
 export ORBISCOPE_HOME="$T/out/home" ORBISCOPE_SYSTEM_DIR="$T/out/home"

@@ -14,31 +14,8 @@ rm -rf "$T"
 mkdir -p "$T/home" "$T/sys" "$T/pictures"
 cp "$B/Halo360Web_003906.r" "$T/home/"
 export ORBISCOPE_HOME="$T/home" ORBISCOPE_SYSTEM_DIR="$T/sys"
-export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
-# The file choosers keep their recently used files here, not in the tester's own folders.
-export XDG_DATA_HOME="$T/data"
-say() { echo "$*" >> "$LOG"; }
-# Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest; the rest comes in one burst, before the field's completion can
-# put a guess of its own between two keys.
-type_path() {
-  xdotool type "/"
-  sleep 0.8
-  xdotool type --delay 0 "${1#/}"
-}
+source "$(dirname "$0")/desktop_lib.sh"
 
-window_named() {  # waits (up to 90 s) for a visible window with this title; prints its id
-  for _ in $(seq 1 900); do
-    local w
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-geometry() {
-  xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ",")} /Geometry/ {split($2, g, "x")} END {print p[1], p[2], g[1], g[2]}'
-}
 # A picture of a window's middle (menu bar, list box and edges left out).
 middle_shot() {
   read -r x y w h < <(geometry "$1")

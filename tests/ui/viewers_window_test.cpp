@@ -9,39 +9,15 @@
 #include <string>
 
 #include "support/test_support.h"
+#include "ui/desktop_session.h"
 
-namespace {
-
-bool Have(const char* program) { return orbtest::Run(std::string("command -v ") + program + " >/dev/null 2>&1") == 0; }
-
-// The programs a person runs, built beside the tests (a sanitizer stage may build tests only).
-bool ProgramsBuilt() {
-    for (const char* p : {"orbiscope", "orbiscope-demo", "orbiscope-player"})
-        if (orbtest::Run(std::string("test -x '") + ORB_BINARY_DIR + "/" + p + "'") != 0) return false;
-    return true;
-}
-
-const std::string kShots = std::string(ORB_BINARY_DIR) + "/desktop-shots";
-
-double Measured(const std::string& log, const std::string& words) {
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(words + " ", 0) == 0) return std::stod(line.substr(words.size() + 1));
-    return -1;
-}
-
-}  // namespace
+using namespace desktop;
 
 TEST(DesktopInput, SnapshotAndPhotoViewersShowTheDewarpedPicture) {
     if (!ProgramsBuilt()) GTEST_SKIP() << "the programs are not built in " << ORB_BINARY_DIR;
     if (!Have("xvfb-run") || !Have("xdotool") || !Have("import") || !Have("compare"))
         GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
-    orbtest::Run("mkdir -p " + kShots);
-    const std::string cmd = "flock /tmp/orbiscope-xvfb.lock timeout 280 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' " +
-                            orbtest::SourcePath("tests/ui/viewers_desktop.sh") + " " + ORB_BINARY_DIR + " " + kShots +
-                            " >" + kShots + "/script-viewers.txt 2>&1";
-    ASSERT_EQ(orbtest::Run(cmd), 0) << cmd;
+    ASSERT_EQ(RunScript("viewers_desktop.sh", "viewers"), 0);
     const std::string log = orbtest::ReadText(kShots + "/viewers.log");
     // The snapshot file was written, with the location in its name, in the snapshot folder.
     EXPECT_NE(log.find("RECVAULT/"), std::string::npos) << log;

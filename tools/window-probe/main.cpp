@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ui/panoview.h"
+#include "config/library_state.h"
 #include "host/startup.h"
 #include "orbiscope.h"
 #include "platform/dib.h"
@@ -26,11 +27,13 @@ std::string g_output, g_layer;
 orb::HWND g_main = nullptr;
 int g_status = 1;
 int g_ticks = 0;
-int g_paints[4] = {};
+// Noise is drawn anew only when the probe asks for it (one view, once): the views' clocks
+// repaint them every second, and those repaints must show the same picture again.
+int g_generation[4] = {};
 
 void PaintView(PanoView* view, const orb::Canvas& c) {
     if (!g_layer.empty()) {
-        std::mt19937 rng(uint32_t(view->viewIndex * 1000 + ++g_paints[view->viewIndex & 3]));
+        std::mt19937 rng(uint32_t(view->viewIndex * 1000 + g_generation[view->viewIndex & 3]));
         orb::DibLock d(c.picture);
         for (int y = 0; y < d.height(); ++y)
             for (int x = 0; x < d.width() * 3; ++x) d.rowFromTop(y)[x] = uint8_t(rng());
@@ -62,7 +65,10 @@ void WriteLayerPicture(orb::HWND window) {
 
 orb::LRESULT TimerProc(orb::HWND h, uint32_t m, orb::WPARAM w, orb::LPARAM l) {
     if (m != orb::WM_TIMER) return orb::DefWindowProc(h, m, w, l);
-    if (++g_ticks == 4 && orb::g_ui.views.size() > 1) orb::InvalidateRect(orb::g_ui.views[1]);  // one view anew
+    if (++g_ticks == 4 && orb::g_ui.views.size() > 1) {  // one view anew
+        ++g_generation[1];
+        orb::InvalidateRect(orb::g_ui.views[1]);
+    }
     if (g_ticks < 10) return 0;  // let the desktop map and draw the window
     orb::KillTimer(h, 1);
     if (!g_layer.empty() && !orb::g_ui.views.empty()) WriteLayerPicture(g_main);
@@ -93,6 +99,9 @@ int main(int argc, char** argv) {
     auto* main = static_cast<orb::HWND>(RunOrbiscope(nullptr, 0, 4, &out, 4, nullptr, 0, nullptr));
     if (!main) return 1;
     g_main = main;
+    // No clock or camera name over the noise: the screen and the layer's picture are taken a
+    // moment apart, and a clock may move on in between.
+    if (!g_layer.empty()) orb::g_lib.showTime = orb::g_lib.showLocation = 0;
     for (orb::HWND v : orb::g_ui.views)
         if (PanoView* view = orb::ViewOf(v)) {
             view->ui.hasPicture = 1;
