@@ -53,3 +53,19 @@ type_into() {  # WINDOW TEXT: keys go where the pointer is
   type_path "$2"
   sleep 0.8
 }
+
+# Hovers over the demo's window until its floating tool bar shows (a window of the demo 32
+# pixels high and narrower than 300); prints the tool bar's id.
+floating_tool_bar() {  # DEMO_WINDOW DEMO_PID
+  local dx dy dw dh w tw th
+  read -r dx dy dw dh < <(geometry "$1")
+  for _ in $(seq 1 50); do
+    xdotool mousemove $((dx + dw / 2)) $((dy + dh / 2)) sleep 0.1 mousemove $((dx + dw / 2 + 3)) $((dy + dh / 2 + 2))
+    for w in $(xdotool search --onlyvisible --pid "$2" 2>/dev/null); do
+      read -r _ _ tw th < <(geometry "$w")
+      [ "$th" = 32 ] && [ "$tw" -lt 300 ] && { echo "$w"; return 0; }
+    done
+    sleep 0.2
+  done
+  return 1
+}

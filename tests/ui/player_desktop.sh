@@ -63,18 +63,7 @@ done
 say "recording ${f:-none}"
 
 # The mouse over the view brings the floating tool bar; its second button is the player.
-read -r dx dy dwid dhei < <(geometry "$DW")
-TB=""
-for _ in $(seq 1 50); do
-  xdotool mousemove $((dx + dwid / 2)) $((dy + dhei / 2)) sleep 0.1 mousemove $((dx + dwid / 2 + 3)) $((dy + dhei / 2 + 2))
-  for w in $(xdotool search --onlyvisible --pid $DEMO 2>/dev/null); do
-    read -r tx ty tw th < <(geometry "$w")
-    [ "$th" = 32 ] && [ "$tw" -lt 300 ] && TB=$w
-  done
-  [ -n "$TB" ] && break
-  sleep 0.2
-done
-[ -z "$TB" ] && { say "no tool bar"; exit 0; }
+TB=$(floating_tool_bar "$DW" "$DEMO") || { say "no tool bar"; exit 0; }
 read -r tx ty tw th < <(geometry "$TB")
 xdotool mousemove $((tx + 48)) $((ty + 16)) sleep 0.2 mousemove $((tx + 47)) $((ty + 15)) click 1
 PW=$(window_named "Recording Player") || { say "no player window"; exit 0; }

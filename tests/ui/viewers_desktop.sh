@@ -48,17 +48,7 @@ done
 read -r dx dy dw dh < <(geometry "$DW")
 for _ in $(seq 1 300); do grep -q "Simulated" "$T/out/RECVAULT/"*.P360 2>/dev/null && break; sleep 0.1; done
 sleep 1
-TB=""
-for _ in $(seq 1 50); do
-  xdotool mousemove $((dx + dw / 2)) $((dy + dh / 2)) sleep 0.1 mousemove $((dx + dw / 2 + 3)) $((dy + dh / 2 + 2))
-  for w in $(xdotool search --onlyvisible --pid $DEMO 2>/dev/null); do
-    read -r tx ty tw th < <(geometry "$w")
-    [ "$th" = 32 ] && [ "$tw" -lt 300 ] && TB=$w
-  done
-  [ -n "$TB" ] && break
-  sleep 0.2
-done
-[ -z "$TB" ] && { say "no tool bar"; exit 0; }
+TB=$(floating_tool_bar "$DW" "$DEMO") || { say "no tool bar"; exit 0; }
 import -window root -crop "$((dw - 40))x$((dh - 120))+$((dx + 20))+$((dy + 60))" +repage "$OUT/viewers-live.png"
 read -r tx ty tw th < <(geometry "$TB")
 xdotool mousemove $((tx + 80)) $((ty + 16)) sleep 0.2 mousemove $((tx + 79)) $((ty + 15)) click 1
