@@ -101,9 +101,8 @@ void InstallSubsystemHooks() {
     AddViewCommandHandler(AccessoryCommand);
     InstallPlayerWindow();
     InstallPackProgress();
-    // The live view's own commands first; the player's handler serves windows without one.
+    // The live view's commands, among them the player (910) and the snapshot (920).
     AddViewCommandHandler(LiveViewCommand);
-    AddViewCommandHandler(PlayerViewCommand);
     if (!h.paint) h.paint = [](PanoView* v, const Canvas& canvas) { PaintView(v, canvas); };
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;

@@ -534,16 +534,4 @@ void InstallPlayerWindow() {
     if (!p.showPlayback) p.showPlayback = ShowPlaybackDialog;
 }
 
-bool PlayerViewCommand(PanoView* view, HWND window, int command) {
-    if (command == 920) {
-        // A live view's snapshot: the file is written and the viewer shows it.
-        if (view) Snapshot(window, view);
-        return true;
-    }
-    if (command != 910) return false;
-    // The play loop runs inside this call until the player is closed.
-    PlayDVR(window, nullptr);
-    return true;
-}
-
 }  // namespace orb

@@ -18,9 +18,6 @@ constexpr int kPlaylistHeight = 22, kBottomBarHeight = 30, kPositionBarX = 285;
 
 // Plugs the player's windows into the player (frame, view, bar, dialog hooks).
 void InstallPlayerWindow();
-// The view commands that open the player (910) and take a snapshot into the snapshot
-// viewer (920); for the view window's command hook.
-bool PlayerViewCommand(PanoView* view, HWND window, int command);
 
 // The player's windows while it is open (null otherwise).
 struct PlayerWindows {
