@@ -189,6 +189,11 @@ POPUP "Motion"
   ITEM 2601
   ITEM 2600
 END
+POPUP "Settings"
+  ITEM 935
+  ITEM 938
+  ITEM 3020
+END
 
 [Dialog Source]
 CAPTION "Choose a camera"
