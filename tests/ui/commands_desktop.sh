@@ -3,7 +3,7 @@
 # dialogs. One demo view of four cameras; its menu bar (Settings, Motion, Camera) and its
 # context menu open the colour balance, the lens alignment with the page of each lens, the
 # cruise speed, the motion mask and the privacy zones; the camera chooser puts the other
-# lenses into the view. Each opened dialog is pictured as command-NAME.png; what the script
+# lenses into the view. Then the host's pack command opens the camera export dialog. Each opened dialog is pictured as command-NAME.png; what the script
 # saw goes to OUT/commands.log, the camera file after the commands to OUT/commands-Config.ure.
 #   commands_desktop.sh BINARY_DIR OUT
 B=$1
@@ -190,4 +190,22 @@ menu_bar 33 Up Return
 for _ in $(seq 1 200); do kill -0 $DEMO 2>/dev/null || break; sleep 0.1; done
 kill -0 $DEMO 2>/dev/null || say "demo ended"
 cp "$CONFIG" "$OUT/commands-Config.ure" 2>/dev/null
+
+# ---- orbiscope pack FILE: the export dialog; the second and fourth cameras chosen, OK ----
+rm -f "$OUT/commands-export.ure"
+ORBISCOPE_HOME="$T/out/home" ORBISCOPE_SYSTEM_DIR="$T/out/home" "$B/orbiscope" pack "$OUT/commands-export.ure" \
+  > "$OUT/commands-pack.log" 2>&1 &
+PACK=$!
+if D=$(dialog "Export cameras" ExportCamera); then
+  click_at "$D" 100 66      # Simulated Mirror
+  xdotool keydown ctrl
+  click_at "$D" 100 112     # Simulated 180 degrees, added to the choice
+  xdotool keyup ctrl
+  import -window "$D" "$OUT/command-ExportCamera.png" 2>/dev/null
+  click_at "$D" 165 330     # OK
+  gone "Export cameras" && say "export closed"
+fi
+for _ in $(seq 1 100); do kill -0 $PACK 2>/dev/null || break; sleep 0.1; done
+kill $PACK 2>/dev/null
+wait $PACK && say "export written"
 exit 0

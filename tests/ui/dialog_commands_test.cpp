@@ -2,9 +2,11 @@
 // demo's menu bar and context menu open the colour balance, the cruise speed, the motion
 // mask, the privacy zones and the lens alignment with the page of each lens (the camera
 // chooser puts the other lenses into the view). The camera file, written by the library
-// itself, shows what each dialog's OK and Cancel did. Screenshots: desktop-shots/command-*.png.
+// itself, shows what each dialog's OK and Cancel did; the host's pack command opens the camera
+// export dialog and writes the chosen cameras. Screenshots: desktop-shots/command-*.png.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -60,4 +62,12 @@ TEST(DesktopInput, ViewCommandsOpenTheirDialogsFromTheMenus) {
     EXPECT_EQ(Field(file, 1, offsetof(CameraRecord, centerX)), 320);
     EXPECT_EQ(Field(file, 1, offsetof(CameraRecord, flipVertical)), 0);
     EXPECT_EQ(Field(file, 3, offsetof(CameraRecord, centerX)), 329);
+
+    // orbiscope pack FILE: the export dialog's second and fourth cameras, in list order.
+    EXPECT_TRUE(Says(log, "export closed")) << log;
+    EXPECT_TRUE(Says(log, "export written")) << log;
+    const auto exported = orbtest::ReadFile(kShots + "/commands-export.ure");
+    ASSERT_EQ(exported.size(), 6000u);
+    EXPECT_TRUE(std::equal(exported.begin(), exported.begin() + 3000, file.begin() + 3000));
+    EXPECT_TRUE(std::equal(exported.begin() + 3000, exported.end(), file.begin() + 9000));
 }
