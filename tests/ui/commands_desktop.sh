@@ -28,16 +28,12 @@ done
 [ -z "$DW" ] && { say "no demo window"; exit 0; }
 for _ in $(seq 1 300); do grep -q "views open" "$OUT/commands-demo.log" && break; sleep 0.1; done
 
-popups() { xdotool search --onlyvisible --pid "$DEMO" 2>/dev/null | wc -l; }
-# Clicks a title of the window's menu bar (X: its middle) and walks the menu with KEYS once
-# the menu has shown (a new window on the screen).
-menu_bar() {
-  local x=$1 n
+popups() { windows_of "$DEMO"; }
+# A title of the demo's menu bar (X: its middle), then KEYS walk its menu.
+bar() {
+  local x=$1
   shift
-  n=$(popups)
-  click_at "$DW" "$x" 12
-  for _ in $(seq 1 100); do [ "$(popups)" -gt "$n" ] && break; sleep 0.1; done
-  xdotool key "$@"
+  menu_bar "$DW" "$DEMO" "$x" - "$@"
 }
 # Right-clicks the view and walks its context menu with KEYS.
 context_menu() {
@@ -75,7 +71,7 @@ await_field() {  # SLOT OFFSET VALUE
 }
 # Chooses camera INDEX (0 first) into the view with Camera > Choose camera...
 choose_camera() {
-  menu_bar 33 Down Return
+  bar 33 Down Return
   local d keys=()
   d=$(dialog "Choose a camera" "Source-$1") || return 1
   for _ in $(seq 1 "$1"); do keys+=(Down); done
@@ -89,7 +85,7 @@ choose_camera() {
 # picture (the command then only beeps): asked again until the dialog shows.
 alignment() {
   for _ in $(seq 1 30); do
-    menu_bar 228 Down Down Return
+    bar 228 Down Down Return
     for _ in $(seq 1 20); do
       xdotool search --onlyvisible --name '^Lens alignment$' >/dev/null 2>&1 && { dialog "Lens alignment" "$1"; return; }
       sleep 0.1
@@ -100,7 +96,7 @@ alignment() {
 }
 
 # ---- Settings > Colour balance... (935): the correction ticked, the first slider moved, OK ----
-menu_bar 228 Down Return
+menu_bar "$DW" "$DEMO" 228 menu-ViewBox Down Return
 if D=$(dialog "Colour balance" Balance); then
   click_at "$D" 20 211      # Colour correction on
   click_at "$D" 470 23      # Cyan - red, towards its right end
@@ -120,7 +116,7 @@ if D=$(dialog "Cruise speed" Cruise); then
 fi
 
 # ---- Motion > Motion mask... (2600): the sensitivity slider moved, OK ----
-menu_bar 162 Up Return
+bar 162 Up Return
 if D=$(dialog "Motion mask" Mask); then
   click_at "$D" 220 63      # the slider, towards its right end
   sleep 0.3
@@ -130,7 +126,7 @@ if D=$(dialog "Motion mask" Mask); then
 fi
 
 # ---- Settings > Privacy zones... (3020): Brighten and Eight times chosen, OK ----
-menu_bar 228 Up Return
+bar 228 Up Return
 if D=$(dialog "Privacy zones" MaskZone); then
   click_at "$D" 200 91      # Brighten
   click_at "$D" 200 157     # Eight times
@@ -186,7 +182,7 @@ if D=$(alignment hOrz21); then
 fi
 
 # ---- Camera > Exit: every record saved ----
-menu_bar 33 Up Return
+bar 33 Up Return
 for _ in $(seq 1 200); do kill -0 $DEMO 2>/dev/null || break; sleep 0.1; done
 kill -0 $DEMO 2>/dev/null || say "demo ended"
 cp "$CONFIG" "$OUT/commands-Config.ure" 2>/dev/null

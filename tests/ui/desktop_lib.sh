@@ -69,3 +69,19 @@ floating_tool_bar() {  # DEMO_WINDOW DEMO_PID
   done
   return 1
 }
+
+# The number of visible windows of a program (an open menu is one more).
+windows_of() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
+
+# Clicks a title of a window's menu bar (X: its middle), waits until the menu shows (a new
+# window of the program), pictures the screen as OUT/SHOT.png when SHOT is not "-", then
+# walks the menu with KEYS.
+menu_bar() {  # WINDOW PID X SHOT KEYS...
+  local w=$1 pid=$2 x=$3 shot=$4 n
+  shift 4
+  n=$(windows_of "$pid")
+  click_at "$w" "$x" 12
+  for _ in $(seq 1 100); do [ "$(windows_of "$pid")" -gt "$n" ] && break; sleep 0.1; done
+  [ "$shot" != - ] && import -window root "$OUT/$shot.png" 2>/dev/null
+  xdotool key "$@"
+}
