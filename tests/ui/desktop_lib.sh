@@ -39,9 +39,9 @@ geometry() {  # X Y W H of a window
   xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ",")} /Geometry/ {split($2, g, "x")} END {print p[1], p[2], g[1], g[2]}'
 }
 
-click_at() {  # WINDOW X Y: a click at a point of the window
+click_at() {  # WINDOW X Y [BUTTON]: a click at a point of the window (the left button)
   read -r wx wy _ _ < <(geometry "$1")
-  xdotool mousemove $(($wx + $2)) $(($wy + $3)) sleep 0.1 click 1
+  xdotool mousemove $(($wx + $2)) $(($wy + $3)) sleep 0.1 click "${4:-1}"
   sleep 0.2
 }
 
