@@ -131,7 +131,7 @@ if D=$(dialog "Privacy zones" MaskZone); then
   click_at "$D" 200 91      # Brighten
   click_at "$D" 200 157     # Eight times
   import -window "$D" "$OUT/command-MaskZone.png" 2>/dev/null
-  click_at "$D" 205 272     # OK
+  click_at "$D" 205 236     # OK
   gone "Privacy zones" && say "zones closed"
 fi
 
@@ -153,7 +153,7 @@ choose_camera 1
 if D=$(alignment hOrz); then
   say "mirror lens $(field 1 1968)"
   read -r _ _ w _ < <(geometry "$D")
-  click_at "$D" $((w - 250 + 8)) 199   # Flip vertically, on the page at the dialog's right
+  click_at "$D" $((w - 250 + 8)) 225   # Flip vertically, on the page at the dialog's right
   point_at "$D"
   xdotool key Escape
   gone "Lens alignment" && say "mirror alignment cancelled"
