@@ -6,13 +6,23 @@ export XDG_DATA_HOME="$T/data"
 
 say() { echo "$*" >> "$LOG"; }
 
-# Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest; the rest comes in one burst, before the field's completion can
-# put a guess of its own between two keys.
+# Puts a path into a file chooser: its "/" opens the location field, which takes a moment
+# before it takes more. The path is then pasted whole from the clipboard (keys typed one by
+# one race the field's completion, which may put a guess of its own between two keys); where
+# GTK's Python binding is missing, it is typed in one burst.
 type_path() {
   xdotool type "/"
   sleep 0.8
-  xdotool type --delay 0 "${1#/}"
+  local holder ready=""
+  if [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import gi' 2>/dev/null; then
+    exec {holder}< <(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/clipboard.py" "$1" 10 2>/dev/null)
+    read -r -t 10 ready <&"$holder"
+  fi
+  if [ "$ready" = ready ]; then
+    xdotool key ctrl+a ctrl+v
+  else
+    xdotool type --delay 0 "${1#/}"
+  fi
 }
 
 # Waits (up to 90 s) for a visible window with this title; prints its id.
