@@ -189,6 +189,11 @@ POPUP "Motion"
   ITEM 2601
   ITEM 2600
 END
+POPUP "Settings"
+  ITEM 935
+  ITEM 938
+  ITEM 3020
+END
 
 [Dialog Source]
 CAPTION "Choose a camera"
@@ -212,22 +217,22 @@ SIZE 900 480
 
 [Dialog hOrz]
 SIZE 250 480
-CONTROL 1300 static "Centre X" 0 10 90 16
-CONTROL 1301 edit "" 100 8 60 20
-CONTROL 1302 static "Centre Y" 0 36 90 16
-CONTROL 1303 edit "" 100 34 60 20
-CONTROL 1304 static "Outer radius" 0 62 90 16
-CONTROL 1305 edit "" 100 60 60 20
-CONTROL 1306 static "Inner radius" 0 88 90 16
-CONTROL 1307 edit "" 100 86 60 20
-CONTROL 1308 static "Field of view" 0 114 90 16
-CONTROL 1309 spin "" 100 110 90 24
-CONTROL 1310 static "" 196 114 50 16
-CONTROL 1311 static "Effective angle" 0 140 90 16
-CONTROL 1312 spin "" 100 136 90 24
-CONTROL 1313 static "" 196 140 50 16
-CONTROL 1314 check "Flip horizontally" 0 166 160 18
-CONTROL 1315 check "Flip vertically" 0 190 160 18
+CONTROL 1300 static "Centre X" 0 10 106 16
+CONTROL 1301 edit "" 110 8 60 20
+CONTROL 1302 static "Centre Y" 0 36 106 16
+CONTROL 1303 edit "" 110 34 60 20
+CONTROL 1304 static "Outer radius" 0 62 106 16
+CONTROL 1305 edit "" 110 60 60 20
+CONTROL 1306 static "Inner radius" 0 88 106 16
+CONTROL 1307 edit "" 110 86 60 20
+CONTROL 1308 static "Field of view" 0 118 106 16
+CONTROL 1309 spin "" 110 112 90 24
+CONTROL 1310 static "" 206 118 44 16
+CONTROL 1311 static "Effective angle" 0 156 106 16
+CONTROL 1312 spin "" 110 150 90 24
+CONTROL 1313 static "" 206 156 44 16
+CONTROL 1314 check "Flip horizontally" 0 192 160 18
+CONTROL 1315 check "Flip vertically" 0 216 160 18
 CONTROL 1 defbutton "OK" 0 440 80 24
 CONTROL 2 button "Cancel" 90 440 80 24
 
@@ -245,13 +250,13 @@ CONTROL 1310 static "" 196 88 50 16
 CONTROL 1314 check "Flip horizontally" 170 8 150 18
 CONTROL 1315 check "Flip vertically" 170 32 150 18
 CONTROL 1320 check "Ray curve" 170 56 150 18
-CONTROL 1321 edit "" 0 114 50 20
-CONTROL 1322 edit "" 60 114 50 20
-CONTROL 1323 edit "" 120 114 50 20
-CONTROL 1324 edit "" 180 114 50 20
-CONTROL 1330 picture "" 0 140 320 320 "Quill Ray Curve"
-CONTROL 1 defbutton "OK" 240 114 40 22
-CONTROL 2 button "Cancel" 284 114 44 22
+CONTROL 1321 edit "" 0 122 50 20
+CONTROL 1322 edit "" 60 122 50 20
+CONTROL 1323 edit "" 120 122 50 20
+CONTROL 1324 edit "" 180 122 50 20
+CONTROL 1330 picture "" 0 148 320 320 "Quill Ray Curve"
+CONTROL 1 defbutton "OK" 240 122 40 22
+CONTROL 2 button "Cancel" 284 122 44 22
 
 [Dialog hOrz2]
 SIZE 250 480
@@ -264,9 +269,9 @@ CONTROL 1305 edit "" 100 60 60 20
 CONTROL 1308 static "Field of view" 0 88 90 16
 CONTROL 1309 spin "" 100 84 90 24
 CONTROL 1310 static "" 196 88 50 16
-CONTROL 1314 check "Flip horizontally" 0 114 160 18
-CONTROL 1315 check "Flip vertically" 0 138 160 18
-CONTROL 1316 check "Perspective views" 0 162 160 18
+CONTROL 1314 check "Flip horizontally" 0 124 160 18
+CONTROL 1315 check "Flip vertically" 0 148 160 18
+CONTROL 1316 check "Perspective views" 0 172 160 18
 CONTROL 1 defbutton "OK" 0 440 80 24
 CONTROL 2 button "Cancel" 90 440 80 24
 
@@ -281,9 +286,9 @@ CONTROL 1305 edit "" 100 60 60 20
 CONTROL 1308 static "Field of view" 0 88 90 16
 CONTROL 1309 spin "" 100 84 90 24
 CONTROL 1310 static "" 196 88 50 16
-CONTROL 1314 check "Flip horizontally" 0 114 160 18
-CONTROL 1315 check "Flip vertically" 0 138 160 18
-CONTROL 1316 check "Perspective views" 0 162 160 18
+CONTROL 1314 check "Flip horizontally" 0 124 160 18
+CONTROL 1315 check "Flip vertically" 0 148 160 18
+CONTROL 1316 check "Perspective views" 0 172 160 18
 CONTROL 1 defbutton "OK" 0 440 80 24
 CONTROL 2 button "Cancel" 90 440 80 24
 [Dialog Backup]
@@ -325,16 +330,16 @@ CONTROL 2 button "Close" 250 344 100 26
 
 [Dialog Root]
 CAPTION "Root password"
-SIZE 340 196
-CONTROL 3403 static "Old password:" 10 14 140 18
-CONTROL 3400 password "" 160 10 170 26
-CONTROL 3404 static "New password:" 10 48 140 18
-CONTROL 3401 password "" 160 44 170 26
-CONTROL 3405 static "Confirm the new password:" 10 82 150 18
-CONTROL 3402 password "" 160 78 170 26
-CONTROL 363 check "Ask for the password before protected actions" 10 116 320 22
-CONTROL 1 defbutton "OK" 140 156 90 28
-CONTROL 2 button "Cancel" 240 156 90 28
+SIZE 380 196
+CONTROL 3403 static "Old password:" 10 14 184 18
+CONTROL 3400 password "" 200 10 170 26
+CONTROL 3404 static "New password:" 10 48 184 18
+CONTROL 3401 password "" 200 44 170 26
+CONTROL 3405 static "Confirm the new password:" 10 82 184 18
+CONTROL 3402 password "" 200 78 170 26
+CONTROL 363 check "Ask for the password before protected actions" 10 116 360 22
+CONTROL 1 defbutton "OK" 180 156 90 28
+CONTROL 2 button "Cancel" 280 156 90 28
 
 [Dialog Check]
 CAPTION "Root password"
@@ -397,7 +402,7 @@ CONTROL 2 button "Cancel" 220 136 90 28
 
 [Dialog MaskZone]
 CAPTION "Privacy zones"
-SIZE 360 300
+SIZE 360 264
 CONTROL 309 static "Left drag marks cells, right drag clears them." 10 8 340 18
 CONTROL 310 group "Zones" 10 32 160 84
 CONTROL 307 radio "On" 22 54 120 22
@@ -405,13 +410,13 @@ CONTROL 308 radio "Off" 22 80 120 22
 CONTROL 311 group "Effect" 180 32 170 84
 CONTROL 305 radio "Darken" 192 54 140 22
 CONTROL 306 radio "Brighten" 192 80 140 22
-CONTROL 312 group "Strength" 10 124 340 112
+CONTROL 312 group "Strength" 10 124 340 84
 CONTROL 301 radio "Twice" 22 146 140 22
 CONTROL 302 radio "Four times" 22 172 140 22
 CONTROL 303 radio "Eight times" 192 146 140 22
 CONTROL 304 radio "Full black or white" 192 172 150 22
-CONTROL 1 defbutton "OK" 160 258 90 28
-CONTROL 2 button "Cancel" 260 258 90 28
+CONTROL 1 defbutton "OK" 160 222 90 28
+CONTROL 2 button "Cancel" 260 222 90 28
 
 [Dialog Balance]
 CAPTION "Colour balance"

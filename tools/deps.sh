@@ -4,7 +4,7 @@
 orb_packages=(cmake g++ make pkg-config libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev libgtk-3-dev libfreeimage-dev zip unzip clang xvfb xauth
   desktop-file-utils shared-mime-info libglib2.0-bin help2man dpkg-dev file python3
-  xdotool x11-utils imagemagick)
+  xdotool x11-utils imagemagick python3-gi gir1.2-gtk-3.0)
 # ffmpeg: the camera interoperability tests read its multipart stream as a real server.
 orb_packages+=(ffmpeg)
 orb_missing=()

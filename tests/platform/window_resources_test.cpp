@@ -102,7 +102,7 @@ TEST(WindowResources, EveryTemplateWithItsControls) {
 TEST(WindowResources, EveryMenuWithItsCommands) {
     Home h;
     const std::map<std::string, std::vector<int>> menus = {
-        {"ViewBox", {903, 918, 900, 905, 910, 920, 907, 1901, 1805, 2602, 2601, 2600}},
+        {"ViewBox", {903, 918, 900, 905, 910, 920, 907, 1901, 1805, 2602, 2601, 2600, 935, 938, 3020}},
         {"Snap", {907, 909, 2057, 936, 1603, 2020, 2021, 2064}},
         {"Picture", {907, 909, 2020, 2021, 2064}},
         {"DVR", {1701, 1606, 1601, 1602, 1604, 1605, 1603, 2026, 920, 907, 2750, 2751, 111, 2760, 2761, 1080, 1900, 1901}},

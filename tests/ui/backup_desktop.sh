@@ -55,6 +55,46 @@ click_at "$BW" 525 399        # Close
 gone "Backup of recordings" && say "dialog closed"
 wait $P
 
+# Stop: thousands of short recordings, all chosen; the Stop dialog of the running copy is
+# clicked as soon as it shows; the copy ends early.
+src=$(find "$T/out/RECVAULT" -iname '*.P360' | head -1)
+/usr/bin/python3 - "$src" "$T/out/RECVAULT" <<'PY'
+import datetime, sys
+head = open(sys.argv[1], "rb").read(16384)
+start = datetime.datetime(2025, 1, 1)
+for i in range(4000):
+    name = (start + datetime.timedelta(minutes=i)).strftime("%Y%m%d%H%M") + "Simulated Fisheye.P360"
+    open(sys.argv[2] + "/" + name, "wb").write(head)
+PY
+mkdir -p "$T/kept2"
+sed -i "s|^Dir=.*|Dir=$T/kept2/|" "$T/out/home/orbiscfg.ini"
+"$B/orbiscope" backup > "$OUT/backup-stop.log" 2>&1 &
+P=$!
+if BW=$(window_named "Backup of recordings"); then
+  click_at "$BW" 60 289       # Select all
+  total=$(find "$T/out/RECVAULT" -iname '*.P360' | wc -l)
+  read -r bx by _ _ < <(geometry "$BW")
+  xdotool mousemove $((bx + 425)) $((by + 399)) sleep 0.1 click 1   # Copy
+  for _ in $(seq 1 3000); do
+    S=$(xdotool search --onlyvisible --name '^Backup$' 2>/dev/null | head -1)
+    [ -n "$S" ] && break
+  done
+  if [ -n "$S" ]; then
+    read -r sx sy _ _ < <(geometry "$S")
+    import -window "$S" "$OUT/command-Stop.png" 2>/dev/null
+    xdotool mousemove $((sx + 100)) $((sy + 42)) click 1   # Stop
+    say "stop dialog"
+    gone "Backup" && say "stop dialog closed"
+    import -window "$BW" "$OUT/backup-stopped.png" 2>/dev/null
+    copied=$(find "$T/kept2" -iname '*.P360' | wc -l)
+    say "stopped after $copied of $total"
+  fi
+  click_at "$BW" 525 399      # Close
+  gone "Backup of recordings"
+fi
+kill $P 2>/dev/null
+wait $P 2>/dev/null
+
 # Backup play: the player opens on the backup folder with its Playback dialog.
 "$B/orbiscope" backup-play > "$OUT/backup-play.log" 2>&1 &
 P=$!

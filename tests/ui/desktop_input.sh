@@ -8,7 +8,10 @@ OUT=$2
 shift 2
 mkdir -p "$OUT"
 export ORBISCOPE_HOME=$B
-export ASAN_OPTIONS=detect_leaks=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+LOG="$OUT/desktop_input.log"
+T="$OUT/desktop_input.work"
+mkdir -p "$T"
+source "$(dirname "$0")/desktop_lib.sh"
 
 # Waits for a visible window of a process (a loaded machine may take long); prints its id.
 window_of() {
@@ -28,17 +31,6 @@ wait_for_display() {
   return 1
 }
 
-# Waits for a visible window whose title holds NAME; prints its id.
-window_named() {
-  local wid=""
-  for _ in $(seq 1 300); do
-    wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-    [ -n "$wid" ] && { echo "$wid"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
 # The number of windows on the screen, and a wait until there are more than N.
 window_count() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x'; }
 wait_more_windows() {
@@ -52,19 +44,8 @@ wait_for() {
   return 1
 }
 
-geometry() {  # X Y of a window
-  xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ","); print p[1], p[2]}'
-}
-
-# Clicks at a point of a window's client area.
-click_at() {
-  local wid=$1 x=$2 y=$3 button=${4:-1}
-  read -r wx wy < <(geometry "$wid")
-  xdotool mousemove $((wx + x)) $((wy + y)) click "$button"
-}
-
 focus() {
-  read -r wx wy < <(geometry "$1")
+  read -r wx wy _ _ < <(geometry "$1")
   xdotool mousemove $((wx + 2)) $((wy + 2))
   xdotool windowfocus "$1" 2>/dev/null
   sleep 0.3
@@ -282,7 +263,7 @@ case_demo() {
   cp "$T/out/home/orbiscfg.ini" "$OUT/demo-camera.ini" 2>/dev/null
   shot demo-after
   # Ctrl+Shift and a left click: the motion-event dialog of the view.
-  read -r wx wy < <(geometry "$wid")
+  read -r wx wy _ _ < <(geometry "$wid")
   xdotool mousemove $((wx + 300)) $((wy + 250)) keydown ctrl keydown shift click 1 keyup shift keyup ctrl
   dlg=$(window_named "Motion event")
   shot demo-event
@@ -304,8 +285,7 @@ case_steer() {
   local pid=$! wid
   wid=$(window_of $pid) || { echo "no window" >> "$OUT/steer.log"; return; }
   wait_for "$OUT/steer.log" "views open" || { echo "no views" >> "$OUT/steer.log"; return; }
-  read -r wx wy < <(geometry "$wid")
-  read -r ww wh < <(xdotool getwindowgeometry "$wid" | awk '/Geometry/ {split($2, g, "x"); print g[1], g[2]}')
+  read -r wx wy ww wh < <(geometry "$wid")
   echo "window $wx $wy $ww $wh" >> "$OUT/steer.geometry"
   # Wait for the first pictures before steering (the view is black until then).
   for _ in $(seq 1 100); do [ -s "$T/out/view0.jpg" ] && break; sleep 0.1; done

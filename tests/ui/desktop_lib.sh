@@ -6,13 +6,23 @@ export XDG_DATA_HOME="$T/data"
 
 say() { echo "$*" >> "$LOG"; }
 
-# Types a path into a file chooser: its "/" opens the location field, which takes a moment
-# before it takes the rest; the rest comes in one burst, before the field's completion can
-# put a guess of its own between two keys.
+# Puts a path into a file chooser: its "/" opens the location field, which takes a moment
+# before it takes more. The path is then pasted whole from the clipboard (keys typed one by
+# one race the field's completion, which may put a guess of its own between two keys); where
+# GTK's Python binding is missing, it is typed in one burst.
 type_path() {
   xdotool type "/"
   sleep 0.8
-  xdotool type --delay 0 "${1#/}"
+  local holder ready=""
+  if [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import gi' 2>/dev/null; then
+    exec {holder}< <(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/clipboard.py" "$1" 10 2>/dev/null)
+    read -r -t 10 ready <&"$holder"
+  fi
+  if [ "$ready" = ready ]; then
+    xdotool key ctrl+a ctrl+v
+  else
+    xdotool type --delay 0 "${1#/}"
+  fi
 }
 
 # Waits (up to 90 s) for a visible window with this title; prints its id.
@@ -39,9 +49,9 @@ geometry() {  # X Y W H of a window
   xdotool getwindowgeometry "$1" | awk '/Position/ {split($2, p, ",")} /Geometry/ {split($2, g, "x")} END {print p[1], p[2], g[1], g[2]}'
 }
 
-click_at() {  # WINDOW X Y: a click at a point of the window
+click_at() {  # WINDOW X Y [BUTTON]: a click at a point of the window (the left button)
   read -r wx wy _ _ < <(geometry "$1")
-  xdotool mousemove $(($wx + $2)) $(($wy + $3)) sleep 0.1 click 1
+  xdotool mousemove $(($wx + $2)) $(($wy + $3)) sleep 0.1 click "${4:-1}"
   sleep 0.2
 }
 
@@ -68,4 +78,20 @@ floating_tool_bar() {  # DEMO_WINDOW DEMO_PID
     sleep 0.2
   done
   return 1
+}
+
+# The number of visible windows of a program (an open menu is one more).
+windows_of() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
+
+# Clicks a title of a window's menu bar (X: its middle), waits until the menu shows (a new
+# window of the program), pictures the screen as OUT/SHOT.png when SHOT is not "-", then
+# walks the menu with KEYS.
+menu_bar() {  # WINDOW PID X SHOT KEYS...
+  local w=$1 pid=$2 x=$3 shot=$4 n
+  shift 4
+  n=$(windows_of "$pid")
+  click_at "$w" "$x" 12
+  for _ in $(seq 1 100); do [ "$(windows_of "$pid")" -gt "$n" ] && break; sleep 0.1; done
+  [ "$shot" != - ] && import -window root "$OUT/$shot.png" 2>/dev/null
+  xdotool key "$@"
 }

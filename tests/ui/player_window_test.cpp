@@ -29,6 +29,9 @@ TEST(DesktopInput, PlayerToolBarOpensThePlayerAndItsControlsMoveThePicture) {
     EXPECT_GT(Measured(log, "stepped"), 0.03) << log;
     // Playing moves on again.
     EXPECT_GT(Measured(log, "played"), 0.03) << log;
+    // The menu bar's File > Recordings... opens the recordings dialog; Escape closes it.
+    EXPECT_NE(log.find("dvr menu recordings\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("recordings closed\n"), std::string::npos) << log;
     // The bar's stop button closes the player and leaves the live views open.
     EXPECT_NE(log.find("player closed\n"), std::string::npos) << log;
     EXPECT_NE(log.find("demo still open\n"), std::string::npos) << log;

@@ -61,6 +61,15 @@ middle_shot "$SW" viewers-snapshot
 import -window "$SW" "$OUT/snapshot-viewer.png" 2>/dev/null
 say "snapshot spread $(spread viewers-snapshot)"
 say "snapshot likeness $(likeness viewers-live viewers-snapshot)"
+# Its menu bar: View > Alignment... opens the lens alignment on the snapshot; Escape.
+menu_bar "$SW" "$DEMO" 58 menu-Snap Down Return
+if AW=$(window_named "Lens alignment"); then
+  say "snap menu alignment"
+  read -r x y w h < <(geometry "$AW")
+  xdotool mousemove $((x + w - 20)) $((y + h - 10))
+  xdotool key Escape
+  gone "Lens alignment" && say "snap alignment closed"
+fi
 kill $DEMO 2>/dev/null
 wait $DEMO 2>/dev/null
 
@@ -95,6 +104,15 @@ if VW=$(window_named "Panoramic Photo Image Viewer"); then
     import -window root -crop "$((w / 4))x$((h / 5))+$((x + cx))+$((y + cy))" +repage "$OUT/photo-$i.png"
     say "photo $i spread $(spread photo-$i)"
   done
+  # Its menu bar: View > Alignment... opens the lens alignment on the picture; Escape.
+  menu_bar "$VW" "$P" 58 menu-Picture Down Return
+  if AW=$(window_named "Lens alignment"); then
+    say "picture menu alignment"
+    read -r x y w h < <(geometry "$AW")
+    xdotool mousemove $((x + w - 20)) $((y + h - 10))
+    xdotool key Escape
+    gone "Lens alignment" && say "picture alignment closed"
+  fi
 fi
 kill $P 2>/dev/null
 wait $P 2>/dev/null

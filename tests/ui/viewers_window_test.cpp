@@ -2,7 +2,8 @@
 // bar's snapshot button writes a snapshot that the viewer shows dewarped like the live view;
 // the stand-alone player shows the same file again; the photo viewer shows a PNG, a GIF and
 // a TIFF made by ImageMagick, and a PCX chosen in its open-file dialog. Screenshots stay in
-// desktop-shots/ (snapshot-viewer.png, photo-viewer.png, photo-chooser.png).
+// desktop-shots/ (snapshot-viewer.png, photo-viewer.png, photo-chooser.png, and the menu bars
+// open: menu-Snap.png, menu-Picture.png).
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -27,6 +28,9 @@ TEST(DesktopInput, SnapshotAndPhotoViewersShowTheDewarpedPicture) {
     const double like = Measured(log, "snapshot likeness");
     EXPECT_GE(like, 0.0) << log;
     EXPECT_LT(like, 0.3) << log;
+    // The snapshot viewer's menu bar: View > Alignment... opened the lens alignment, Escape closed it.
+    EXPECT_TRUE(Says(log, "snap menu alignment")) << log;
+    EXPECT_TRUE(Says(log, "snap alignment closed")) << log;
     // Opened again from the file, the same picture.
     EXPECT_GT(Measured(log, "reopened spread"), 0.1) << log;
     const double again = Measured(log, "reopened likeness");
@@ -34,6 +38,9 @@ TEST(DesktopInput, SnapshotAndPhotoViewersShowTheDewarpedPicture) {
     EXPECT_LT(again, 0.05) << log;
     // PNG, GIF and TIFF each in a view of the photo viewer, painted.
     for (const char* v : {"photo 0 spread", "photo 1 spread", "photo 2 spread"}) EXPECT_GT(Measured(log, v), 0.05) << v << log;
+    // The photo viewer's menu bar likewise.
+    EXPECT_TRUE(Says(log, "picture menu alignment")) << log;
+    EXPECT_TRUE(Says(log, "picture alignment closed")) << log;
     // The open-file dialog, a PCX file chosen in it.
     EXPECT_NE(log.find("chooser open\n"), std::string::npos) << log;
     EXPECT_GT(Measured(log, "chosen spread"), 0.05) << log;

@@ -45,6 +45,7 @@ struct Options {
     int size = 640;    // picture width; height is 3/4 of it
     int fps = 15;
     int cameras = 4;
+    int views = 0;            // the views of the window; 0: one a camera (the others are chosen into them)
     bool faults = false;      // inject camera faults at random (a soak run)
     bool motion = false;      // run every camera's motion detector (recording follows motion)
     bool steer = false;       // half-way, click the first view and press the left arrow key
@@ -54,8 +55,8 @@ struct Options {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--width W] [--fps N]\n"
-                 "                      [--steer] [--watch] [--screenshot FILE] [--faults] [--motion]\n");
+                 "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--views N] [--width W]\n"
+                 "                      [--fps N] [--steer] [--watch] [--screenshot FILE] [--faults] [--motion]\n");
     return 2;
 }
 
@@ -75,6 +76,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             if (!value(o.fps) || o.fps < 1 || o.fps > 60) return false;
         } else if (a == "--cameras") {
             if (!value(o.cameras) || o.cameras < 1 || o.cameras > 32) return false;
+        } else if (a == "--views") {
+            if (!value(o.views) || o.views < 1 || o.views > 32) return false;
         } else if (a == "--faults") {
             o.faults = true;
         } else if (a == "--motion") {
@@ -93,6 +96,7 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             return false;
         }
     }
+    if (o.views == 0 || o.views > o.cameras) o.views = o.cameras;
     return true;
 }
 
@@ -264,7 +268,7 @@ bool PrepareHome(const Options& opt, const std::string& out, const std::string& 
     if (opt.headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
     // More than 24 views need two screens side by side, which the host names.
     return OrbiscopeWriteSetting("DVR", "StorageRoots", out.c_str()) == 1 &&
-           OrbiscopeWriteSetting("Panorama", "MultiScreen", opt.cameras > 24 ? "1" : "2") == 1;
+           OrbiscopeWriteSetting("Panorama", "MultiScreen", opt.views > 24 ? "1" : "2") == 1;
 }
 
 // Serves the window layer until every view has been painted `times` more times (the
@@ -489,8 +493,8 @@ int main(int argc, char** argv) {
     EnableDVRRecording(1);
     void* mainWindow = nullptr;
     const int32_t twoScreens[8] = {0, 0, 1920, 1080, 1920, 0, 3840, 1080};
-    void* frame = RunOrbiscope(nullptr, 0, opt.cameras, &mainWindow, 0, nullptr, 0,
-                               opt.cameras > 24 ? twoScreens : nullptr);
+    void* frame = RunOrbiscope(nullptr, 0, opt.views, &mainWindow, 0, nullptr, 0,
+                               opt.views > 24 ? twoScreens : nullptr);
     if (!frame) {
         std::fprintf(stderr, "orbiscope-demo: the library opened no window\n");
         return 1;

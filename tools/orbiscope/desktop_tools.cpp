@@ -56,7 +56,11 @@ int RunDesktopTool(const std::string& command, int argc, char** argv) {
     }
     if (command == "backup") return Backup(nullptr) ? 0 : 1;
     if (command == "backup-play") return BackupPlay(nullptr) ? 0 : 1;
-    if (command == "pack") return WhileOpen(CreatePackDlg(nullptr, 0));
+    if (command == "pack") {
+        // The cameras chosen in the export dialog go into FILE, in the camera file's format.
+        WhileOpen(CreatePackDlg(nullptr, 0));
+        return file ? (BuildPackInfo(nullptr, file) == 1 ? 0 : 1) : 0;
+    }
     if (command == "web") return GenerateWebPage(nullptr) ? 0 : 1;
     if (command == "password") return SetRootPassword(nullptr) ? 0 : 1;
     if (command == "recording-settings") return DVRConfigure(nullptr) ? 0 : 1;

@@ -38,7 +38,7 @@ int Usage(FILE* out = stderr) {
                  "                                          fov=DEGREES, flip=none|h|v|hv, url, model)\n"
                  "       orbiscope [run] [--headless] [--record FOLDER] [--no-record] [--seconds N]\n"
                  "       orbiscope player [FILE.P360] | recordings | snapshot [FILE.360] | picture [FILE...]\n"
-                 "       orbiscope backup | backup-play | pack | web | password | recording-settings\n"
+                 "       orbiscope backup | backup-play | pack [FILE] | web | password | recording-settings\n"
                  "       orbiscope --help | --version\n"
                  "URL: http://[account[:password]@]address[:port]/path?query; a path ending in .jpg is\n"
                  "polled as a snapshot, anything else is read as a Motion-JPEG stream. Without a\n"

@@ -354,11 +354,13 @@ struct GtkBackend : DesktopBackend {
         GtkWindow* parent = owner ? DesktopWindowOf(owner) : nullptr;
         gtk_window_set_transient_for(w, parent);
         if (t->dialog) {
-            // A modal dialog keeps the person's input away from the other windows.
+            // A modal dialog keeps the person's input away from the other windows; a dialog
+            // opened by a modal one (the Stop of a running backup) takes it above its owner.
             bool modal = false;
             {
                 std::lock_guard lock(Tables().lock);
                 if (WindowData* d = Find(h)) modal = d->modal;
+                if (WindowData* o = owner ? Find(owner) : nullptr) modal = modal || (o->isDialog && o->modal);
             }
             gtk_window_set_modal(w, modal);
         }

@@ -226,7 +226,12 @@ GtkWidget* NewWidget(TopWindow& t, HWND c, const ControlView& v, GtkWidget* prev
     case ControlKind::Static: {
         w = gtk_label_new(v.title.c_str());
         gtk_label_set_xalign(GTK_LABEL(w), 0);
-        gtk_label_set_line_wrap(GTK_LABEL(w), v.rect.height() > 24);
+        if (v.rect.height() > 24) {
+            // A text of several lines wraps at the control's width instead of widening the
+            // dialog to its length on one line.
+            gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
+            gtk_label_set_max_width_chars(GTK_LABEL(w), 1);
+        }
         break;
     }
     case ControlKind::Button:
