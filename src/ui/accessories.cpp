@@ -25,8 +25,9 @@ TrayState& TheTray() {
 }
 constinit TipState g_tip;
 
-// The desktop's status icon (tray_gtk.cpp): true when one is embedded in a tray.
-bool ShowDesktopTrayIcon(const std::string& tip, void (*onMenu)());
+// The desktop's status icon (gtk_tray.cpp): true when one is embedded in a tray; `onLost` runs
+// when that tray goes away later.
+bool ShowDesktopTrayIcon(const std::string& tip, void (*onMenu)(), void (*onLost)());
 void HideDesktopTrayIcon();
 
 namespace {
@@ -69,6 +70,16 @@ void TrayMenu() {
     const int chosen = TrackPopupMenu(menu, owner, x, y);
     DestroyMenu(menu);
     if (chosen) SendMessage(owner, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
+}
+
+// Without a tray (or when the tray goes away) the main window stays on the desktop, minimised
+// under a title that says so, so the person can always bring the system back.
+void ShowTrayStandIn() {
+    TheTray().desktopIcon = false;
+    if (!g_ui.main) return;
+    TheTray().standIn = true;
+    SetWindowText(g_ui.main, TheTray().tip + " (background)");
+    ShowWindow(g_ui.main, SW_SHOWMINIMIZED);
 }
 
 void TrayCommand(HWND owner, int cmd) {
@@ -140,21 +151,31 @@ int CreateTrayIcon() {
     TheTray().callbackMessage = kMsgTrayCallback;
     TheTray().tip = "Orbiscope 360/180";
     TheTray().added = true;
-    TheTray().desktopIcon = CurrentBackend() == Backend::Desktop && ShowDesktopTrayIcon(TheTray().tip, TrayMenu);
-    // Without a tray the main window stays on the task bar, minimised, so the user can still
-    // bring the system back.
-    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon) HideDesktopTrayIcon();
-    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon && g_ui.main) {
-        SetWindowText(g_ui.main, TheTray().tip + " (background)");
-        ShowWindow(g_ui.main, SW_SHOWMINIMIZED);
+    TheTray().desktopIcon =
+        CurrentBackend() == Backend::Desktop && ShowDesktopTrayIcon(TheTray().tip, TrayMenu, ShowTrayStandIn);
+    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon) {
+        HideDesktopTrayIcon();
+        ShowTrayStandIn();
     }
     return 1;
 }
 
 void RemoveTrayIcon() {
     if (TheTray().desktopIcon) HideDesktopTrayIcon();
+    if (TheTray().standIn && g_ui.main) SetWindowText(g_ui.main, Text(1009));
     TheTray().added = false;
     TheTray().desktopIcon = false;
+    TheTray().standIn = false;
+}
+
+void TrayStandInRestored() {
+    if (!TheTray().added || !TheTray().standIn || !g_ui.main || IsIconic(g_ui.main)) return;
+    if (!Allowed(g_ui.main)) {
+        ShowWindow(g_ui.main, SW_MINIMIZE);
+        return;
+    }
+    RemoveTrayIcon();
+    WriteSetting("Panorama", "Background", "0");
 }
 
 LRESULT TrayProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
