@@ -33,6 +33,8 @@ void HideDesktopTrayIcon();
 namespace {
 
 constexpr int kTipBorder = 1;
+constexpr uintptr_t kStandInTimer = 1;
+constexpr int kStandInSettleMs = 700;
 constexpr int kTipDefaultMs = 5000;
 std::map<HWND, BitmapButtonDesc>& BitmapButtons() {
     static auto* v = new std::map<HWND, BitmapButtonDesc>;
@@ -170,6 +172,13 @@ void RemoveTrayIcon() {
 
 void TrayStandInRestored() {
     if (!TheTray().added || !TheTray().standIn || !g_ui.main || IsIconic(g_ui.main)) return;
+    // The window manager may show the window for a moment on its way to minimised; only a
+    // window that stays restored was brought back by the person.
+    if (TheTray().owner) SetTimer(TheTray().owner, kStandInTimer, kStandInSettleMs);
+}
+
+static void LeaveStandIn() {
+    if (!TheTray().added || !TheTray().standIn || !g_ui.main || IsIconic(g_ui.main) || !IsWindowVisible(g_ui.main)) return;
     if (!Allowed(g_ui.main)) {
         ShowWindow(g_ui.main, SW_MINIMIZE);
         return;
@@ -185,6 +194,12 @@ LRESULT TrayProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         if (static_cast<uint32_t>(l) == WM_RBUTTONDOWN) TrayMenu();
         return 0;
     case WM_COMMAND: TrayCommand(h, static_cast<int>(LoWord(w))); return 0;
+    case WM_TIMER:
+        if (w == kStandInTimer) {
+            KillTimer(h, kStandInTimer);
+            LeaveStandIn();
+        }
+        return 0;
     case WM_DESTROY:
         if (TheTray().owner == h) {
             RemoveTrayIcon();

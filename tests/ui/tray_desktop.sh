@@ -27,6 +27,8 @@ icon_geometry() {
   xwininfo -tree -id "$PANEL" | awk '/^ *0x/ {split($NF, a, "+"); split($(NF-1), g, "[x+]"); if (g[1] * g[2] > best && g[1] < 100) {best = g[1] * g[2]; r = a[2] " " a[3] " " g[1] " " g[2]}} END {print r}'
 }
 
+title_is() { [ "$(title_of "$1")" = "$2" ]; }
+
 # A window shown since the list BEFORE was taken, larger than a few pixels; its id.
 new_shown_window() {  # BEFORE
   local w sx sy
@@ -34,6 +36,16 @@ new_shown_window() {  # BEFORE
     is_mapped "$w" || continue
     read -r _ _ sx sy < <(geometry "$w")
     [ "${sx:-0}" -gt 20 ] && [ "${sy:-0}" -gt 20 ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+
+# A shown window of the process larger than the tray icon (its main window); its id.
+large_window() {  # PID
+  local w sx sy
+  for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+    read -r _ _ sx sy < <(geometry "$w")
+    [ "${sx:-0}" -gt 200 ] && [ "${sy:-0}" -gt 200 ] && { echo "$w"; return 0; }
   done
   return 1
 }
@@ -105,7 +117,7 @@ case_notray() {
   xdotool windowactivate "$DW" 2>/dev/null
   wait_until 300 is_state "$DW" Normal && say "no tray: restored by the window manager"
   wait_until 300 file_says "$T/notray/home/orbiscfg.ini" "Background=0" && say "no tray: background cleared"
-  sleep 0.2
+  wait_until 300 title_is "$DW" Orbiscope
   say "no tray: title after $(title_of "$DW")"
   shot tray-none-restored
   stop "$DEMO" "$WM"
@@ -123,10 +135,10 @@ case_startup() {
   "$B/orbiscope-demo" "$T/startup" --seconds 150 --fps 5 --cameras 1 > "$T/startup.log" 2>&1 &
   DEMO=$!
   wait_until 900 docked "$before" && say "startup: icon docked in the tray"
-  [ -z "$(xdotool search --onlyvisible --pid $DEMO --name '^Orbiscope' 2>/dev/null)" ] && say "startup: no window shown"
+  [ -z "$(large_window $DEMO)" ] && say "startup: no window shown"
   shot tray-startup
   tray_menu_item 1 tray-startup-menu || return
-  DW=$(window_named Orbiscope) && say "startup: main window shown"
+  DW=$(wait_until 300 large_window $DEMO && large_window $DEMO) && say "startup: main window shown"
   wait_until 300 file_says "$T/startup/home/orbiscfg.ini" "Background=0" && say "startup: background cleared"
   shot tray-startup-shown
   stop "$DEMO" "$TRAY" "$WM"

@@ -298,6 +298,9 @@ struct GtkBackend : DesktopBackend {
         if (!t) return;
         if (t->dialog && t->childrenDirty) SyncDialogChildren(*t);
         if (visible) {
+            // Shown minimised: asked for before the window maps, so that the window manager
+            // maps it minimised at once instead of showing it for a moment.
+            if (IsIconic(h) && !t->iconified) gtk_window_iconify(GTK_WINDOW(t->window));
             gtk_widget_show_all(t->window);
             // Hidden controls stay hidden after show_all.
             if (t->dialog)
