@@ -2,7 +2,8 @@
 // virtual X server, driven by real input: the tray icon docks in the tray and its menu brings
 // the window back or ends the system; with no tray the main window waits minimised; full
 // screen, keep-above, minimise and restore, a dialog transient for its owner, and a placement
-// that survives a restart. Screenshots stay in desktop-shots/ (tray-*.png, wm-*.png).
+// that survives a restart; a dialog read and driven through the accessibility bus.
+// Screenshots stay in desktop-shots/ (tray-*.png, wm-*.png, a11y-*.png).
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -97,4 +98,29 @@ TEST(DesktopWindowManager, PlacementMovedByThePersonIsWhereTheWindowReopens) {
     EXPECT_TRUE(Says(log, "placement: the window moved")) << log;
     EXPECT_TRUE(Says(log, "placement: closed")) << log;
     EXPECT_TRUE(Says(log, "placement: same place")) << log;
+}
+
+TEST(DesktopAccessibility, ChooserReadsAsADialogWithNamedControlsAndAnswersItsActions) {
+    std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "dbus-run-session", "dbus-send"});
+    if (missing.empty() && orbtest::Run("test -x /usr/lib/at-spi2-core/at-spi-bus-launcher") != 0)
+        missing = "no accessibility bus launcher here (Debian's at-spi2-core)";
+    if (missing.empty() && orbtest::Run("/usr/bin/python3 -c 'import pyatspi' >/dev/null 2>&1") != 0)
+        missing = "no pyatspi for /usr/bin/python3 here (Debian's python3-pyatspi)";
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ASSERT_EQ(RunScript("a11y_desktop.sh", "a11y"), 0);
+    const std::string log = orbtest::ReadText(kShots + "/a11y.log");
+    ASSERT_TRUE(Says(log, "accessibility bus up")) << log;
+    // Announced as a dialog with its caption; each control with its role and a name.
+    EXPECT_TRUE(Says(log, "dialog Choose a camera")) << log;
+    EXPECT_TRUE(Says(log, "control table Choose a camera")) << log;
+    EXPECT_TRUE(Says(log, "control table cell Simulated Fisheye")) << log;
+    EXPECT_TRUE(Says(log, "control table cell Simulated Mirror")) << log;
+    EXPECT_TRUE(Says(log, "control push button OK")) << log;
+    EXPECT_TRUE(Says(log, "control push button Cancel")) << log;
+    EXPECT_EQ(log.find("unnamed "), std::string::npos) << log;
+    // Picked and pressed through the accessibility interfaces: the view takes the camera.
+    EXPECT_TRUE(Says(log, "picked Simulated Fisheye")) << log;
+    EXPECT_TRUE(Says(log, "pressed OK")) << log;
+    EXPECT_TRUE(Says(log, "chooser closed")) << log;
+    EXPECT_TRUE(Says(log, "view camera CCTV1=1")) << log;
 }
