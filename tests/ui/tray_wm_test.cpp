@@ -26,7 +26,7 @@ std::string Missing(std::initializer_list<const char*> programs) {
 
 }  // namespace
 
-TEST(DesktopTray, IconDocksInTheTrayAndItsMenuBringsTheWindowBack) {
+TEST(DesktopInput, TrayIconDocksInTheTrayAndItsMenuBringsTheWindowBack) {
     const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox", "trayer", "python3"});
     if (!missing.empty()) GTEST_SKIP() << missing;
     ASSERT_EQ(RunScript("tray_desktop.sh", "tray", "tray"), 0) << orbtest::ReadText(kShots + "/script-tray.txt");
@@ -46,7 +46,7 @@ TEST(DesktopTray, IconDocksInTheTrayAndItsMenuBringsTheWindowBack) {
     EXPECT_TRUE(Says(log, "exit ended the demo")) << log;
 }
 
-TEST(DesktopTray, WithoutATrayTheWindowWaitsMinimisedAndComesBack) {
+TEST(DesktopInput, TrayWithoutATrayTheWindowWaitsMinimisedAndComesBack) {
     const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox"});
     if (!missing.empty()) GTEST_SKIP() << missing;
     ASSERT_EQ(RunScript("tray_desktop.sh", "notray", "notray"), 0) << orbtest::ReadText(kShots + "/script-notray.txt");
@@ -60,7 +60,7 @@ TEST(DesktopTray, WithoutATrayTheWindowWaitsMinimisedAndComesBack) {
     EXPECT_TRUE(Says(log, "no tray: title after Orbiscope")) << log;
 }
 
-TEST(DesktopTray, StartedInTheBackgroundOnlyTheIconShows) {
+TEST(DesktopInput, TrayStartedInTheBackgroundOnlyTheIconShows) {
     const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox", "trayer", "python3"});
     if (!missing.empty()) GTEST_SKIP() << missing;
     ASSERT_EQ(RunScript("tray_desktop.sh", "startup", "startup"), 0) << orbtest::ReadText(kShots + "/script-startup.txt");
@@ -71,7 +71,7 @@ TEST(DesktopTray, StartedInTheBackgroundOnlyTheIconShows) {
     EXPECT_TRUE(Says(log, "startup: background cleared")) << log;
 }
 
-TEST(DesktopWindowManager, FullScreenKeepAboveMinimiseAndOwnedDialog) {
+TEST(DesktopInput, WindowManagerFullScreenKeepAboveMinimiseAndOwnedDialog) {
     const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox"});
     if (!missing.empty()) GTEST_SKIP() << missing;
     ASSERT_EQ(RunScript("wm_desktop.sh", "wm-views", "views"), 0) << orbtest::ReadText(kShots + "/script-wm-views.txt");
@@ -89,7 +89,7 @@ TEST(DesktopWindowManager, FullScreenKeepAboveMinimiseAndOwnedDialog) {
     EXPECT_TRUE(Says(log, "views: chooser closed")) << log;
 }
 
-TEST(DesktopWindowManager, PlacementMovedByThePersonIsWhereTheWindowReopens) {
+TEST(DesktopInput, WindowManagerPlacementMovedByThePersonIsWhereTheWindowReopens) {
     const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox"});
     if (!missing.empty()) GTEST_SKIP() << missing;
     ASSERT_EQ(RunScript("wm_desktop.sh", "wm-placement", "placement"), 0) << orbtest::ReadText(kShots + "/script-wm-placement.txt");
@@ -100,7 +100,7 @@ TEST(DesktopWindowManager, PlacementMovedByThePersonIsWhereTheWindowReopens) {
     EXPECT_TRUE(Says(log, "placement: same place")) << log;
 }
 
-TEST(DesktopAccessibility, ChooserReadsAsADialogWithNamedControlsAndAnswersItsActions) {
+TEST(DesktopInput, AccessibilityChooserReadsAsADialogWithNamedControlsAndAnswersItsActions) {
     std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "dbus-run-session", "dbus-send"});
     if (missing.empty() && orbtest::Run("test -x /usr/libexec/at-spi-bus-launcher || test -x /usr/lib/at-spi2-core/at-spi-bus-launcher") != 0)
         missing = "no accessibility bus launcher here (Debian's at-spi2-core)";
