@@ -2,7 +2,7 @@
 # Reads a dialog of the host through the accessibility bus, as a screen reader does: every
 # control must say what it is (its role) and what it is for (its name). Then picks a list
 # item and presses a button through the accessibility interfaces alone.
-#   a11y_check.py APPLICATION DIALOG-TITLE ITEM-TO-PICK BUTTON
+#   a11y_check.py APPLICATION DIALOG-TITLE ITEM-TO-PICK|- BUTTON
 # Prints one line per control ("control ROLE NAME"), "unnamed ROLE" for a control a screen
 # reader could not name, then "picked ITEM" and "pressed BUTTON".
 import sys
@@ -61,7 +61,7 @@ for node in walk(dialog):
         table = node
 
 # The item picked through the list's selection, the button pressed through its action.
-if table is not None:
+if table is not None and item != "-":
     for i in range(table.childCount):
         child = table.getChildAtIndex(i)
         if child is not None and child.name == item:

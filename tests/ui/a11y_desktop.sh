@@ -3,7 +3,8 @@
 # the accessibility bus on, the demo's context menu opens the camera chooser; every control
 # of the chooser is read through the accessibility interfaces with its role and name, the
 # first camera is picked and OK pressed through them alone, and the view takes that camera.
-# Results go to OUT/a11y.log, the picture to OUT/a11y-chooser.png.
+# The network storage dialog is read the same way and answered with Cancel. Results go to
+# OUT/a11y.log, the pictures to OUT/a11y-*.png.
 #   a11y_desktop.sh BINARY_DIR OUT
 if [ -z "$ORB_A11Y_SESSION" ]; then
   ORB_A11Y_SESSION=1 exec dbus-run-session -- "$0" "$@"
@@ -39,4 +40,17 @@ gone "Choose a camera" && say "chooser closed"
 # The right-hand view (it showed the second camera) now shows the first.
 wait_until 300 file_says "$ini" "^CCTV1=" && say "view camera $(grep '^CCTV1=' "$ini")"
 shot a11y-after
+stop "$DEMO"
+DEMO=""
+
+# The network storage dialog: option buttons, a labelled edit field, a check box; Cancel
+# pressed through its action ends the dialog with that answer.
+mkdir -p "$T/probe.home" "$T/probe.sys"
+cp "$B/Halo360Web_003906.r" "$T/probe.home/"
+ORBISCOPE_HOME="$T/probe.home" ORBISCOPE_SYSTEM_DIR="$T/probe.sys" "$B/desktop-probe" advance > "$T/probe.log" 2>&1 &
+DEMO=$!
+window_named "Network storage" > /dev/null || { say "no network storage dialog"; exit 0; }
+shot a11y-advance
+timeout 120 /usr/bin/python3 "$(dirname "$0")/a11y_check.py" desktop-probe "Network storage" - Cancel >> "$LOG" 2>>"$T/check.err"
+wait_until 300 ended "$DEMO" && say "probe $(grep '^result' "$T/probe.log")"
 cat "$LOG"

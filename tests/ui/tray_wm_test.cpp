@@ -123,4 +123,13 @@ TEST(DesktopInput, AccessibilityChooserReadsAsADialogWithNamedControlsAndAnswers
     EXPECT_TRUE(Says(log, "pressed OK")) << log;
     EXPECT_TRUE(Says(log, "chooser closed")) << log;
     EXPECT_TRUE(Says(log, "view camera CCTV1=1")) << log;
+    // The network storage dialog: the edit field is named by the label before it.
+    EXPECT_TRUE(Says(log, "dialog Network storage")) << log;
+    EXPECT_TRUE(Says(log, "control radio button Do not use network storage")) << log;
+    EXPECT_TRUE(Says(log, "control radio button Record to a network storage folder")) << log;
+    EXPECT_TRUE(Says(log, "control text Log-in command:")) << log;
+    EXPECT_TRUE(Says(log, "control check box Run the command when recording starts")) << log;
+    EXPECT_TRUE(Says(log, "control push button Browse...")) << log;
+    EXPECT_TRUE(Says(log, "pressed Cancel")) << log;
+    EXPECT_TRUE(Says(log, "probe result 0")) << log;
 }
