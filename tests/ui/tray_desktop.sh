@@ -3,9 +3,9 @@
 # to the background through its context menu. With a system tray its icon docks in the tray,
 # a right click on the icon opens the tray menu, and "Show the window" and "Exit" do what
 # they say; with no tray the main window waits minimised and the window manager brings it
-# back; a demo started in the background shows only its icon. Results go to OUT/tray.log,
-# pictures to OUT/tray-*.png.
-#   tray_desktop.sh BINARY_DIR OUT [CASE...]   (cases: tray notray startup)
+# back, as it does when the tray goes away under the icon; a demo started in the background
+# shows only its icon. Results go to OUT/tray.log, pictures to OUT/tray-*.png.
+#   tray_desktop.sh BINARY_DIR OUT [CASE...]   (cases: tray notray traygone startup)
 B=$1
 OUT=$2
 shift 2
@@ -124,6 +124,28 @@ case_notray() {
   DEMO="" WM=""
 }
 
+# The tray goes away while the icon is in it: the main window takes its place, minimised.
+case_traygone() {
+  start_wm || { say "no window manager"; return; }
+  start_tray || { say "no tray"; return; }
+  local before
+  before=$(tray_children)
+  start_demo "$T/gone" || { say "no demo window"; return; }
+  wait_until 300 is_mapped "$DW"
+  view_menu Down Down Right Down Return || { say "no context menu"; return; }
+  wait_until 300 docked "$before" && say "gone: icon docked"
+  stop "$TRAY"
+  TRAY=""
+  wait_until 300 is_state "$DW" Iconic && say "gone: main window iconic"
+  wait_until 300 title_is "$DW" "Orbiscope 360/180 (background)" && say "gone: title says background"
+  xdotool windowactivate "$DW" 2>/dev/null
+  wait_until 300 is_state "$DW" Normal && say "gone: restored by the window manager"
+  wait_until 300 file_says "$T/gone/home/orbiscfg.ini" "Background=0" && say "gone: background cleared"
+  shot tray-gone-restored
+  stop "$DEMO" "$WM"
+  DEMO="" WM=""
+}
+
 # Started in the background (the setting saved by an earlier run): only the icon shows.
 case_startup() {
   start_wm || { say "no window manager"; return; }
@@ -146,6 +168,6 @@ case_startup() {
 }
 
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(tray notray startup)
+[ ${#cases[@]} -eq 0 ] && cases=(tray notray traygone startup)
 for c in "${cases[@]}"; do "case_$c"; done
 cat "$LOG"

@@ -60,6 +60,19 @@ TEST(DesktopInput, TrayWithoutATrayTheWindowWaitsMinimisedAndComesBack) {
     EXPECT_TRUE(Says(log, "no tray: title after Orbiscope")) << log;
 }
 
+TEST(DesktopInput, TrayGoneTheWindowTakesTheIconsPlace) {
+    const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox", "trayer", "python3"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ASSERT_EQ(RunScript("tray_desktop.sh", "traygone", "traygone"), 0) << orbtest::ReadText(kShots + "/script-traygone.txt");
+    const std::string log = orbtest::ReadText(kShots + "/tray.log");
+    EXPECT_TRUE(Says(log, "gone: icon docked")) << log;
+    // The tray ended under the icon: the person still has the window, minimised.
+    EXPECT_TRUE(Says(log, "gone: main window iconic")) << log;
+    EXPECT_TRUE(Says(log, "gone: title says background")) << log;
+    EXPECT_TRUE(Says(log, "gone: restored by the window manager")) << log;
+    EXPECT_TRUE(Says(log, "gone: background cleared")) << log;
+}
+
 TEST(DesktopInput, TrayStartedInTheBackgroundOnlyTheIconShows) {
     const std::string missing = Missing({"xvfb-run", "xdotool", "xprop", "xwininfo", "import", "openbox", "trayer", "python3"});
     if (!missing.empty()) GTEST_SKIP() << missing;
