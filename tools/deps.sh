@@ -7,6 +7,9 @@ orb_packages=(cmake g++ make pkg-config libjpeg62-turbo-dev libturbojpeg0-dev li
   xdotool x11-utils imagemagick python3-gi gir1.2-gtk-3.0)
 # ffmpeg: the camera interoperability tests read its multipart stream as a real server.
 orb_packages+=(ffmpeg)
+# The desktop tests: a system tray and a window manager on the virtual screen, and the
+# accessibility bus read from Debian's own Python.
+orb_packages+=(trayer openbox dbus-x11 at-spi2-core python3-pyatspi)
 orb_missing=()
 for p in "${orb_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || orb_missing+=("$p")

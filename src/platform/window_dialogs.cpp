@@ -152,7 +152,9 @@ HWND BuildDialog(const DialogTemplate& t, HWND owner, DialogProc proc, LPARAM pa
         d->dialogProc = proc;
         d->dialogParam = param;
     }
-    if (owner) SetOwner(dlg, GetParent(owner) ? nullptr : owner);
+    // A dialog asked for by a child window (a view) belongs to that child's top-level window.
+    for (HWND up = owner ? GetParent(owner) : nullptr; up; up = GetParent(up)) owner = up;
+    if (owner) SetOwner(dlg, owner);
     AddDialogControls(dlg, t, 0, 0);
     return dlg;
 }

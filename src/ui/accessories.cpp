@@ -25,13 +25,16 @@ TrayState& TheTray() {
 }
 constinit TipState g_tip;
 
-// The desktop's status icon (tray_gtk.cpp): true when one is embedded in a tray.
-bool ShowDesktopTrayIcon(const std::string& tip, void (*onMenu)());
+// The desktop's status icon (gtk_tray.cpp): true when one is embedded in a tray; `onLost` runs
+// when that tray goes away later.
+bool ShowDesktopTrayIcon(const std::string& tip, void (*onMenu)(), void (*onLost)());
 void HideDesktopTrayIcon();
 
 namespace {
 
 constexpr int kTipBorder = 1;
+constexpr uintptr_t kStandInTimer = 1;
+constexpr int kStandInSettleMs = 700;
 constexpr int kTipDefaultMs = 5000;
 std::map<HWND, BitmapButtonDesc>& BitmapButtons() {
     static auto* v = new std::map<HWND, BitmapButtonDesc>;
@@ -69,6 +72,16 @@ void TrayMenu() {
     const int chosen = TrackPopupMenu(menu, owner, x, y);
     DestroyMenu(menu);
     if (chosen) SendMessage(owner, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
+}
+
+// Without a tray (or when the tray goes away) the main window stays on the desktop, minimised
+// under a title that says so, so the person can always bring the system back.
+void ShowTrayStandIn() {
+    TheTray().desktopIcon = false;
+    if (!g_ui.main) return;
+    TheTray().standIn = true;
+    SetWindowText(g_ui.main, TheTray().tip + " (background)");
+    ShowWindow(g_ui.main, SW_SHOWMINIMIZED);
 }
 
 void TrayCommand(HWND owner, int cmd) {
@@ -140,21 +153,38 @@ int CreateTrayIcon() {
     TheTray().callbackMessage = kMsgTrayCallback;
     TheTray().tip = "Orbiscope 360/180";
     TheTray().added = true;
-    TheTray().desktopIcon = CurrentBackend() == Backend::Desktop && ShowDesktopTrayIcon(TheTray().tip, TrayMenu);
-    // Without a tray the main window stays on the task bar, minimised, so the user can still
-    // bring the system back.
-    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon) HideDesktopTrayIcon();
-    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon && g_ui.main) {
-        SetWindowText(g_ui.main, TheTray().tip + " (background)");
-        ShowWindow(g_ui.main, SW_SHOWMINIMIZED);
+    TheTray().desktopIcon =
+        CurrentBackend() == Backend::Desktop && ShowDesktopTrayIcon(TheTray().tip, TrayMenu, ShowTrayStandIn);
+    if (CurrentBackend() == Backend::Desktop && !TheTray().desktopIcon) {
+        HideDesktopTrayIcon();
+        ShowTrayStandIn();
     }
     return 1;
 }
 
 void RemoveTrayIcon() {
     if (TheTray().desktopIcon) HideDesktopTrayIcon();
+    if (TheTray().standIn && g_ui.main) SetWindowText(g_ui.main, Text(1009));
     TheTray().added = false;
     TheTray().desktopIcon = false;
+    TheTray().standIn = false;
+}
+
+void TrayStandInRestored() {
+    if (!TheTray().added || !TheTray().standIn || !g_ui.main || IsIconic(g_ui.main)) return;
+    // The window manager may show the window for a moment on its way to minimised; only a
+    // window that stays restored was brought back by the person.
+    if (TheTray().owner) SetTimer(TheTray().owner, kStandInTimer, kStandInSettleMs);
+}
+
+static void LeaveStandIn() {
+    if (!TheTray().added || !TheTray().standIn || !g_ui.main || IsIconic(g_ui.main) || !IsWindowVisible(g_ui.main)) return;
+    if (!Allowed(g_ui.main)) {
+        ShowWindow(g_ui.main, SW_MINIMIZE);
+        return;
+    }
+    RemoveTrayIcon();
+    WriteSetting("Panorama", "Background", "0");
 }
 
 LRESULT TrayProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
@@ -164,6 +194,12 @@ LRESULT TrayProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         if (static_cast<uint32_t>(l) == WM_RBUTTONDOWN) TrayMenu();
         return 0;
     case WM_COMMAND: TrayCommand(h, static_cast<int>(LoWord(w))); return 0;
+    case WM_TIMER:
+        if (w == kStandInTimer) {
+            KillTimer(h, kStandInTimer);
+            LeaveStandIn();
+        }
+        return 0;
     case WM_DESTROY:
         if (TheTray().owner == h) {
             RemoveTrayIcon();

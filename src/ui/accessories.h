@@ -65,10 +65,14 @@ struct TrayState {
     std::string tip = "Orbiscope 360/180";
     bool added = false;
     bool desktopIcon = false;  // a real status icon is embedded in a tray
+    bool standIn = false;      // no tray: the main window waits minimised in its place
 };
 TrayState& TheTray();
 int CreateTrayIcon();
 void RemoveTrayIcon();
+// The person restored the minimised main window that stood in for a missing tray: the system
+// leaves the background as with the tray's "show the window".
+void TrayStandInRestored();
 
 // ---- Tool tip ----
 constexpr const char* kTipClass = "Quill ToolTip Class";

@@ -257,6 +257,7 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
     case kCmdToBackground:
         if (g_lib.callerId != 0) return true;
         ShowWindow(g_ui.main, SW_HIDE);
+        PlaceToolBar(false);  // it floats over views that are no longer seen
         if (Hooks().command) Hooks().command(view, hwnd, cmd);  // the tray icon
         WriteSetting("Panorama", "Background", "1");
         return true;
@@ -620,6 +621,7 @@ LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     }
     case WM_MOVE:
     case WM_SIZE:
+        if (msg == WM_SIZE && w == SIZE_RESTORED) TrayStandInRestored();
         if (n != 1) return 0;
         if (msg == WM_SIZE && w == SIZE_MINIMIZED) return 0;
         if (!IsIconic(hwnd) && !IsZoomed(hwnd)) SaveWindowPosition();

@@ -204,8 +204,10 @@ HWND OpenMainWindow(HWND host, int32_t n, int32_t callerId, const int32_t* optio
     }
     if (menu) SetMenu(main, menu);
     if (callerId == 0) {
-        // In the background the tray icon (tool bar part) brings the window back.
+        // In the background the tray icon brings the window back (or, with no tray on the
+        // desktop, the window waits minimised).
         if (!g_lib.background) ShowWindow(main, SW_SHOW);
+        else CreateTrayIcon();
         EnableWindow(host, false);
         ShowWindow(host, SW_HIDE);
     } else {

@@ -161,6 +161,24 @@ void OnAreaAllocate(GtkWidget*, GdkRectangle* a, gpointer data) {
     }
 }
 
+// The person (or the window manager) moved the window: the layer's rectangle follows, so that
+// the window's procedure hears WM_MOVE and a placement saved from it is where the window is.
+gboolean OnConfigure(GtkWidget* win, GdkEventConfigure*, gpointer data) {
+    HWND h = static_cast<HWND>(data);
+    TopWindow* t = FindTop(h);
+    if (!t || t->dialog || t->iconified || g_inMove || !gtk_widget_get_mapped(win)) return FALSE;
+    int x = 0, y = 0;
+    gtk_window_get_position(GTK_WINDOW(win), &x, &y);
+    y += MenuBarHeight(*t);
+    const Rect r = GetWindowRect(h);
+    if (x != r.left || y != r.top) {
+        g_inMove = true;
+        MoveWindow(h, x, y, r.width(), r.height(), true);
+        g_inMove = false;
+    }
+    return FALSE;
+}
+
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
     HWND h = static_cast<HWND>(data);
     TopWindow* t = FindTop(h);
@@ -260,6 +278,7 @@ struct GtkBackend : DesktopBackend {
             g_signal_connect(win, "key-press-event", G_CALLBACK(OnKey), h);
             g_signal_connect(win, "key-release-event", G_CALLBACK(OnKey), h);
             g_signal_connect(t->area, "size-allocate", G_CALLBACK(OnAreaAllocate), h);
+            g_signal_connect(win, "configure-event", G_CALLBACK(OnConfigure), h);
         }
         g_signal_connect(win, "delete-event", G_CALLBACK(OnDelete), h);
         g_signal_connect(win, "window-state-event", G_CALLBACK(OnWindowState), h);
@@ -279,6 +298,9 @@ struct GtkBackend : DesktopBackend {
         if (!t) return;
         if (t->dialog && t->childrenDirty) SyncDialogChildren(*t);
         if (visible) {
+            // Shown minimised: asked for before the window maps, so that the window manager
+            // maps it minimised at once instead of showing it for a moment.
+            if (IsIconic(h) && !t->iconified) gtk_window_iconify(GTK_WINDOW(t->window));
             gtk_widget_show_all(t->window);
             // Hidden controls stay hidden after show_all.
             if (t->dialog)

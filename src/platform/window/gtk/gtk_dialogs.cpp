@@ -178,6 +178,12 @@ void OnComboChanged(GtkComboBox* b, gpointer data) {
 
 // ---- Widgets ----
 
+// Buttons, boxes and frames say their own text; the others need a label.
+bool HasOwnText(ControlKind k) {
+    return k == ControlKind::Static || k == ControlKind::Button || k == ControlKind::DefButton || k == ControlKind::Check ||
+           k == ControlKind::Radio || k == ControlKind::Group;
+}
+
 GtkWidget* InnerOf(GtkWidget* w) {
     auto* inner = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(w), "orb-inner"));
     return inner ? inner : w;
@@ -404,6 +410,7 @@ void InstallDialogStyle() {
 
 void BuildDialogContent(TopWindow& t) {
     gtk_style_context_add_class(gtk_widget_get_style_context(t.window), "orb-dialog");
+    MarkAsDialog(t.window);
     t.fixed = gtk_fixed_new();
     const Rect r = GetWindowRect(t.hwnd);
     gtk_widget_set_size_request(t.fixed, std::max(1, r.width()), std::max(1, r.height()));
@@ -424,12 +431,14 @@ void SyncDialogChildren(TopWindow& t) {
         }
     }
     GtkWidget* previous = nullptr;
+    GtkWidget* previousLabel = nullptr;  // a static text just before: the next control's label
     for (HWND c : children) {
         ControlView v;
         if (!ReadControl(c, v)) continue;
         const auto found = t.controls.find(c);
         if (found != t.controls.end()) {
             previous = found->second;
+            previousLabel = v.control && v.kind == ControlKind::Static && !v.title.empty() ? previous : nullptr;
             continue;
         }
         Applying quiet;
@@ -442,6 +451,8 @@ void SyncDialogChildren(TopWindow& t) {
         gtk_widget_show_all(w);
         gtk_widget_set_visible(w, v.visible && v.rect.width() > 0 && v.rect.height() > 0);
         gtk_widget_set_sensitive(w, v.enabled);
+        if (v.control && !HasOwnText(v.kind)) NameForScreenReaders(InnerOf(w), previousLabel, GetWindowText(t.hwnd));
+        previousLabel = v.control && v.kind == ControlKind::Static && !v.title.empty() ? w : nullptr;
     }
 }
 

@@ -43,6 +43,11 @@ gboolean DialogKeyPress(GtkWidget*, GdkEventKey* e, gpointer data);
 // Compact look for dialog controls, so that template positions hold.
 void InstallDialogStyle();
 
+// Screen readers (gtk_access.cpp): the window read as a dialog; a control without text of its
+// own named by the label just before it, or else by the dialog's caption.
+void MarkAsDialog(GtkWidget* window);
+void NameForScreenReaders(GtkWidget* inner, GtkWidget* label, const std::string& caption);
+
 // Menus (gtk_menus.cpp).
 void SetMenuBar(TopWindow& t, HMENU menu);
 int RunPopupMenu(HMENU menu, HWND owner);
