@@ -124,9 +124,15 @@ if GW=$(window_named "Recording settings"); then
       sleep 0.5
       type_path "$T/nas/"
       sleep 0.8
-      xdotool key Return
-      sleep 1
-      xdotool search --onlyvisible --pid $P 2>/dev/null | grep -q "^$FW\$" && xdotool key Return
+      # A Return may only open the typed folder: another one chooses it. Each is given two
+      # seconds to close the chooser before the next.
+      for _ in 1 2 3; do
+        xdotool key Return
+        for _ in $(seq 1 20); do
+          xdotool search --onlyvisible --pid $P 2>/dev/null | grep -q "^$FW\$" || break 2
+          sleep 0.1
+        done
+      done
     fi
     sleep 0.5
     import -window "$AW" "$OUT/settings-nas.png" 2>/dev/null
