@@ -38,7 +38,7 @@ void Reference(const SampleTarget& t, const MapCoord* mc, const MapFrac* mf, uin
 // radial: one output row walks a half circle of the source and the next row the circle
 // beside it, so the blocks of every entry of a row sampled soon after are asked for into
 // the second-level cache while this row is worked on, a row's time ahead of their use.
-// Worth a third of the time on such pictures; small ones stay in the cache anyway.
+// Worth a third to a half of the time on such pictures; small ones stay in the cache anyway.
 inline bool FetchesAhead(const SampleTarget& t) { return size_t(t.srcStride) * size_t(t.srcH) > (size_t(1) << 20); }
 
 inline void FetchBlocks(const uint8_t* top, ptrdiff_t stride, const int32_t* at, int count) {
