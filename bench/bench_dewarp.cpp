@@ -93,6 +93,16 @@ void BM_UpdatePanoramaScalar(benchmark::State& state) {
     Label(state);
 }
 
+// The same update through the SSE4.1 sampler, for processors without AVX2.
+void BM_UpdatePanoramaSse41(benchmark::State& state) {
+    Bench b(int(state.range(0)), int(state.range(1)), int(state.range(2)));
+    orb::SetSamplerPath(orb::SamplerPath::kSse41);
+    for (auto _ : state) benchmark::DoNotOptimize(orb::UpdatePanorama(*b.view));
+    orb::SetSamplerPath(orb::BestSamplerPath());
+    Report(state, size_t(b.view->dewarp.W) * b.view->dewarp.H, b.outBytes());
+    Label(state);
+}
+
 #ifdef ORB_HAVE_OPENCV
 // OpenCV's remap over our maps: rows in memory order on both sides (the pictures are
 // bottom-up, so map row i is picture row i), positions in 1/256 converted to its own
@@ -210,8 +220,8 @@ void BM_OpenCvFisheyeMaps1080(benchmark::State& state) {
 BENCHMARK(BM_OpenCvFisheyeMaps1080)->Unit(benchmark::kMillisecond);
 #endif
 
-// Each case runs ours, OpenCV's and the scalar path back to back, so that a machine busy
-// with other work weighs on all three alike.
+// Each case runs ours, OpenCV's, the SSE4.1 and the scalar paths back to back, so that a
+// machine busy with other work weighs on all of them alike.
 const bool kRegistered = [] {
     for (int src = 0; src < 3; ++src)
         for (int v = 0; v < 2; ++v)
@@ -222,6 +232,8 @@ const bool kRegistered = [] {
                 benchmark::RegisterBenchmark("BM_OpenCvRemap", BM_OpenCvRemap)
                     ->Args({src, v, l})->Unit(benchmark::kMillisecond);
 #endif
+                benchmark::RegisterBenchmark("BM_UpdatePanoramaSse41", BM_UpdatePanoramaSse41)
+                    ->Args({src, v, l})->Unit(benchmark::kMillisecond);
                 benchmark::RegisterBenchmark("BM_UpdatePanoramaScalar", BM_UpdatePanoramaScalar)
                     ->Args({src, v, l})->Unit(benchmark::kMillisecond);
             }

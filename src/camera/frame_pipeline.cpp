@@ -90,7 +90,9 @@ int ShowPicture(CameraView& view, HDIB picture) {
     bool resized = false;
     if (!f.output || view.dewarp.W != w || view.dewarp.H != h) {
         DestroyDIB(f.output);
-        f.output = CreateDIB(w, h, 24);
+        // 32 bits, the desktop's own pixels: the dewarp writes what the desktop shows, and
+        // the paint and the desktop copy it row by row.
+        f.output = CreateDIB(w, h, 32);
         if (!f.output) return 0;
         SetViewSize(view, w, h);
         resized = true;

@@ -45,8 +45,10 @@ inline void ReferencePixel(const SampleTarget& t, int32_t x, int32_t y, uint32_t
 }
 
 // A run of n output pixels of one map row, without colour tables, written to out (3 or 4
-// bytes a pixel; a fourth byte is left as it is).
-using SpanKernel = void (*)(const SampleTarget& t, const MapCoord* mc, const MapFrac* mf, uint8_t* out, int32_t n);
+// bytes a pixel; a fourth byte is left as it is). ahead, when not null, holds the n entries
+// of a row sampled soon after this one: the kernel asks for their source blocks early.
+using SpanKernel = void (*)(const SampleTarget& t, const MapCoord* mc, const MapFrac* mf, uint8_t* out, int32_t n,
+                            const MapCoord* ahead);
 
 // The vector kernels for a source and destination depth; null where this build has none.
 SpanKernel Sse41Kernel(int srcBpp, int dstBpp);

@@ -229,7 +229,8 @@ bool KillTimer(HWND hwnd, uintptr_t id);
 bool HasTimer(HWND hwnd, uintptr_t id);
 
 // ---- Painting ----
-// A surface to draw on: the window's own picture (24-bit, its client size).
+// A surface to draw on: the window's own picture (24-bit, or 32-bit where the paint asks for
+// it, its client size).
 struct Canvas {
     HDIB picture = nullptr;
     int width = 0, height = 0;
@@ -240,18 +241,21 @@ constexpr uint32_t Rgb(uint8_t r, uint8_t g, uint8_t b) { return r | (g << 8) | 
 bool InvalidateRect(HWND hwnd);
 // Sends WM_PAINT now if the window is marked.
 bool UpdateWindow(HWND hwnd);
-// Inside WM_PAINT: the window's surface (clears the mark).
-Canvas BeginPaint(HWND hwnd);
+// Inside WM_PAINT: the window's surface (clears the mark). A window that shows 32-bit pictures
+// (the views) paints on a 32-bit surface: its picture is copied in, and out to the desktop,
+// row by row as it is, with no conversion of each pixel.
+Canvas BeginPaint(HWND hwnd, int bits = 24);
 void EndPaint(HWND hwnd);
 void FillRect(const Canvas& c, const Rect& r, uint32_t colour);
 void FrameRect(const Canvas& c, const Rect& r, uint32_t colour, int thickness = 1);
 // Text in the built-in 6 x 12 font; returns the width drawn. Newlines start a new line.
 int DrawText(const Canvas& c, int x, int y, const std::string& text, uint32_t colour);
 constexpr int kFontWidth = 6, kFontHeight = 12;
-// Stretches a 24- or 32-bit picture (nearest pixel) into a rectangle of the surface.
+// Stretches a 24- or 32-bit picture (nearest pixel) into a rectangle of the surface; the
+// fourth byte of a 32-bit surface is left as it is.
 bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source);
-// The window as it looks: its surface with its visible children drawn over it (24-bit,
-// client size); the caller frees it.
+// The window as it looks: its surface with its visible children drawn over it (24-bit
+// whatever its surfaces are, client size); the caller frees it.
 HDIB CaptureWindowPicture(HWND hwnd);
 // The same picture kept for the desktop in 32-bit pixels (blue, green, red, 0), rows from
 // the top, so that it can be shown as it is. An update recomposes only where a window was

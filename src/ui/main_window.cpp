@@ -345,7 +345,7 @@ void KeySteer(uint32_t key) {
 }
 
 void Paint(HWND hwnd, PanoView* view) {
-    Canvas c = BeginPaint(hwnd);
+    Canvas c = BeginPaint(hwnd, 32);  // the view's picture is 32-bit: copied in and out as it is
     if (view && Hooks().paint && view->ui.hasPicture) {
         Hooks().paint(view, c);
     } else {

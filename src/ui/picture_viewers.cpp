@@ -76,7 +76,7 @@ void Represent(PanoView* v, HWND window) {
 }
 
 void PaintStored(HWND h, PanoView* v, const std::string& time) {
-    Canvas c = BeginPaint(h);
+    Canvas c = BeginPaint(h, 32);  // the view's picture is 32-bit
     if (v && v->frames.output) PaintView(v, c);
     else FillRect(c, GetClientRect(h), Rgb(0, 0, 0));
     if (v && !time.empty()) DrawText(c, 8, c.height - 20, time, Rgb(255, 255, 255));

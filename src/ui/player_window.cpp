@@ -363,7 +363,7 @@ LRESULT FrameProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
 
 void PaintPlayerView(HWND h) {
     PanoView* v = PlayerView();
-    Canvas c = BeginPaint(h);
+    Canvas c = BeginPaint(h, 32);  // like a live view's: the picture is copied as it is
     if (v && v->ui.hasPicture && Hooks().paint) Hooks().paint(v, c);
     else FillRect(c, GetClientRect(h), Rgb(0, 0, 0));
     if (v) {

@@ -1,7 +1,9 @@
 // The desktop's 32-bit picture of a window stays the 24-bit composition pixel for pixel while
-// windows paint, move, hide and resize, and only what was painted is composed again.
+// windows paint, move, hide and resize, and only what was painted is composed again; windows
+// on 32-bit surfaces (the views) draw and show the same as on 24-bit ones.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "platform/dib.h"
@@ -14,15 +16,15 @@ namespace {
 uint32_t g_fill[4] = {};
 
 // Each window paints noise of its own seed, so that every byte of the picture tells where it
-// came from.
+// came from; the second window paints on a 32-bit surface, its fourth bytes noise too.
 LRESULT Noisy(HWND h, uint32_t m, WPARAM w, LPARAM l) {
     if (m == WM_PAINT) {
-        Canvas c = BeginPaint(h);
         const int which = GetDlgCtrlID(h);
+        Canvas c = BeginPaint(h, which == 2 ? 32 : 24);
         std::mt19937 rng(g_fill[which & 3] * 31 + uint32_t(which));
         DibLock d(c.picture);
         for (int y = 0; y < d.height(); ++y)
-            for (int x = 0; x < d.width() * 3; ++x) d.rowFromTop(y)[x] = uint8_t(rng());
+            for (int x = 0; x < d.width() * d.bitCount() / 8; ++x) d.rowFromTop(y)[x] = uint8_t(rng());
         EndPaint(h);
         return 0;
     }
@@ -38,7 +40,7 @@ struct WindowPictures : ::testing::Test {
     void TearDown() override { ResetWindowing(); }
 };
 
-// The picture must equal the 24-bit capture with a zero fourth byte.
+// The picture must equal the 24-bit capture; the desktop takes no notice of the fourth byte.
 void ExpectSameAsCapture(HWND top, const WindowPicture& p) {
     HDIB shot = CaptureWindowPicture(top);
     int wrong = 0;
@@ -49,7 +51,7 @@ void ExpectSameAsCapture(HWND top, const WindowPicture& p) {
         for (int y = 0; y < p.height; ++y)
             for (int x = 0; x < p.width; ++x) {
                 const uint8_t* s = l.rowFromTop(y) + 3 * x;
-                wrong += p.pixels[size_t(y) * p.width + x] != (s[0] | (s[1] << 8) | (uint32_t(s[2]) << 16));
+                wrong += (p.pixels[size_t(y) * p.width + x] & 0xFFFFFF) != (s[0] | (s[1] << 8) | (uint32_t(s[2]) << 16));
             }
     }
     DestroyDIB(shot);
@@ -112,6 +114,57 @@ TEST_F(WindowPictures, FollowPaintsMovesAndHiding) {
     EXPECT_EQ(UpdateWindowPicture(top, p), (Rect{10, 2, 47, 25}));
     ExpectSameAsCapture(top, p);
     (void)c;
+}
+
+// What a view paints: its picture stretched or copied in, a band and a text over it.
+void PaintLikeAView(const Canvas& c, HDIB picture) {
+    StretchPicture(c, {0, 0, c.width, c.height}, picture);
+    FillRect(c, {4, 30, 60, 46}, Rgb(0, 0, 0));
+    FrameRect(c, {2, 2, c.width - 2, c.height - 2}, Rgb(200, 30, 9), 2);
+    DrawText(c, 6, 32, "12:34:56", Rgb(255, 255, 255));
+}
+
+HDIB NoisePicture(int w, int h, int bits, uint32_t seed) {
+    HDIB pic = CreateDIB(w, h, bits);
+    DibLock l(pic);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w * bits / 8; ++x) l.rowFromTop(y)[x] = uint8_t(rng());
+    return pic;
+}
+
+// The same pictures and drawing on a 24-bit and on a 32-bit surface give the same window,
+// whether the picture has the surface's size (copied row by row) or not (stretched).
+TEST_F(WindowPictures, ThirtyTwoBitSurfacesShowWhatTwentyFourBitOnesShow) {
+    for (int bits : {24, 32})
+        for (int pw : {77, 40}) {
+            HDIB picture = NoisePicture(pw, 53, bits, uint32_t(bits + pw));
+            HDIB shots[2] = {};
+            for (int surface : {24, 32}) {
+                ResetWindowing();
+                RegisterWindowClass({"Plain", DefWindowProc});
+                HWND top = CreateWindow("Plain", "", WS_POPUP | WS_VISIBLE, 0, 0, 77, 53, nullptr, 0, nullptr);
+                Canvas c = BeginPaint(top, surface);
+                {
+                    DibLock l(c.picture);
+                    ASSERT_EQ(l.bitCount(), surface);
+                }
+                PaintLikeAView(c, picture);
+                EndPaint(top);
+                WindowPicture p;
+                UpdateWindowPicture(top, p);
+                ExpectSameAsCapture(top, p);
+                shots[surface == 32] = CaptureWindowPicture(top);
+            }
+            {
+                DibLock a(shots[0]), b(shots[1]);
+                ASSERT_EQ(a.rowBytes(), b.rowBytes());
+                EXPECT_EQ(0, std::memcmp(a.bits(), b.bits(), size_t(a.rowBytes()) * a.height())) << bits << " " << pw;
+            }
+            DestroyDIB(shots[0]);
+            DestroyDIB(shots[1]);
+            DestroyDIB(picture);
+        }
 }
 
 }  // namespace

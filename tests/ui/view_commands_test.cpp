@@ -664,9 +664,10 @@ TEST_F(ViewCommands, LoadedRecordsAreLinkedAndChecked) {
         DibLock l(damaged->frames.output);
         if (!l) return false;
         long n = 0;
+        const int bpp = l.bitCount() / 8;
         for (int y = 0; y < l.height(); ++y) {
             const uint8_t* row = l.rowFromTop(y);
-            for (int x = 0; x < l.width(); ++x) n += (row[3 * x] | row[3 * x + 1] | row[3 * x + 2]) > 24;
+            for (int x = 0; x < l.width(); ++x) n += (row[bpp * x] | row[bpp * x + 1] | row[bpp * x + 2]) > 24;
         }
         lit = static_cast<double>(n) / (static_cast<double>(l.width()) * l.height());
         return lit > 0.5;

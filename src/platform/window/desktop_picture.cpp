@@ -1,6 +1,7 @@
 // The window's picture for the desktop, in the 32-bit pixels a desktop surface takes as they
 // are. Only the rectangles of windows painted since the last update are composed again, so a
-// view that shows a new picture does not make its neighbours be copied and converted too.
+// view that shows a new picture does not make its neighbours be copied and converted too;
+// 32-bit surfaces (the views') are copied row by row as they are.
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -73,9 +74,14 @@ void Compose(WindowPicture& p, const Rect& clip) {
         WindowData* w = Find(ToHandle(s.id));
         if (!w || !w->surface) continue;
         DibLock l(w->surface);
-        for (int y = r.top; y < r.bottom; ++y)
-            Convert24(l.rowFromTop(y - s.at.top) + 3 * (r.left - s.at.left), p.pixels.data() + size_t(y) * p.width + r.left,
-                      r.right - r.left);
+        const bool wide = l.bitCount() == 32;
+        if (!wide && l.bitCount() != 24) continue;
+        for (int y = r.top; y < r.bottom; ++y) {
+            const uint8_t* from = l.rowFromTop(y - s.at.top) + (wide ? 4 : 3) * (r.left - s.at.left);
+            uint32_t* to = p.pixels.data() + size_t(y) * p.width + r.left;
+            if (wide) std::memcpy(to, from, size_t(r.right - r.left) * 4);
+            else Convert24(from, to, r.right - r.left);
+        }
     }
 }
 

@@ -22,6 +22,15 @@ const uint8_t kFont[95][12] = {
 #include "platform/font6x12.inc"
 };
 
+// Bytes a pixel of a surface: 3 or 4, 0 for anything a surface cannot be.
+int SurfaceBytes(const DibLock& l) { return l && (l.bitCount() == 24 || l.bitCount() == 32) ? l.bitCount() / 8 : 0; }
+
+void PutColour(uint8_t* p, uint32_t colour) {
+    p[0] = (colour >> 16) & 0xFF;
+    p[1] = (colour >> 8) & 0xFF;
+    p[2] = colour & 0xFF;
+}
+
 }  // namespace
 
 bool InvalidateRect(HWND hwnd) {
@@ -45,8 +54,9 @@ bool UpdateWindow(HWND hwnd) {
     return true;
 }
 
-Canvas BeginPaint(HWND hwnd) {
+Canvas BeginPaint(HWND hwnd, int bits) {
     WITH_WINDOW(hwnd, {})
+    if (bits != 32) bits = 24;
     w->dirty = false;
     ++w->painted;
     const int cw = std::max(1, w->rect.width()), ch = std::max(1, w->rect.height());
@@ -54,14 +64,14 @@ Canvas BeginPaint(HWND hwnd) {
         bool same;
         {
             DibLock l(w->surface);
-            same = l.width() == cw && l.height() == ch;
+            same = l.width() == cw && l.height() == ch && l.bitCount() == bits;
         }
         if (!same) {
             DestroyDIB(w->surface);
             w->surface = nullptr;
         }
     }
-    if (!w->surface) w->surface = CreateDIB(cw, ch, 24);
+    if (!w->surface) w->surface = CreateDIB(cw, ch, bits);
     return {w->surface, cw, ch};
 }
 
@@ -72,16 +82,13 @@ void EndPaint(HWND hwnd) {
 
 void FillRect(const Canvas& c, const Rect& r, uint32_t colour) {
     DibLock l(c.picture);
-    if (!l || l.bitCount() != 24) return;
+    const int bpp = SurfaceBytes(l);
+    if (!bpp) return;
     const int x0 = std::max(0, r.left), x1 = std::min(l.width(), r.right);
     const int y0 = std::max(0, r.top), y1 = std::min(l.height(), r.bottom);
     for (int y = y0; y < y1; ++y) {
-        uint8_t* p = l.rowFromTop(y) + x0 * 3;
-        for (int x = x0; x < x1; ++x, p += 3) {
-            p[0] = (colour >> 16) & 0xFF;
-            p[1] = (colour >> 8) & 0xFF;
-            p[2] = colour & 0xFF;
-        }
+        uint8_t* p = l.rowFromTop(y) + x0 * bpp;
+        for (int x = x0; x < x1; ++x, p += bpp) PutColour(p, colour);
     }
 }
 
@@ -94,7 +101,8 @@ void FrameRect(const Canvas& c, const Rect& r, uint32_t colour, int k) {
 
 int DrawText(const Canvas& c, int x, int y, const std::string& text, uint32_t colour) {
     DibLock l(c.picture);
-    if (!l || l.bitCount() != 24) return 0;
+    const int bpp = SurfaceBytes(l);
+    if (!bpp) return 0;
     int cx = x, cy = y, widest = 0;
     for (const char ch : text) {
         if (ch == '\n') {
@@ -110,10 +118,7 @@ int DrawText(const Canvas& c, int x, int y, const std::string& text, uint32_t co
             for (int gx = 0; gx < kFontWidth; ++gx) {
                 const int px = cx + gx;
                 if (px < 0 || px >= l.width() || !(glyph[gy] & (1 << (kFontWidth - 1 - gx)))) continue;
-                uint8_t* p = l.rowFromTop(py) + px * 3;
-                p[0] = (colour >> 16) & 0xFF;
-                p[1] = (colour >> 8) & 0xFF;
-                p[2] = colour & 0xFF;
+                PutColour(l.rowFromTop(py) + px * bpp, colour);
             }
         }
         cx += kFontWidth;
@@ -124,15 +129,17 @@ int DrawText(const Canvas& c, int x, int y, const std::string& text, uint32_t co
 
 bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source) {
     DibLock d(c.picture), s(source);
-    if (!d || !s || d.bitCount() != 24 || (s.bitCount() != 24 && s.bitCount() != 32)) return false;
-    const int sw = s.width(), sh = std::abs(s.height()), bpp = s.bitCount() / 8;
+    const int dbpp = SurfaceBytes(d), bpp = SurfaceBytes(s);
+    if (!dbpp || !bpp) return false;
+    const int sw = s.width(), sh = std::abs(s.height());
     if (sw <= 0 || sh <= 0 || dst.width() <= 0 || dst.height() <= 0) return false;
     const int x0 = std::max(0, dst.left), x1 = std::min(d.width(), dst.right);
     const int y0 = std::max(0, dst.top), y1 = std::min(d.height(), dst.bottom);
     if (x1 <= x0) return true;
-    // A picture of the rectangle's own width and depth (a view painted at its size) is copied
-    // row by row; otherwise each column's source is worked out once, not once a row.
-    const bool sameWidth = sw == dst.width() && bpp == 3;
+    // A picture of the rectangle's own width and the surface's depth (a view painted at its
+    // size) is copied row by row; otherwise each column's source is worked out once, not
+    // once a row.
+    const bool sameWidth = sw == dst.width() && bpp == dbpp;
     std::vector<int> from;
     if (!sameWidth) {
         from.resize(size_t(x1 - x0));
@@ -141,12 +148,12 @@ bool StretchPicture(const Canvas& c, const Rect& dst, HDIB source) {
     for (int y = y0; y < y1; ++y) {
         const int sy = static_cast<int>(static_cast<int64_t>(y - dst.top) * sh / dst.height());
         const uint8_t* srow = s.rowFromTop(sy);
-        uint8_t* p = d.rowFromTop(y) + x0 * 3;
+        uint8_t* p = d.rowFromTop(y) + x0 * dbpp;
         if (sameWidth) {
-            std::memcpy(p, srow + (x0 - dst.left) * 3, size_t(x1 - x0) * 3);
+            std::memcpy(p, srow + (x0 - dst.left) * bpp, size_t(x1 - x0) * size_t(bpp));
             continue;
         }
-        for (int x = 0; x < x1 - x0; ++x, p += 3) std::memcpy(p, srow + from[size_t(x)], 3);
+        for (int x = 0; x < x1 - x0; ++x, p += dbpp) std::memcpy(p, srow + from[size_t(x)], 3);
     }
     return true;
 }
@@ -160,12 +167,17 @@ void Compose(const DibLock& out, uint32_t id, int ox, int oy) {
     const int cw = w->rect.width(), ch = w->rect.height();
     if (w->surface) {
         DibLock s(w->surface);
-        const int n = std::min(cw, s.width());
-        for (int y = 0; y < std::min(ch, s.height()); ++y) {
+        const int n = std::min(cw, s.width()), bpp = SurfaceBytes(s);
+        for (int y = 0; bpp && y < std::min(ch, s.height()); ++y) {
             const int py = oy + y;
             if (py < 0 || py >= out.height()) continue;
             const int x0 = std::max(0, -ox), x1 = std::min(n, out.width() - ox);
-            if (x1 > x0) std::memcpy(out.rowFromTop(py) + (ox + x0) * 3, s.rowFromTop(y) + x0 * 3, (x1 - x0) * 3);
+            uint8_t* to = out.rowFromTop(py) + (ox + x0) * 3;
+            const uint8_t* from = s.rowFromTop(y) + x0 * bpp;
+            if (x1 <= x0) continue;
+            if (bpp == 3) std::memcpy(to, from, size_t(x1 - x0) * 3);
+            else
+                for (int x = x0; x < x1; ++x, to += 3, from += 4) std::memcpy(to, from, 3);
         }
     }
     (void)t;
