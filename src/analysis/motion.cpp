@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/base64.h"
+#include "platform/byte_order.h"
 #include "config/settings.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
@@ -20,18 +21,6 @@ namespace orb {
 namespace {
 
 std::atomic<StatusSink> g_statusSink{nullptr};
-
-int32_t ReadLe32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return static_cast<int32_t>(v);
-}
-
-void WriteLe32(std::vector<uint8_t>& out, int32_t v) {
-    uint8_t b[4];
-    std::memcpy(b, &v, 4);
-    out.insert(out.end(), b, b + 4);
-}
 
 // The sensitivity is rewritten by the window thread while the capture thread reads it.
 int32_t LoadWord(int32_t& word) { return std::atomic_ref<int32_t>(word).load(std::memory_order_relaxed); }
@@ -60,11 +49,11 @@ void ShowMotionStatus(AnalysisView* view, int line, const char* text) {
 bool ParseMaskFile(std::span<const uint8_t> file, int32_t modelWord, MotionMask& out) {
     if (file.size() < kMaskHeaderSize) return false;
     MaskHeader h;
-    h.model = ReadLe32(file.data());
-    h.width = ReadLe32(file.data() + 4);
-    h.height = ReadLe32(file.data() + 8);
-    h.bw = ReadLe32(file.data() + 12);
-    h.bh = ReadLe32(file.data() + 16);
+    h.model = static_cast<int32_t>(ReadLe32(file.data()));
+    h.width = static_cast<int32_t>(ReadLe32(file.data() + 4));
+    h.height = static_cast<int32_t>(ReadLe32(file.data() + 8));
+    h.bw = static_cast<int32_t>(ReadLe32(file.data() + 12));
+    h.bh = static_cast<int32_t>(ReadLe32(file.data() + 16));
     if (h.model != modelWord) return false;
     if (h.width < 100 || h.width > 30000 || h.height < 100 || h.height > 30000) return false;
     if (h.bw != ((h.width - 1) >> 3) + 1 || h.bh != ((h.height - 1) >> 3) + 1) return false;
@@ -87,11 +76,11 @@ std::vector<uint8_t> EncodeMaskFile(const MaskHeader& header, std::span<const ui
     std::vector<uint8_t> out;
     const size_t count = static_cast<size_t>(std::max(header.bw, 0)) * static_cast<size_t>(std::max(header.bh, 0));
     out.reserve(kMaskHeaderSize + count);
-    WriteLe32(out, header.model);
-    WriteLe32(out, header.width);
-    WriteLe32(out, header.height);
-    WriteLe32(out, header.bw);
-    WriteLe32(out, header.bh);
+    AppendLe32(out, static_cast<uint32_t>(header.model));
+    AppendLe32(out, static_cast<uint32_t>(header.width));
+    AppendLe32(out, static_cast<uint32_t>(header.height));
+    AppendLe32(out, static_cast<uint32_t>(header.bw));
+    AppendLe32(out, static_cast<uint32_t>(header.bh));
     out.insert(out.end(), mask.begin(), mask.begin() + static_cast<std::ptrdiff_t>(std::min(count, mask.size())));
     return out;
 }

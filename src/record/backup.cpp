@@ -3,7 +3,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include "platform/paths.h"
 #include "platform/private_files.h"
 #include "platform/safe_names.h"
+#include "platform/text_case.h"
 #include "platform/window.h"
 #include "record/player.h"
 #include "record/recorder.h"
@@ -46,11 +46,6 @@ int64_t FileSize(const std::string& path) {
 std::string BaseName(const std::string& path) {
     const auto cut = path.find_last_of('/');
     return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool EndsWithCaseBlind(const std::string& s, const char* tail) {
-    const size_t n = std::strlen(tail);
-    return s.size() > n && ::strcasecmp(s.c_str() + s.size() - n, tail) == 0;
 }
 
 // Opens the target without truncating it first: a target that is the source itself
