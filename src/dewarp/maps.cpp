@@ -43,17 +43,17 @@ void SetCellSize(DewarpView& view) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     if (HalfSphere(EffectiveLensType(r.lensType))) {
-        const bool whole = r.showMode180 == 1;
+        const bool whole = r.showMode180 == kShow180Panorama;
         d.cellW = whole ? d.W : d.W / 2;
         d.cellH = whole ? d.H : d.H / 2;
         return;
     }
     switch (r.showMode360) {
-        case 2: d.cellW = d.W, d.cellH = d.lowerH; break;
-        case 4: d.cellW = d.W / 2, d.cellH = d.lowerH; break;
-        case 7: d.cellW = d.W, d.cellH = d.H; break;
-        case 8: case 10: d.cellW = d.W / 2, d.cellH = d.stripH; break;
-        case 9: d.cellW = d.W / 3, d.cellH = d.stripH; break;
+        case kShow360WindowStrip: d.cellW = d.W, d.cellH = d.lowerH; break;
+        case kShow360TwoWindowsStrip: d.cellW = d.W / 2, d.cellH = d.lowerH; break;
+        case kShow360OneWindow: d.cellW = d.W, d.cellH = d.H; break;
+        case kShow360FourWindowsStrip: case kShow360SixWindows: d.cellW = d.W / 2, d.cellH = d.stripH; break;
+        case kShow360SixWindowsStrip: d.cellW = d.W / 3, d.cellH = d.stripH; break;
         default: d.cellW = d.W / 2, d.cellH = d.H / 2;
     }
 }
@@ -321,7 +321,7 @@ void RebuildPanorama(DewarpView& view) {
         for (int k : WindowsOfMode(view)) d.dirty[k] = 1;
         return;
     }
-    if (r.showMode360 == 5 || r.showMode360 == 6) return;
+    if (r.showMode360 == kShow360Source || r.showMode360 == kShow360TwoStrips) return;
     for (int k : WindowsOfMode(view)) r.presets360[k].zoom = FitZoom(r, r.presets360[k].zoom, WindowCell(view, k));
 }
 

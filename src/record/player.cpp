@@ -138,7 +138,7 @@ bool OpenPlayerFrame(PlayerState& p, void* parent, const char* fileName) {
     p.paused = false;
     p.status.clear();
     p.view = std::make_unique<RecordView>();
-    p.view->ui.kind = 2;  // stored pictures: no camera to steer
+    p.view->ui.kind = kViewKindPlayback;
     StartRecordingContext(p.view.get());
     const int named = IndexOfName(p, p.playlist, fileName);
     p.selected = named >= 0 ? named : 0;

@@ -138,7 +138,7 @@ void DefaultStillRecord(CameraRecord& r, int width, int height) {
     r = g_defaultRecord;
     r.sourceWidth = width;
     r.sourceHeight = height;
-    r.showMode360 = 4;
+    r.showMode360 = kShow360TwoWindowsStrip;
     r.lensType = g_lib.callerId == 128 ? kLens180 : kLensFisheye;
     r.firstRadius = 240;
     r.secondRadius = 60;

@@ -90,7 +90,7 @@ void BuildView(HWND hwnd, const CameraRecord* record, int index) {
     if (record) view->record = *record;
     TakeRecord(view);
     view->ui.window = hwnd;
-    view->ui.kind = 3;
+    view->ui.kind = kViewKindLive;
     const Rect c = GetClientRect(hwnd);
     view->ui.clientWidth = (c.width() + 1) & ~1;
     view->ui.clientHeight = (c.height() + 1) & ~1;
