@@ -520,18 +520,16 @@ HWND CreateFrame(void* parent) {
 const PlayerWindows& ThePlayerWindows() { return g_win; }
 PlayerWindows& MutablePlayerWindows() { return g_win; }
 
-void InstallPlayerWindow() {
-    PlayerState& p = ThePlayer();
-    if (!p.createFrame)
-        p.createFrame = [](void* parent) -> void* { return CreateFrame(parent); };
-    if (!p.destroyFrame) p.destroyFrame = DestroyFrame;
-    if (!p.pumpMessages) p.pumpMessages = Pump;
-    if (!p.resetView) p.resetView = ResetView;
-    if (!p.applyZones) p.applyZones = [](RecordView* v, HDIB pic) { ApplyViewZones(*v, pic); };
-    if (!p.present) p.present = Present;
-    if (!p.showManagement) p.showManagement = ShowManagementDialog;
-    if (!p.hideManagement) p.hideManagement = HideManagementDialog;
-    if (!p.showPlayback) p.showPlayback = ShowPlaybackDialog;
+void InstallPlayerWindow(PlayerState& p) {
+    p.createFrame = [](void* parent) -> void* { return CreateFrame(parent); };
+    p.destroyFrame = DestroyFrame;
+    p.pumpMessages = Pump;
+    p.resetView = ResetView;
+    p.applyZones = [](RecordView* v, HDIB pic) { ApplyViewZones(*v, pic); };
+    p.present = Present;
+    p.showManagement = ShowManagementDialog;
+    p.hideManagement = HideManagementDialog;
+    p.showPlayback = ShowPlaybackDialog;
 }
 
 }  // namespace orb
