@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/base64.h"
+#include "platform/byte_order.h"
 #include "config/settings.h"
 #include "platform/dib.h"
 #include "platform/paths.h"
@@ -20,18 +21,6 @@ namespace orb {
 namespace {
 
 std::atomic<StatusSink> g_statusSink{nullptr};
-
-int32_t ReadLe32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return static_cast<int32_t>(v);
-}
-
-void WriteLe32(std::vector<uint8_t>& out, int32_t v) {
-    uint8_t b[4];
-    std::memcpy(b, &v, 4);
-    out.insert(out.end(), b, b + 4);
-}
 
 // The sensitivity is rewritten by the window thread while the capture thread reads it.
 int32_t LoadWord(int32_t& word) { return std::atomic_ref<int32_t>(word).load(std::memory_order_relaxed); }
@@ -60,11 +49,11 @@ void ShowMotionStatus(AnalysisView* view, int line, const char* text) {
 bool ParseMaskFile(std::span<const uint8_t> file, int32_t modelWord, MotionMask& out) {
     if (file.size() < kMaskHeaderSize) return false;
     MaskHeader h;
-    h.model = ReadLe32(file.data());
-    h.width = ReadLe32(file.data() + 4);
-    h.height = ReadLe32(file.data() + 8);
-    h.bw = ReadLe32(file.data() + 12);
-    h.bh = ReadLe32(file.data() + 16);
+    h.model = static_cast<int32_t>(ReadLe32(file.data()));
+    h.width = static_cast<int32_t>(ReadLe32(file.data() + 4));
+    h.height = static_cast<int32_t>(ReadLe32(file.data() + 8));
+    h.bw = static_cast<int32_t>(ReadLe32(file.data() + 12));
+    h.bh = static_cast<int32_t>(ReadLe32(file.data() + 16));
     if (h.model != modelWord) return false;
     if (h.width < 100 || h.width > 30000 || h.height < 100 || h.height > 30000) return false;
     if (h.bw != ((h.width - 1) >> 3) + 1 || h.bh != ((h.height - 1) >> 3) + 1) return false;
@@ -87,11 +76,11 @@ std::vector<uint8_t> EncodeMaskFile(const MaskHeader& header, std::span<const ui
     std::vector<uint8_t> out;
     const size_t count = static_cast<size_t>(std::max(header.bw, 0)) * static_cast<size_t>(std::max(header.bh, 0));
     out.reserve(kMaskHeaderSize + count);
-    WriteLe32(out, header.model);
-    WriteLe32(out, header.width);
-    WriteLe32(out, header.height);
-    WriteLe32(out, header.bw);
-    WriteLe32(out, header.bh);
+    AppendLe32(out, static_cast<uint32_t>(header.model));
+    AppendLe32(out, static_cast<uint32_t>(header.width));
+    AppendLe32(out, static_cast<uint32_t>(header.height));
+    AppendLe32(out, static_cast<uint32_t>(header.bw));
+    AppendLe32(out, static_cast<uint32_t>(header.bh));
     out.insert(out.end(), mask.begin(), mask.begin() + static_cast<std::ptrdiff_t>(std::min(count, mask.size())));
     return out;
 }
@@ -276,54 +265,36 @@ void DrawOutlines(const MotionState& m, uint8_t* bits) {
     }
 }
 
-}  // namespace
-
-int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
-    m.state.store(kMotionNone);
-    if (!picture) return kMotionNone;
-    DibLock lock(picture);
-    if (!lock || lock.bitCount() != 24) return kMotionNone;
-    const int width = lock.width();
-    const int height = lock.height();
-    if (width <= 0 || height <= 0) return kMotionNone;
-    const int bw = BlockCount(width);
-    const int bh = BlockCount(height);
-    if (m.record) m.threshold = LoadWord(m.record->motionSensitivity);
-    uint8_t* bits = lock.bits();
-
-    if (m.background.empty()) {
-        const size_t cells = static_cast<size_t>(bw + 2) * static_cast<size_t>(bh + 2);
-        try {
-            m.background.assign(cells, 0);
-            m.current.assign(cells, 0);
-            m.result.assign(cells, 0);
-            m.sums.assign(static_cast<size_t>(bw), 0);
-        } catch (const std::bad_alloc&) {
-            DropMaps(m);
-            ReplaceMotionMask(m, nullptr);
-            return kMotionNone;
-        }
-        m.width = width;
-        m.height = height;
-        m.bw = bw;
-        m.bh = bh;
-        m.stride = ((24 * width + 31) / 8) & ~3;
-        if (auto mask = CurrentMotionMask(m); mask && (mask->header.width != width || mask->header.height != height))
-            ReplaceMotionMask(m, nullptr);
-        ComputeBlockMeans(bits, width, height, m.stride, m.background.data(), m.sums.data());
-        m.state.store(kMotionLearned);
-        return kMotionLearned;
-    }
-
-    if (width != m.width || height != m.height) {
-        if (StatusSink sink = g_statusSink.load()) sink(m.owner, 2, kBadMotionSizeText);
+// The first picture, or the first after the maps were dropped: the maps are made for its
+// size and its block means become the background. False when there is no memory for them.
+bool LearnFirstPicture(MotionState& m, const uint8_t* bits, int width, int height) {
+    const int bw = BlockCount(width), bh = BlockCount(height);
+    const size_t cells = static_cast<size_t>(bw + 2) * static_cast<size_t>(bh + 2);
+    try {
+        m.background.assign(cells, 0);
+        m.current.assign(cells, 0);
+        m.result.assign(cells, 0);
+        m.sums.assign(static_cast<size_t>(bw), 0);
+    } catch (const std::bad_alloc&) {
         DropMaps(m);
         ReplaceMotionMask(m, nullptr);
-        return kMotionNone;
+        return false;
     }
+    m.width = width;
+    m.height = height;
+    m.bw = bw;
+    m.bh = bh;
+    m.stride = ((24 * width + 31) / 8) & ~3;
+    if (auto mask = CurrentMotionMask(m); mask && (mask->header.width != width || mask->header.height != height))
+        ReplaceMotionMask(m, nullptr);
+    ComputeBlockMeans(bits, width, height, m.stride, m.background.data(), m.sums.data());
+    return true;
+}
 
-    ComputeBlockMeans(bits, width, height, m.stride, m.current.data(), m.sums.data());
-    const size_t blocks = static_cast<size_t>(bw) * bh;
+// The background follows each block by two a picture; a block differing by the threshold
+// or more (past the step) is marked in the current map.
+void MarkChangedBlocks(MotionState& m) {
+    const size_t blocks = static_cast<size_t>(m.bw) * m.bh;
     uint8_t* bg = m.background.data();
     uint8_t* cur = m.current.data();
     const int32_t threshold = m.threshold;
@@ -339,14 +310,18 @@ int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
         }
         cur[i] = d >= threshold ? 0xFF : 0;
     }
-
-    if (auto mask = CurrentMotionMask(m); mask && mask->header.bw == bw && mask->header.bh == bh) {
+    if (auto mask = CurrentMotionMask(m); mask && mask->header.bw == m.bw && mask->header.bh == m.bh) {
         // The mask is stored top band first; the maps start with the bottom band.
-        for (int r = 0; r < bh; ++r)
-            for (int c = 0; c < bw; ++c)
-                if (mask->excluded(bh - 1 - r, c)) cur[static_cast<size_t>(r) * bw + c] = 0;
+        for (int r = 0; r < m.bh; ++r)
+            for (int c = 0; c < m.bw; ++c)
+                if (mask->excluded(m.bh - 1 - r, c)) cur[static_cast<size_t>(r) * m.bw + c] = 0;
     }
+}
 
+// The result map: every marked block grown by one block each way. True when any is set.
+bool GrowMarkedBlocks(MotionState& m) {
+    const int bw = m.bw, bh = m.bh;
+    const uint8_t* cur = m.current.data();
     uint8_t* res = m.result.data();
     bool any = false;
     for (int r = 0; r < bh; ++r) {
@@ -364,7 +339,36 @@ int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
             any = any || hit;
         }
     }
+    return any;
+}
 
+}  // namespace
+
+int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
+    m.state.store(kMotionNone);
+    if (!picture) return kMotionNone;
+    DibLock lock(picture);
+    if (!lock || lock.bitCount() != 24) return kMotionNone;
+    const int width = lock.width();
+    const int height = lock.height();
+    if (width <= 0 || height <= 0) return kMotionNone;
+    if (m.record) m.threshold = LoadWord(m.record->motionSensitivity);
+    uint8_t* bits = lock.bits();
+
+    if (m.background.empty()) {
+        if (!LearnFirstPicture(m, bits, width, height)) return kMotionNone;
+        m.state.store(kMotionLearned);
+        return kMotionLearned;
+    }
+    if (width != m.width || height != m.height) {
+        if (StatusSink sink = g_statusSink.load()) sink(m.owner, 2, kBadMotionSizeText);
+        DropMaps(m);
+        ReplaceMotionMask(m, nullptr);
+        return kMotionNone;
+    }
+    ComputeBlockMeans(bits, width, height, m.stride, m.current.data(), m.sums.data());
+    MarkChangedBlocks(m);
+    const bool any = GrowMarkedBlocks(m);
     if (gfMotionBlock == 1 && any) DrawOutlines(m, bits);
     const int32_t state = any ? kMotionSeen : kMotionNone;
     m.state.store(state);

@@ -179,8 +179,7 @@ std::string PtzRequest(int32_t model, int code, int argument, const std::string&
 }
 
 int SendPtzCommand(CameraView& view, int code, int argument) {
-    const int32_t kind = view.ui.kind;
-    if (kind != 1 && kind != 3 && kind != 5) return 0;
+    if (!KindSteersCamera(view.ui.kind)) return 0;
     if (!OpenCommandConnection(view)) return 0;
     const std::string authorization = Authorization(view);
     const std::string request = PtzRequest(view.record.modelIndex, code, argument, authorization);

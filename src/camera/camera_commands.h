@@ -10,10 +10,6 @@ struct CameraView;
 
 namespace orb {
 
-// View kinds: PTZ commands go out only for kinds 1, 3 and 5.
-constexpr int32_t kViewKindLive = 3;      // a live camera view
-constexpr int32_t kViewKindPlayback = 2;  // player, snapshot viewer, still pictures
-
 // The set-up request of a model (with "%s" for the authorization text) and its body, or
 // null when the model has none.
 struct SetupCommand {

@@ -295,6 +295,68 @@ void StreamLoop(CameraView* view) {
     CloseStreamConnection(v);
 }
 
+// One connection for one picture, kept as the view's stream. False when there is none (the
+// status line says why, after a pause).
+bool OpenPollConnection(CameraView& v, bool lengthPolling) {
+    CaptureState& c = v.capture;
+    if (!ResolveCamera(v, v.record.httpPort)) {
+        CameraStatus(v, 0, Text(1002));
+        Pause(v, 300);
+        return false;
+    }
+    Socket s = CreateTcpSocket();
+    if (!s.Valid()) {
+        CameraStatus(v, 1, Text(1002));
+        Pause(v, 300);
+        return false;
+    }
+    SetReceiveTimeout(s, lengthPolling ? Timeouts().lengthConnect : Timeouts().closeAnswer);
+    PumpMessages();
+    if (!ConnectTo(s, c.address, 5000, &c.stop)) {
+        Repaint(v);
+        CameraStatus(v, 1, Text(1002));
+        Pause(v, 300);
+        return false;
+    }
+    {
+        std::lock_guard lock(c.socketLock);
+        c.stream = std::move(s);
+    }
+    PumpMessages();
+    return true;
+}
+
+enum class PollOutcome { Shown, Failed, Ignored };
+
+// Reads the answer on the view's stream, closes it and shows the picture in it. Ignored
+// when the view was paused meanwhile: the answer is not shown.
+PollOutcome ReceivePollPicture(CameraView& v, CaptureRoutine loop) {
+    CaptureState& c = v.capture;
+    SetReceiveTimeout(c.stream, loop == kLengthPollLoop ? Timeouts().lengthAnswer : Timeouts().closeAnswer);
+    auto read = [&](uint8_t* into, size_t max) -> long {
+        const long n = ReceiveSome(c.stream, into, max);
+        if (n > 0) {
+            FeedWatchdog(v);
+            PumpMessages();
+        }
+        return Stopping(v) ? -1 : n;
+    };
+    auto abort = [&] { return Stopping(v) || WatchdogCount(v) > kWatchdogLimit; };
+    const int64_t cpu0 = ThreadCpuNanoseconds();
+    c.fill = 0;
+    c.buffer[0] = 0;  // no earlier answer's status line is taken for this one's
+    const AnswerPicture a = ReadAnswerPicture(c.buffer.data(), c.buffer.size(), read, abort);
+    const int64_t arrived = MonotonicNanoseconds();
+    CloseStreamConnection(v);
+    StageFigures& figures = v.frames.stages;
+    figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
+    if (v.ui.paused) return PollOutcome::Ignored;
+    if (a.start < 0 || Deliver(v, c.buffer.data() + a.start, a.length, loop, a.cut) != FrameResult::Shown)
+        return PollOutcome::Failed;
+    figures.AddLatency(MonotonicNanoseconds() - arrived);
+    return PollOutcome::Shown;
+}
+
 void PollLoop(CameraView* view, CaptureRoutine loop) {
     CameraView& v = *view;
     CaptureState& c = v.capture;
@@ -317,30 +379,7 @@ void PollLoop(CameraView* view, CaptureRoutine loop) {
             Pause(v, 3000);
             continue;
         }
-        if (!ResolveCamera(v, v.record.httpPort)) {
-            CameraStatus(v, 0, Text(1002));
-            Pause(v, 300);
-            continue;
-        }
-        Socket s = CreateTcpSocket();
-        if (!s.Valid()) {
-            CameraStatus(v, 1, Text(1002));
-            Pause(v, 300);
-            continue;
-        }
-        SetReceiveTimeout(s, lengthPolling ? Timeouts().lengthConnect : Timeouts().closeAnswer);
-        PumpMessages();
-        if (!ConnectTo(s, c.address, 5000, &c.stop)) {
-            Repaint(v);
-            CameraStatus(v, 1, Text(1002));
-            Pause(v, 300);
-            continue;
-        }
-        {
-            std::lock_guard lock(c.socketLock);
-            c.stream = std::move(s);
-        }
-        PumpMessages();
+        if (!OpenPollConnection(v, lengthPolling)) continue;
         const std::string request = FormatPollRequest(completed, random.NextNumber(), address);
         if (SendBytes(c.stream, request.data(), request.size()) != static_cast<long>(request.size())) {
             CloseStreamConnection(v);
@@ -348,31 +387,9 @@ void PollLoop(CameraView* view, CaptureRoutine loop) {
             Pause(v, 300);
             continue;
         }
-        SetReceiveTimeout(c.stream, lengthPolling ? Timeouts().lengthAnswer : Timeouts().closeAnswer);
-        auto read = [&](uint8_t* into, size_t max) -> long {
-            const long n = ReceiveSome(c.stream, into, max);
-            if (n > 0) {
-                FeedWatchdog(v);
-                PumpMessages();
-            }
-            return Stopping(v) ? -1 : n;
-        };
-        auto abort = [&] { return Stopping(v) || WatchdogCount(v) > kWatchdogLimit; };
-        const int64_t cpu0 = ThreadCpuNanoseconds();
-        c.fill = 0;
-        c.buffer[0] = 0;  // no earlier answer's status line is taken for this one's
-        const AnswerPicture a = ReadAnswerPicture(c.buffer.data(), c.buffer.size(), read, abort);
-        const int64_t arrived = MonotonicNanoseconds();
-        CloseStreamConnection(v);
-        StageFigures& figures = v.frames.stages;
-        figures.Add(kStageReceive, ThreadCpuNanoseconds() - cpu0);
-        bool usable = false;
-        if (v.ui.paused) continue;  // paused meanwhile: the answer is not shown
-        if (a.start >= 0) {
-            usable = Deliver(v, c.buffer.data() + a.start, a.length, loop, a.cut) == FrameResult::Shown;
-            if (usable) figures.AddLatency(MonotonicNanoseconds() - arrived);
-        }
-        if (usable) {
+        const PollOutcome got = ReceivePollPicture(v, loop);
+        if (got == PollOutcome::Ignored) continue;
+        if (got == PollOutcome::Shown) {
             failures = 0;
             const int32_t delay = v.record.captureParam;
             if (delay > 0 && delay <= 3000) Pause(v, delay);

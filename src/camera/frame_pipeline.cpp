@@ -108,12 +108,12 @@ int ShowPicture(CameraView& view, HDIB picture) {
 // unless the user drags, the lens is a 180/90 one or the speed is 0.
 static void AutoPan(CameraView& view) {
     const CameraRecord& r = view.record;
-    if (view.ui.dragging || r.lensType == 8 || r.lensType == 9 || r.cruiseSpeed == 0) return;
+    if (view.ui.dragging || r.lensType == kLens180 || r.lensType == kLens90 || r.cruiseSpeed == 0) return;
     int window;
     switch (r.showMode360) {
-    case 2: case 4: window = 4; break;
-    case 9: case 10: window = 5; break;
-    case 1: case 3: case 5: case 6: return;
+    case kShow360WindowStrip: case kShow360TwoWindowsStrip: window = 4; break;
+    case kShow360SixWindowsStrip: case kShow360SixWindows: window = 5; break;
+    case kShow360QuadStill: case kShow360QuadSource: case kShow360Source: case kShow360TwoStrips: return;
     default: window = 3; break;
     }
     MoveViewPosition(view, 2025, window, r.cruiseSpeed);

@@ -1,4 +1,5 @@
 #include "camera/http_answer.h"
+#include "platform/text_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,12 +16,6 @@ int HexDigit(uint8_t c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-bool SameTextBlind(const uint8_t* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(a[i]) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
 }
 
 }  // namespace
@@ -46,7 +41,7 @@ bool FindHeader(const uint8_t* data, size_t size, const char* name, std::string&
         const size_t end = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - data) : size;
         size_t p = line;
         while (p < end && Blank(data[p])) ++p;
-        if (end - p > nameLength && SameTextBlind(data + p, name, nameLength)) {
+        if (end - p > nameLength && SameTextCaseBlind(std::string_view(reinterpret_cast<const char*>(data + p), nameLength), std::string_view(name, nameLength))) {
             size_t q = p + nameLength;
             while (q < end && Blank(data[q])) ++q;
             if (q < end && data[q] == ':') {
@@ -76,8 +71,7 @@ long ContentLengthIn(const uint8_t* data, size_t size) {
 }
 
 std::string BoundaryOf(const std::string& contentType) {
-    std::string lower(contentType);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string lower = LowerCase(contentType);
     size_t at = lower.find("boundary");
     if (at == std::string::npos) return "";
     at += 8;
@@ -110,8 +104,7 @@ AnswerHead ParseAnswerHead(const uint8_t* data, size_t size) {
     h.contentLength = ContentLengthIn(data, size);
     std::string v;
     if (FindHeader(data, size, "Transfer-Encoding", v)) {
-        std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return std::tolower(c); });
-        h.chunked = v.find("chunked") != std::string::npos;
+        h.chunked = LowerCase(v).find("chunked") != std::string::npos;
         if (h.chunked) h.contentLength = -1;  // the chunks frame the body
     }
     if (FindHeader(data, size, "Content-Type", v)) h.boundary = BoundaryOf(v);

@@ -196,6 +196,35 @@ enum LensType : int32_t {
     kLensSpherical = 11,
 };
 
+// Showing modes of the 360-degree lens types (showMode360): how the view is divided into
+// virtual windows (k) and strips.
+enum ShowMode360 : int32_t {
+    kShow360Quad = 0,             // windows 3, 0 / 1, 2 in a quad
+    kShow360QuadStill = 1,        // the same quad, never panned by itself
+    kShow360WindowStrip = 2,      // window 4 over the strip
+    kShow360QuadSource = 3,       // the quad with the whole source in window 3's place
+    kShow360TwoWindowsStrip = 4,  // windows 4 and 0 over the strip
+    kShow360Source = 5,           // the source resized, no dewarping
+    kShow360TwoStrips = 6,        // two half-turn strips
+    kShow360OneWindow = 7,        // window 3 alone
+    kShow360FourWindowsStrip = 8, // windows 0..3 over the strip
+    kShow360SixWindowsStrip = 9,  // windows 0..5 over the strip
+    kShow360SixWindows = 10,      // windows 0..5, no strip
+    kShow360Last = kShow360SixWindows,
+};
+
+// Showing modes of the 180/90-degree lens types (showMode180).
+enum ShowMode180 : int32_t {
+    kShow180Quad = 0,          // windows 0..3 in a quad; window 3 shows the whole panorama
+    kShow180Panorama = 1,      // window 3 alone, the whole panorama
+    kShow180FourWindows = 2,   // windows 0..3
+    kShow180Source = 3,        // the source resized, no dewarping
+    kShow180OneWindow = 4,     // window 4 alone
+    kShow180Band = 5,          // windows 0, 1 (a band) and 3
+    kShow180QuadSource = 6,    // windows 0..2 and the resized source in the quad
+    kShow180Last = kShow180QuadSource,
+};
+
 // Copies text into a fixed field, cut and always NUL-terminated.
 template <size_t N>
 void SetText(char (&field)[N], const char* text) {

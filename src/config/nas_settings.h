@@ -60,9 +60,6 @@ int AdvanceOk(void* owner, const AdvanceDialog& d);
 // Cancel: nothing is written; 0.
 inline int AdvanceCancel() { return 0; }
 
-// Runs the dialog on the window layer: 1 after OK, 0 after Cancel.
-int RunAdvanceDialog(void* owner);
-
 // Text 2555 titles the folder browser.
 std::string AdvanceBrowseTitle();
 

@@ -1,6 +1,5 @@
 #include "config/root_password.h"
 
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/msgbox.h"
+#include "platform/text_case.h"
 #include "platform/window.h"
 
 namespace orb {
@@ -35,8 +35,8 @@ void StoreRootPassword(const std::string& password) {
 bool SubmitSetPassword(void* owner, const std::string& oldPassword, const std::string& newPassword,
                        const std::string& confirmation, bool protect) {
     const std::string oldText = Cut(oldPassword, 11), newText = Cut(newPassword, 11), confirm = Cut(confirmation, 11);
-    const bool oldOk = strcasecmp(oldText.c_str(), StoredRootPassword().c_str()) == 0;
-    if (oldOk && strcasecmp(newText.c_str(), confirm.c_str()) == 0) {
+    const bool oldOk = SameTextCaseBlind(oldText, StoredRootPassword());
+    if (oldOk && SameTextCaseBlind(newText, confirm)) {
         StoreRootPassword(newText);
         WriteUserFile();
         g_lib.protect = protect ? 1 : 0;

@@ -456,11 +456,11 @@ void BuildHalfSphereWindow(DewarpView& view, int k, const Cell& cell) {
     const int32_t mode = r.showMode180;
     const double w = m.xmax - m.xmin, h = m.ymax - m.ymin;
     // The whole panorama: mode 1, and window 3 of mode 0 (in mode 5 window 3 is a view).
-    if (mode == 1 || (k == 3 && mode == 0)) {
+    if (mode == kShow180Panorama || (k == 3 && mode == kShow180Quad)) {
         CropKernel(view, cell, m, m.xmin, m.ymin, m.xmax, m.ymax);
         return;
     }
-    if (mode == 5 && k == 1) {
+    if (mode == kShow180Band && k == 1) {
         double z = r.bandZoom, t = r.bandTilt;
         if (Outside(z, 10.0, 200.0)) z = 60.0, t = 0.0;
         if (Outside(t, -40.0, 40.0)) t = 0.0;

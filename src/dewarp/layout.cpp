@@ -9,8 +9,12 @@ namespace {
 
 bool HalfSphere(int32_t type) { return type == kLens180 || type == kLens90; }
 
-int32_t Mode360(const CameraRecord& r) { return r.showMode360 < 0 || r.showMode360 > 10 ? 0 : r.showMode360; }
-int32_t Mode180(const CameraRecord& r) { return r.showMode180 < 0 || r.showMode180 > 6 ? 0 : r.showMode180; }
+int32_t Mode360(const CameraRecord& r) {
+    return r.showMode360 < 0 || r.showMode360 > kShow360Last ? kShow360Quad : r.showMode360;
+}
+int32_t Mode180(const CameraRecord& r) {
+    return r.showMode180 < 0 || r.showMode180 > kShow180Last ? kShow180Quad : r.showMode180;
+}
 
 // The quad: top-left 3, top-right 0, bottom-left 1, bottom-right 2. Right and bottom cells
 // take the odd pixel so that no band of the view is left without a map.
@@ -33,22 +37,22 @@ std::vector<int> WindowsOfMode(const DewarpView& view) {
     if (type == kLensNormal || type == kLensMotoPtz) return {};
     if (HalfSphere(type)) {
         switch (Mode180(r)) {
-            case 1: return {3};
-            case 3: return {};
-            case 4: return {4};
-            case 5: return {0, 1, 3};
-            case 6: return {0, 1, 2};
+            case kShow180Panorama: return {3};
+            case kShow180Source: return {};
+            case kShow180OneWindow: return {4};
+            case kShow180Band: return {0, 1, 3};
+            case kShow180QuadSource: return {0, 1, 2};
             default: return {0, 1, 2, 3};
         }
     }
     switch (Mode360(r)) {
-        case 0: case 1: return {3, 0, 1, 2};
-        case 2: return {4};
-        case 4: return {4, 0};
-        case 5: case 6: return {};
-        case 7: return {3};
-        case 8: return {0, 1, 2, 3};
-        case 9: case 10: return {0, 1, 2, 3, 4, 5};
+        case kShow360Quad: case kShow360QuadStill: return {3, 0, 1, 2};
+        case kShow360WindowStrip: return {4};
+        case kShow360TwoWindowsStrip: return {4, 0};
+        case kShow360Source: case kShow360TwoStrips: return {};
+        case kShow360OneWindow: return {3};
+        case kShow360FourWindowsStrip: return {0, 1, 2, 3};
+        case kShow360SixWindowsStrip: case kShow360SixWindows: return {0, 1, 2, 3, 4, 5};
         default: return {0, 1, 2};
     }
 }
@@ -59,19 +63,19 @@ Cell WindowCell(const DewarpView& view, int k) {
     const int32_t type = EffectiveLensType(r.lensType);
     if (HalfSphere(type)) {
         const int32_t m = Mode180(r);
-        if (m == 1 || m == 4) return {0, 0, d.W, d.H};
+        if (m == kShow180Panorama || m == kShow180OneWindow) return {0, 0, d.W, d.H};
         return QuadCell(d, k);
     }
     const int32_t s = d.stripH, top = d.H - 2 * s, mid = d.H - 2 * s;
     const int32_t w2 = d.W / 2, t = d.thirdW;
     switch (Mode360(r)) {
-        case 2: return k == 4 ? Cell{0, 0, d.W, d.lowerH} : Cell{};
-        case 4:
+        case kShow360WindowStrip: return k == 4 ? Cell{0, 0, d.W, d.lowerH} : Cell{};
+        case kShow360TwoWindowsStrip:
             if (k == 4) return {0, 0, w2, d.lowerH};
             if (k == 0) return {w2, 0, d.W - w2, d.lowerH};
             return {};
-        case 7: return k == 3 ? Cell{0, 0, d.W, d.H} : Cell{};
-        case 8:
+        case kShow360OneWindow: return k == 3 ? Cell{0, 0, d.W, d.H} : Cell{};
+        case kShow360FourWindowsStrip:
             switch (k) {
                 case 1: return {0, mid, w2, s};
                 case 0: return {w2, mid, d.W - w2, s};
@@ -79,7 +83,7 @@ Cell WindowCell(const DewarpView& view, int k) {
                 case 2: return {w2, 0, d.W - w2, top};
                 default: return {};
             }
-        case 9: {
+        case kShow360SixWindowsStrip: {
             static constexpr int kMiddle[3] = {2, 1, 0}, kTop[3] = {5, 4, 3};
             for (int c = 0; c < 3; ++c) {
                 const int32_t x = c * t, w = c == 2 ? d.W - 2 * t : t;
@@ -88,7 +92,7 @@ Cell WindowCell(const DewarpView& view, int k) {
             }
             return {};
         }
-        case 10: {
+        case kShow360SixWindows: {
             const int32_t band = k / 2;  // 0: bottom third, 1: middle third, 2: top rows
             const int32_t y = band == 0 ? d.H - s : band == 1 ? mid : 0;
             const int32_t h = band == 2 ? top : s;

@@ -43,17 +43,17 @@ void SetCellSize(DewarpView& view) {
     DewarpState& d = view.dewarp;
     const CameraRecord& r = view.record;
     if (HalfSphere(EffectiveLensType(r.lensType))) {
-        const bool whole = r.showMode180 == 1;
+        const bool whole = r.showMode180 == kShow180Panorama;
         d.cellW = whole ? d.W : d.W / 2;
         d.cellH = whole ? d.H : d.H / 2;
         return;
     }
     switch (r.showMode360) {
-        case 2: d.cellW = d.W, d.cellH = d.lowerH; break;
-        case 4: d.cellW = d.W / 2, d.cellH = d.lowerH; break;
-        case 7: d.cellW = d.W, d.cellH = d.H; break;
-        case 8: case 10: d.cellW = d.W / 2, d.cellH = d.stripH; break;
-        case 9: d.cellW = d.W / 3, d.cellH = d.stripH; break;
+        case kShow360WindowStrip: d.cellW = d.W, d.cellH = d.lowerH; break;
+        case kShow360TwoWindowsStrip: d.cellW = d.W / 2, d.cellH = d.lowerH; break;
+        case kShow360OneWindow: d.cellW = d.W, d.cellH = d.H; break;
+        case kShow360FourWindowsStrip: case kShow360SixWindows: d.cellW = d.W / 2, d.cellH = d.stripH; break;
+        case kShow360SixWindowsStrip: d.cellW = d.W / 3, d.cellH = d.stripH; break;
         default: d.cellW = d.W / 2, d.cellH = d.H / 2;
     }
 }
@@ -218,6 +218,61 @@ void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, i
     body(0, rows);
 }
 
+namespace {
+
+// Limits: fits the view angle, clamps the tilt and refuses what cannot be shown. The
+// accepted pan, tilt and zoom of window k go into the dewarp state (a refusal keeps the
+// last accepted ones) and back into the preset; false when there is nothing to show.
+bool FitWindowAngles(DewarpView& view, int k, const Cell& cell, int32_t type) {
+    DewarpState& d = view.dewarp;
+    CameraRecord& r = view.record;
+    ViewPreset& preset = r.presets360[k];
+    double Z = FitZoom(r, preset.zoom, cell), P = preset.pan, T = preset.tilt;
+    const double vh = std::atan(std::tan(Z * kPi / 360) * cell.h / cell.w) * 180 / kPi;
+    if (T > r.tiltMax - vh && r.tiltMax != 90.0) T = r.tiltMax - vh;
+    else if (T <= r.tiltMax) {
+        if (T < r.tiltMin + vh && r.tiltMin != -90.0) T = r.tiltMin + vh;
+        else if (T < r.tiltMin) T = r.tiltMin;
+    } else T = r.tiltMax;
+    const double m = type == kLensFisheye ? 45.0 : 0.0;
+    const bool refused = !std::isfinite(Z) || !std::isfinite(P) || !std::isfinite(T) || r.tiltMax - r.tiltMin + m < 2 * vh ||
+                         Z > 140.0 || Z < 1.0 || T < r.tiltMin || T > r.tiltMax;
+    if (!refused) {
+        d.pan[k] = P, d.tilt[k] = T, d.zoom[k] = Z, d.working[k] = 1;
+    } else if (!d.working[k]) {
+        return false;  // nothing accepted yet to fall back on
+    }
+    preset.pan = d.pan[k], preset.tilt = d.tilt[k], preset.zoom = d.zoom[k];
+    return true;
+}
+
+// Rotation: Tilt * Pan, rows 0 and 1 over the focal length, then fixed point.
+void SetWindowRotation(DewarpEngine& e, const DewarpState& d, int k, const Cell& cell, WindowKernel& kernel) {
+    const double t = d.tilt[k] * kPi / 180, p = d.pan[k] * kPi / 180, zr = d.zoom[k] * kPi / 180;
+    const double ct = std::cos(t), st = std::sin(t), cp = std::cos(p), sp = std::sin(p);
+    double* M = e.rotation;
+    const double rot[9] = {cp, 0, -sp, st * sp, ct, st * cp, ct * sp, -st, ct * cp};
+    const double f = cell.w / (2 * std::tan(zr / 2));
+    for (int i = 0; i < 9; ++i) M[i] = i < 6 ? rot[i] / f : rot[i];
+    const double s = zr < 0.3 ? 436906.666667 : 131072 / zr;
+    for (int i = 0; i < 9; ++i) e.rotationFixed[i] = static_cast<int32_t>(std::trunc(s * M[i] + 0.5));
+    const int32_t* F = e.rotationFixed;
+    kernel.m00 = F[0], kernel.m02 = F[2], kernel.m10 = F[3], kernel.m11 = F[4], kernel.m12 = F[5];
+    kernel.m20 = F[6], kernel.m21 = F[7], kernel.m22 = F[8];
+}
+
+// The radius of the horizon (tilt 0) in 1/64 pixel, one rule a lens family: the fisheye
+// lenses measure the tilt over the half field of view from the outer circle; the mirror
+// and ring lenses over the effective angle between the two circles.
+double FisheyeHorizon(const CameraRecord& r) {
+    return 64.0 * (r.firstRadius - r.firstRadius * r.tiltMax / r.halfFov);
+}
+double MirrorHorizon(const CameraRecord& r) {
+    return 64.0 * (r.firstRadius - (r.firstRadius - r.secondRadius) * r.tiltMax / r.effectiveAngle);
+}
+
+}  // namespace
+
 void RebuildWindow(DewarpView& view, int k) {
     DewarpState& d = view.dewarp;
     CameraRecord& r = view.record;
@@ -238,56 +293,20 @@ void RebuildWindow(DewarpView& view, int k) {
     }
     const bool hasModel = type >= kLensFisheye && type <= kLensAnnularFisheye;
     if (!hasModel || !e || e->pixelsPer360 <= 0 || cell.w <= 1 || cell.h <= 1 || !FrameUsable(r) || d.srcW <= 0 ||
-        d.srcH <= 0) {
+        d.srcH <= 0 || !FitWindowAngles(view, k, cell, type)) {
         ClearCell(view, cell);
         d.rebuildGuard = 0;
         return;
     }
-
-    // Limits: fit the view angle, clamp the tilt, refuse what cannot be shown.
-    ViewPreset& preset = r.presets360[k];
-    double Z = FitZoom(r, preset.zoom, cell), P = preset.pan, T = preset.tilt;
-    const double vh = std::atan(std::tan(Z * kPi / 360) * cell.h / cell.w) * 180 / kPi;
-    if (T > r.tiltMax - vh && r.tiltMax != 90.0) T = r.tiltMax - vh;
-    else if (T <= r.tiltMax) {
-        if (T < r.tiltMin + vh && r.tiltMin != -90.0) T = r.tiltMin + vh;
-        else if (T < r.tiltMin) T = r.tiltMin;
-    } else T = r.tiltMax;
-    const double m = type == kLensFisheye ? 45.0 : 0.0;
-    const bool refused = !std::isfinite(Z) || !std::isfinite(P) || !std::isfinite(T) || r.tiltMax - r.tiltMin + m < 2 * vh ||
-                         Z > 140.0 || Z < 1.0 || T < r.tiltMin || T > r.tiltMax;
-    if (!refused) {
-        d.pan[k] = P, d.tilt[k] = T, d.zoom[k] = Z, d.working[k] = 1;
-    } else if (!d.working[k]) {
-        ClearCell(view, cell);  // nothing accepted yet to fall back on
-        d.rebuildGuard = 0;
-        return;
-    }
-    preset.pan = d.pan[k], preset.tilt = d.tilt[k], preset.zoom = d.zoom[k];
-
-    // Rotation: Tilt * Pan, rows 0 and 1 over the focal length, then fixed point.
-    const double t = d.tilt[k] * kPi / 180, p = d.pan[k] * kPi / 180, zr = d.zoom[k] * kPi / 180;
-    const double ct = std::cos(t), st = std::sin(t), cp = std::cos(p), sp = std::sin(p);
-    double* M = e->rotation;
-    const double rot[9] = {cp, 0, -sp, st * sp, ct, st * cp, ct * sp, -st, ct * cp};
-    const double f = cell.w / (2 * std::tan(zr / 2));
-    for (int i = 0; i < 9; ++i) M[i] = i < 6 ? rot[i] / f : rot[i];
-    const double s = zr < 0.3 ? 436906.666667 : 131072 / zr;
-    for (int i = 0; i < 9; ++i) e->rotationFixed[i] = static_cast<int32_t>(std::trunc(s * M[i] + 0.5));
-    const int64_t m00 = e->rotationFixed[0], m02 = e->rotationFixed[2], m10 = e->rotationFixed[3], m11 = e->rotationFixed[4],
-                  m12 = e->rotationFixed[5], m20 = e->rotationFixed[6], m21 = e->rotationFixed[7], m22 = e->rotationFixed[8];
-
+    WindowKernel kernel;
+    SetWindowRotation(*e, d, k, cell, kernel);
     int32_t effH = r.flipHorizontal != 0, effV = r.flipVertical != 0;
     ViewFlips(type, effH, effV);
-    const bool fisheyeKernel = type == kLensFisheye || type == kLensAnnularFisheye;
-    const double r0d = fisheyeKernel ? 64.0 * (r.firstRadius - r.firstRadius * r.tiltMax / r.halfFov)
-                                     : 64.0 * (r.firstRadius - (r.firstRadius - r.secondRadius) * r.tiltMax / r.effectiveAngle);
-    const int64_t r0 = static_cast<int64_t>(std::clamp(std::trunc(r0d), -1e12, 1e12));
-    const int64_t cx = int64_t(d.srcW) * r.centerX / r.ovalH, cy = int64_t(d.srcH) * r.centerY / r.ovalV;
-    WindowKernel kernel;
-    kernel.m00 = m00, kernel.m02 = m02, kernel.m10 = m10, kernel.m11 = m11, kernel.m12 = m12;
-    kernel.m20 = m20, kernel.m21 = m21, kernel.m22 = m22;
-    kernel.r0 = r0, kernel.cx = cx, kernel.cy = cy;
+    const bool fisheyeFamily = type == kLensFisheye || type == kLensAnnularFisheye;
+    const double r0d = fisheyeFamily ? FisheyeHorizon(r) : MirrorHorizon(r);
+    kernel.r0 = static_cast<int64_t>(std::clamp(std::trunc(r0d), -1e12, 1e12));
+    kernel.cx = int64_t(d.srcW) * r.centerX / r.ovalH;
+    kernel.cy = int64_t(d.srcH) * r.centerY / r.ovalV;
     kernel.curve = CurveInForce(r) && !e->curve1.empty();
     kernel.effH = effH, kernel.effV = effV;
     kernel.cell = cell;
@@ -321,7 +340,7 @@ void RebuildPanorama(DewarpView& view) {
         for (int k : WindowsOfMode(view)) d.dirty[k] = 1;
         return;
     }
-    if (r.showMode360 == 5 || r.showMode360 == 6) return;
+    if (r.showMode360 == kShow360Source || r.showMode360 == kShow360TwoStrips) return;
     for (int k : WindowsOfMode(view)) r.presets360[k].zoom = FitZoom(r, r.presets360[k].zoom, WindowCell(view, k));
 }
 

@@ -25,15 +25,15 @@ int32_t SelectWindow(const CameraRecord& r, int32_t window, Op op) {
     if (type == kLensNormal || type == kLensMotoPtz) return -1;
     if (HalfSphere(type)) {
         const int32_t m = r.showMode180;
-        if (m == 1 || m == 3) return -1;
-        if (window == 3 && (m == 0 || (op == Op::Move && m == 6))) return -1;
+        if (m == kShow180Panorama || m == kShow180Source) return -1;
+        if (window == 3 && (m == kShow180Quad || (op == Op::Move && m == kShow180QuadSource))) return -1;
         return window >= 0 && window <= 4 ? window : -1;
     }
     switch (r.showMode360) {
-        case 5: case 6: return -1;
-        case 2: window = 4; break;
-        case 7: window = 3; break;
-        case 4: if (window != 4) window = 0; break;
+        case kShow360Source: case kShow360TwoStrips: return -1;
+        case kShow360WindowStrip: window = 4; break;
+        case kShow360OneWindow: window = 3; break;
+        case kShow360TwoWindowsStrip: if (window != 4) window = 0; break;
         default: break;
     }
     return window >= 0 && window <= 5 ? window : -1;
@@ -48,7 +48,7 @@ ViewPreset& NormalisedPreset(CameraRecord& r, int32_t k) {
     return EffectiveLensType(r.lensType) == kLens90 ? r.presets90[k] : r.presets180[k];
 }
 
-bool BandWindow(const CameraRecord& r, int32_t k) { return r.showMode180 == 5 && k == 1; }
+bool BandWindow(const CameraRecord& r, int32_t k) { return r.showMode180 == kShow180Band && k == 1; }
 
 // Runs the validity test on new perspective values and stores what it accepts.
 void StorePerspective(DewarpView& view, int32_t k, double P, double T, double Z) {
@@ -77,7 +77,7 @@ void AfterCommand(DewarpView& view, int32_t k) {
     if (!HalfSphere(EffectiveLensType(r.lensType)))
         r.presets360[k].zoom = FitZoom(r, r.presets360[k].zoom, WindowCell(view, k));
     if (!d.renderNow || !InMode(view, k)) return;
-    if (r.showMode360 == 3 && k == 3 && !HalfSphere(EffectiveLensType(r.lensType))) return;
+    if (r.showMode360 == kShow360QuadSource && k == 3 && !HalfSphere(EffectiveLensType(r.lensType))) return;
     RebuildWindow(view, k);
     d.dirty[k] = 0;
     if (d.source && d.destination) RenderWindow(view, k);
@@ -314,7 +314,7 @@ void CenterOnClick(DewarpView& view, int32_t x, int32_t y, int32_t window) {
         d.dirty[window] = 1;
         return;
     }
-    if (r.showMode360 == 5 || r.showMode360 == 6 || window < 0 || window > 5) return;
+    if (r.showMode360 == kShow360Source || r.showMode360 == kShow360TwoStrips || window < 0 || window > 5) return;
     const int32_t S = d.H / 3;
     if (d.W <= 0 || S <= 0 || y < d.H - S || y > d.H || x < 0 || x > d.W) return;
     ViewPreset& p = r.presets360[window];

@@ -18,6 +18,7 @@
 #include "platform/private_files.h"
 #include "platform/safe_names.h"
 #include "platform/spawn.h"
+#include "platform/text_case.h"
 #include "orbiscope.h"
 
 namespace orb {
@@ -38,16 +39,6 @@ constexpr const char* kLibraryName = "liborbiscope.so";
 // Width of the size field in the stub, patched once the package is complete.
 constexpr size_t kSizeDigits = 16;
 constexpr const char* kSizeField = "expected=";
-
-bool SameNameCaseBlind(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // Position of the extension's dot in the last component, or npos.
 size_t ExtensionDot(const std::string& path) {
@@ -102,7 +93,7 @@ void Report(const PackOptions& o, int percent, const std::string& step) {
 bool KeptByCleanup(const std::string& path) {
     const size_t dot = ExtensionDot(path);
     if (dot == std::string::npos) return false;
-    const std::string ext = Lower(path.substr(dot));
+    const std::string ext = LowerCase(path.substr(dot));
     return ext == ".set" || ext == ".dll" || ext == ".ico" || ext == ".r" || ext == ".so";
 }
 
@@ -258,7 +249,7 @@ PackNames DerivePackNames(const std::string& outputPath) {
 }
 
 int AddPackEntry(PackList& list, const std::string& source, const std::string& target) {
-    if (SameNameCaseBlind(source, target)) {
+    if (SameTextCaseBlind(source, target)) {
         list.entries.push_back({target, false});
         return 1;
     }

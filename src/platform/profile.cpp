@@ -15,6 +15,7 @@
 
 #include "platform/paths.h"
 #include "platform/private_files.h"
+#include "platform/text_case.h"
 
 namespace orb {
 
@@ -25,15 +26,6 @@ std::string Trim(const std::string& s) {
     while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
     while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
     return s.substr(a, b - a);
-}
-
-bool SameName(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 std::vector<std::string> ReadLines(const std::string& path, bool* exists) {
@@ -101,8 +93,8 @@ bool Lookup(const char* section, const char* key, const std::string& path, std::
     bool inSection = false;
     for (const std::string& line : ReadLines(path, nullptr)) {
         if (SectionName(line, &current)) {
-            inSection = SameName(current, section);
-        } else if (inSection && KeyValue(line, &k, &v) && SameName(k, key)) {
+            inSection = SameTextCaseBlind(current, section);
+        } else if (inSection && KeyValue(line, &k, &v) && SameTextCaseBlind(k, key)) {
             *out = Unquote(v);
             return true;
         }
@@ -162,9 +154,9 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
     for (size_t i = 0; i < lines.size(); ++i) {
         if (SectionName(lines[i], &current)) {
             if (sectionLine >= 0 && sectionEnd < 0) sectionEnd = static_cast<long>(i);
-            if (sectionLine < 0 && SameName(current, section)) sectionLine = static_cast<long>(i);
+            if (sectionLine < 0 && SameTextCaseBlind(current, section)) sectionLine = static_cast<long>(i);
         } else if (sectionLine >= 0 && sectionEnd < 0 && key && keyLine < 0 && KeyValue(lines[i], &k, nullptr) &&
-                   SameName(k, key)) {
+                   SameTextCaseBlind(k, key)) {
             keyLine = static_cast<long>(i);
         }
     }

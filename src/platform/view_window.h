@@ -31,6 +31,13 @@ struct ViewPress {
     bool down = false, dragged = false;
 };
 
+// What a view shows, which decides whether it may steer a camera.
+constexpr int32_t kViewKindLive = 3;      // a live camera view
+constexpr int32_t kViewKindPlayback = 2;  // player, snapshot viewer, still pictures: no camera
+// Pan/tilt/zoom commands go out only for kinds 1, 3 and 5 (1 and 5 are steerable kinds no
+// window of ours makes, kept for views made otherwise).
+constexpr bool KindSteersCamera(int32_t kind) { return kind == 1 || kind == kViewKindLive || kind == 5; }
+
 struct ViewUiState {
     std::atomic<HWND> window{nullptr};  // cleared by the window thread while the capture thread runs
     std::atomic<int32_t> paused{0};
@@ -43,9 +50,7 @@ struct ViewUiState {
     std::atomic<int32_t> clientWidth{0}, clientHeight{0};
     CaptureRoutine routine = CaptureRoutine::Main;
     bool hostFed = false;  // made by the host-fed view procedure
-    // 3 = live camera view, 2 = a view of recorded or stored pictures; pan/tilt/zoom
-    // commands go out only for kinds 1, 3 and 5.
-    int32_t kind = 0;
+    int32_t kind = 0;  // kViewKind...
     int32_t currentPane = 0;
     ViewPress press;
     std::atomic<int32_t> dragging{0};  // the user drags a window: no automatic panning

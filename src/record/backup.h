@@ -75,7 +75,5 @@ bool BackupPasswordAllowed(void* owner);
 std::vector<std::string> BackupPlaybackList();
 bool PlayBackupItem(PlayerState& p, int item);
 
-// The "Backup" dialog (modal).
-int RunBackupDialog(void* owner);
 
 }  // namespace orb

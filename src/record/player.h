@@ -90,7 +90,4 @@ void ManagementChoose(PlayerState& p, int item);
 // the number of files deleted, -1 when the check failed or deletion is disabled.
 int ManagementDelete(PlayerState& p, std::vector<int> selected);
 
-// The recording settings dialog ("DVR"): 1 after OK, 0 after Cancel or without dialogs.
-int RunRecordingSettingsDialog(void* owner);
-
 }  // namespace orb

@@ -1,7 +1,6 @@
 #include "record/recorder.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -25,6 +24,7 @@
 #include "platform/paths.h"
 #include "platform/private_files.h"
 #include "platform/safe_names.h"
+#include "platform/text_case.h"
 
 namespace orb {
 
@@ -94,11 +94,6 @@ bool SameDevice(const std::string& a, const std::string& b) {
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 
-bool EndsWithP360(const char* name) {
-    const size_t n = std::strlen(name);
-    return n >= 5 && strcasecmp(name + n - 5, ".P360") == 0;
-}
-
 // A desktop user cannot write at the top of the file system that holds their home: there
 // the recordings go into the user's data folder, on the same drive.
 std::string UserRootFor(const std::string& mountPoint) {
@@ -117,12 +112,14 @@ std::string UserRootFor(const std::string& mountPoint) {
     return MakeDirs(user) ? user : mountPoint;
 }
 
-// The recording folder of a root: an existing folder of any spelling, else RECVAULT.
+}  // namespace
+
 std::string RecordingFolderOf(const std::string& root) {
-    const std::string base = WithSlash(root);
-    if (DIR* d = opendir(base.c_str())) {
+    // An empty root is the current folder; the answer stays relative then.
+    const std::string base = root.empty() ? root : WithSlash(root);
+    if (DIR* d = opendir(base.empty() ? "." : base.c_str())) {
         while (dirent* e = readdir(d)) {
-            if (strcasecmp(e->d_name, kRecordingFolder) == 0) {
+            if (SameTextCaseBlind(e->d_name, kRecordingFolder)) {
                 const std::string found = base + e->d_name;
                 closedir(d);
                 return found + "/";
@@ -132,6 +129,8 @@ std::string RecordingFolderOf(const std::string& root) {
     }
     return base + kRecordingFolder + "/";
 }
+
+namespace {
 
 DvrNode g_head{}, g_tail{};
 bool g_catalogueReady = false;
@@ -171,7 +170,7 @@ void AddFolder(int entry, const std::string& folder) {
     if (!d) return;
     std::vector<std::string> names;
     while (dirent* e = readdir(d)) {
-        if (!EndsWithP360(e->d_name)) continue;
+        if (!EndsWithCaseBlind(e->d_name, ".P360")) continue;
         // A file shorter than a header and its first index holds no recording.
         struct stat st{};
         if (stat((folder + e->d_name).c_str(), &st) != 0 || st.st_size < kFirstFrameOffset) continue;

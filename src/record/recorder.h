@@ -19,6 +19,9 @@ namespace orb {
 constexpr int kMaxDrives = 27;
 constexpr double kMinDriveBytes = 6000000000.0;
 constexpr const char* kRecordingFolder = "RECVAULT";
+// The recording folder under a root, with a trailing "/": an existing folder of any spelling
+// of kRecordingFolder, else that name.
+std::string RecordingFolderOf(const std::string& root);
 
 struct DriveEntry {
     std::string folder;  // recording folder, with a trailing "/"

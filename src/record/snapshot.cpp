@@ -2,7 +2,6 @@
 #include "record/snapshot.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/safe_names.h"
+#include "platform/text_case.h"
 #include "platform/window.h"
 #include "record/player.h"
 #include "record/recorder.h"
@@ -119,19 +119,7 @@ int EncodeSnapshot(HDIB picture, const CameraRecord& record, const std::string& 
 
 
 std::string SnapshotFolder() {
-    std::string root = g_lib.systemDriveRoot.empty() ? SystemDriveText() : g_lib.systemDriveRoot;
-    // Found under any spelling, created under the one the recorder uses.
-    if (DIR* d = ::opendir(root.empty() ? "." : root.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            if (::strcasecmp(e->d_name, kRecordingFolder) == 0) {
-                std::string found = root + e->d_name + "/";
-                ::closedir(d);
-                return found;
-            }
-        }
-        ::closedir(d);
-    }
-    return root + kRecordingFolder + "/";
+    return RecordingFolderOf(g_lib.systemDriveRoot.empty() ? SystemDriveText() : g_lib.systemDriveRoot);
 }
 
 std::string SnapshotFileName(const SystemTime& t, int viewNumber, const char* location) {
@@ -163,8 +151,7 @@ std::vector<std::string> ListSnapshots() {
     if (!d) return names;
     while (dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
-        if (name.size() > 4 && ::strcasecmp(name.c_str() + name.size() - 4, ".360") == 0 &&
-            IsRegularFile(folder + name))
+        if (EndsWithCaseBlind(name, ".360") && IsRegularFile(folder + name))
             names.push_back(name);
     }
     ::closedir(d);

@@ -18,6 +18,7 @@
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/picture_loader.h"
+#include "platform/byte_order.h"
 #include "record/snapshot.h"
 
 namespace orb {
@@ -25,8 +26,6 @@ namespace orb {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 bool ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
     std::ifstream in(path, std::ios::binary);
@@ -76,14 +75,14 @@ HDIB DecodePngFile(const std::string& path) {
 
 HDIB DecodeBmp(std::span<const uint8_t> file) {
     if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return nullptr;
-    const uint32_t bitsOffset = Le32(&file[10]);
-    const uint32_t headerSize = Le32(&file[14]);
+    const uint32_t bitsOffset = ReadLe32(&file[10]);
+    const uint32_t headerSize = ReadLe32(&file[14]);
     if (headerSize < 40 || 14 + static_cast<size_t>(headerSize) > file.size()) return nullptr;
-    const int32_t w = static_cast<int32_t>(Le32(&file[18]));
-    const int32_t rawH = static_cast<int32_t>(Le32(&file[22]));
-    const int bpp = Le16(&file[28]);
-    const uint32_t compression = Le32(&file[30]);
-    uint32_t colours = Le32(&file[46]);
+    const int32_t w = static_cast<int32_t>(ReadLe32(&file[18]));
+    const int32_t rawH = static_cast<int32_t>(ReadLe32(&file[22]));
+    const int bpp = ReadLe16(&file[28]);
+    const uint32_t compression = ReadLe32(&file[30]);
+    uint32_t colours = ReadLe32(&file[46]);
     if (rawH == INT32_MIN) return nullptr;
     const bool topDown = rawH < 0;
     const int32_t h = topDown ? -rawH : rawH;
@@ -139,7 +138,7 @@ void DefaultStillRecord(CameraRecord& r, int width, int height) {
     r = g_defaultRecord;
     r.sourceWidth = width;
     r.sourceHeight = height;
-    r.showMode360 = 4;
+    r.showMode360 = kShow360TwoWindowsStrip;
     r.lensType = g_lib.callerId == 128 ? kLens180 : kLensFisheye;
     r.firstRadius = 240;
     r.secondRadius = 60;

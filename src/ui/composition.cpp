@@ -12,11 +12,13 @@
 #include "camera/frame_pipeline.h"
 #include "config/nas_settings.h"
 #include "dewarp/navigation.h"
+#include "export/pack_builder.h"
 #include "config/root_password.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
 #include "platform/debug_log.h"
 #include "platform/window.h"
+#include "record/player.h"
 #include "record/recorder.h"
 #include "ui/accessories.h"
 #include "ui/editor_windows.h"
@@ -99,8 +101,8 @@ void InstallSubsystemHooks() {
     InstallEventDialog();
     InstallCaptureHooks();
     AddViewCommandHandler(AccessoryCommand);
-    InstallPlayerWindow();
-    InstallPackProgress();
+    InstallPlayerWindow(ThePlayer());
+    g_packProgress = ShowPackProgress;
     // The live view's commands, among them the player (910) and the snapshot (920).
     AddViewCommandHandler(LiveViewCommand);
     if (!h.paint) h.paint = [](PanoView* v, const Canvas& canvas) { PaintView(v, canvas); };

@@ -90,7 +90,7 @@ void BuildView(HWND hwnd, const CameraRecord* record, int index) {
     if (record) view->record = *record;
     TakeRecord(view);
     view->ui.window = hwnd;
-    view->ui.kind = 3;
+    view->ui.kind = kViewKindLive;
     const Rect c = GetClientRect(hwnd);
     view->ui.clientWidth = (c.width() + 1) & ~1;
     view->ui.clientHeight = (c.height() + 1) & ~1;
@@ -228,6 +228,56 @@ void ToggleShowLocation() {
     RedrawAllViews();
 }
 
+// The chosen camera into the view's place: the view is built again around it, where it was.
+void AssignChosenCamera(HWND hwnd, PanoView* view) {
+    if (!view) return;
+    WriteSettingInt(CurrentCallerSection(), ViewKeyName(view->viewIndex).c_str(), g_chosenRecord.cameraId);
+    SaveAllViewRecords();
+    {
+        const ViewPlacement keep = view->ui.placement;
+        const CameraRecord chosen = g_chosenRecord;
+        const int index = view->viewIndex;
+        StopView(hwnd);
+        BuildView(hwnd, &chosen, index);
+        if (PanoView* fresh = ViewOf(hwnd)) fresh->ui.placement = keep;
+    }
+    InvalidateRect(hwnd);
+}
+
+void ToBackground(HWND hwnd, PanoView* view, int cmd) {
+    if (g_lib.callerId != 0) return;
+    ShowWindow(g_ui.main, SW_HIDE);
+    PlaceToolBar(false);  // it floats over views that are no longer seen
+    if (Hooks().command) Hooks().command(view, hwnd, cmd);  // the tray icon
+    WriteSetting("Panorama", "Background", "1");
+}
+
+void FromBackground(HWND hwnd) {
+    if (g_lib.callerId != 0 || !PasswordGiven(hwnd)) return;
+    ShowWindow(g_ui.main, SW_SHOW);
+    WriteSetting("Panorama", "Background", "0");
+}
+
+void ToggleMotionBlocks() {
+    gfMotionBlock = gfMotionBlock ? 0 : 1;
+    WriteSettingFlag(CurrentCallerSection(), "MotionBlock", gfMotionBlock != 0);
+    RedrawAllViews();
+}
+
+void LockScreen(HWND hwnd, bool on) {
+    if (!PasswordGiven(hwnd)) return;
+    g_lib.lockScreen = on;
+    WriteSettingFlag(CurrentCallerSection(), "LockScreen", g_lib.lockScreen != 0);
+}
+
+void OpenCruise(HWND hwnd, PanoView* view) {
+    if (!view) return;
+    const int32_t wasPaused = view->ui.paused.exchange(1);
+    CruiseContext ctx{view, view->record.cruiseSpeed};
+    DialogBox("Cruise", hwnd, CruiseProc, reinterpret_cast<LPARAM>(&ctx));
+    view->ui.paused = wasPaused;
+}
+
 // The commands of a view window; true when handled.
 bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
     switch (cmd) {
@@ -238,34 +288,11 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
     case kCmdChooseCamera:
         if (SelectCamera(hwnd)) RunViewCommand(hwnd, view, kCmdAssignCamera);
         return true;
-    case kCmdAssignCamera:
-        if (!view) return true;
-        WriteSettingInt(CurrentCallerSection(), ViewKeyName(view->viewIndex).c_str(), g_chosenRecord.cameraId);
-        SaveAllViewRecords();
-        {
-            const ViewPlacement keep = view->ui.placement;
-            const CameraRecord chosen = g_chosenRecord;
-            const int index = view->viewIndex;
-            StopView(hwnd);
-            BuildView(hwnd, &chosen, index);
-            if (PanoView* fresh = ViewOf(hwnd)) fresh->ui.placement = keep;
-        }
-        InvalidateRect(hwnd);
-        return true;
+    case kCmdAssignCamera: AssignChosenCamera(hwnd, view); return true;
     case kCmdClose: CloseSystem(); return true;
     case kCmdMinimise: if (g_ui.main) ShowWindow(g_ui.main, SW_MINIMIZE); return true;
-    case kCmdToBackground:
-        if (g_lib.callerId != 0) return true;
-        ShowWindow(g_ui.main, SW_HIDE);
-        PlaceToolBar(false);  // it floats over views that are no longer seen
-        if (Hooks().command) Hooks().command(view, hwnd, cmd);  // the tray icon
-        WriteSetting("Panorama", "Background", "1");
-        return true;
-    case kCmdFromBackground:
-        if (g_lib.callerId != 0 || !PasswordGiven(hwnd)) return true;
-        ShowWindow(g_ui.main, SW_SHOW);
-        WriteSetting("Panorama", "Background", "0");
-        return true;
+    case kCmdToBackground: ToBackground(hwnd, view, cmd); return true;
+    case kCmdFromBackground: FromBackground(hwnd); return true;
     case kCmdFullScreenOn:
     case kCmdFullScreenOff:
         FullScreen(cmd == kCmdFullScreenOn);
@@ -274,26 +301,13 @@ bool RunViewCommand(HWND hwnd, PanoView* view, int cmd) {
     case kCmdEmptyView:
         if (view) WriteSetting(CurrentCallerSection(), ViewKeyName(view->viewIndex).c_str(), EmptyViewMark());
         return true;
-    case kCmdMotionBlocks:
-        gfMotionBlock = gfMotionBlock ? 0 : 1;
-        WriteSettingFlag(CurrentCallerSection(), "MotionBlock", gfMotionBlock != 0);
-        RedrawAllViews();
-        return true;
+    case kCmdMotionBlocks: ToggleMotionBlocks(); return true;
     case kCmdShowLocation: ToggleShowLocation(); return true;
     case kCmdLockOn:
     case kCmdLockOff:
-        if (!PasswordGiven(hwnd)) return true;
-        g_lib.lockScreen = cmd == kCmdLockOn;
-        WriteSettingFlag(CurrentCallerSection(), "LockScreen", g_lib.lockScreen != 0);
+        LockScreen(hwnd, cmd == kCmdLockOn);
         return true;
-    case kCmdCruise:
-        if (view) {
-            const int32_t wasPaused = view->ui.paused.exchange(1);
-            CruiseContext ctx{view, view->record.cruiseSpeed};
-            DialogBox("Cruise", hwnd, CruiseProc, reinterpret_cast<LPARAM>(&ctx));
-            view->ui.paused = wasPaused;
-        }
-        return true;
+    case kCmdCruise: OpenCruise(hwnd, view); return true;
     case kCmdZoomIn:
     case kCmdZoomOut:
         if (view && view->ui.hasPicture) Zoom(view, cmd == kCmdZoomIn);
@@ -504,6 +518,61 @@ void ApplyMenuState(HMENU menu) {
 
 // ---- The view window ----
 
+namespace {
+
+void ViewTimer(HWND hwnd, WPARAM timer) {
+    if (timer != kWatchdogTimer) return;
+    WatchdogTick(hwnd);
+    if (g_lib.showTime) InvalidateRect(hwnd);  // the clock on the view moves on
+}
+
+void ViewSized(HWND hwnd, LPARAM l) {
+    if (PanoView* view = ViewOf(hwnd)) {
+        view->ui.clientWidth = (static_cast<int>(LoWord(l)) + 1) & ~1;
+        view->ui.clientHeight = (static_cast<int>(HiWord(l)) + 1) & ~1;
+    }
+}
+
+LRESULT ViewWheel(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
+    HWND parent = GetParent(hwnd);
+    if (parent && parent == g_ui.main) return SendMessage(parent, msg, w, l);
+    HWND top = parent ? parent : hwnd;
+    const Rect wr = GetWindowRect(top);
+    WheelOnView(hwnd, w, PointX(l) - wr.left, PointY(l) - wr.top);
+    return 0;
+}
+
+void ViewLeftDown(HWND hwnd, WPARAM w, LPARAM l) {
+    PanoView* view = ViewOf(hwnd);
+    SetFocus(hwnd);
+    if (view && (w & MK_CONTROL) && (w & MK_SHIFT)) {
+        if (Hooks().command) Hooks().command(view, hwnd, -1);  // the motion-event hook dialog
+        return;
+    }
+    if (view) {
+        g_ui.current = view;
+        if (view->ui.hasPicture && !ViewLocked(view)) ViewMouseDown(hwnd, *view, PointX(l), PointY(l));
+    }
+}
+
+void ViewContextMenu(HWND hwnd, LPARAM l) {
+    HMENU menu = BuildContextMenu(hwnd);
+    const int chosen = TrackPopupMenu(menu, hwnd, PointX(l), PointY(l));
+    DestroyMenu(menu);
+    if (chosen) SendMessage(hwnd, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
+}
+
+void ViewDestroyed(HWND hwnd) {
+    KillTimer(hwnd, kWatchdogTimer);
+    PanoView* view = ViewOf(hwnd);
+    if (view) view->ui.window = nullptr;
+    for (auto& v : g_ui.views)
+        if (v == hwnd) v = nullptr;
+    if (view && !view->ui.closing) StopView(hwnd);
+}
+
+}  // namespace
+
 LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     switch (msg) {
     case WM_CREATE: {
@@ -519,48 +588,17 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         BuildView(hwnd, record, index);
         return 0;
     }
-    case WM_TIMER:
-        if (w == kWatchdogTimer) {
-            WatchdogTick(hwnd);
-            if (g_lib.showTime) InvalidateRect(hwnd);  // the clock on the view moves on
-        }
-        return 0;
-    case WM_PAINT:
-        Paint(hwnd, ViewOf(hwnd));
-        return 0;
-    case WM_SIZE:
-        if (PanoView* view = ViewOf(hwnd)) {
-            view->ui.clientWidth = (static_cast<int>(LoWord(l)) + 1) & ~1;
-            view->ui.clientHeight = (static_cast<int>(HiWord(l)) + 1) & ~1;
-        }
-        return 0;
+    case WM_TIMER: ViewTimer(hwnd, w); return 0;
+    case WM_PAINT: Paint(hwnd, ViewOf(hwnd)); return 0;
+    case WM_SIZE: ViewSized(hwnd, l); return 0;
     case WM_COMMAND:
         RunViewCommand(hwnd, ViewOf(hwnd), static_cast<int>(LoWord(w)));
         return 0;
     case WM_KEYDOWN:
         KeySteer(static_cast<uint32_t>(w));
         return 0;
-    case WM_MOUSEWHEEL: {
-        HWND parent = GetParent(hwnd);
-        if (parent && parent == g_ui.main) return SendMessage(parent, msg, w, l);
-        HWND top = parent ? parent : hwnd;
-        const Rect wr = GetWindowRect(top);
-        WheelOnView(hwnd, w, PointX(l) - wr.left, PointY(l) - wr.top);
-        return 0;
-    }
-    case WM_LBUTTONDOWN: {
-        PanoView* view = ViewOf(hwnd);
-        SetFocus(hwnd);
-        if (view && (w & MK_CONTROL) && (w & MK_SHIFT)) {
-            if (Hooks().command) Hooks().command(view, hwnd, -1);  // the motion-event hook dialog
-            return 0;
-        }
-        if (view) {
-            g_ui.current = view;
-            if (view->ui.hasPicture && !ViewLocked(view)) ViewMouseDown(hwnd, *view, PointX(l), PointY(l));
-        }
-        return 0;
-    }
+    case WM_MOUSEWHEEL: return ViewWheel(hwnd, msg, w, l);
+    case WM_LBUTTONDOWN: ViewLeftDown(hwnd, w, l); return 0;
     case WM_LBUTTONUP:
         if (PanoView* view = ViewOf(hwnd)) ViewMouseUp(hwnd, *view, PointX(l), PointY(l));
         return 0;
@@ -568,22 +606,8 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         if (PanoView* view = ViewOf(hwnd)) ViewMouseMove(hwnd, *view, PointX(l), PointY(l), w);
         if (IsWindow(g_toolBar.window)) SendMessage(g_toolBar.window, kMsgMouseOverView, 0, reinterpret_cast<LPARAM>(hwnd));
         return 0;
-    case WM_RBUTTONUP: {
-        HMENU menu = BuildContextMenu(hwnd);
-        const int chosen = TrackPopupMenu(menu, hwnd, PointX(l), PointY(l));
-        DestroyMenu(menu);
-        if (chosen) SendMessage(hwnd, WM_COMMAND, static_cast<WPARAM>(chosen), 0);
-        return 0;
-    }
-    case WM_DESTROY: {
-        KillTimer(hwnd, kWatchdogTimer);
-        PanoView* view = ViewOf(hwnd);
-        if (view) view->ui.window = nullptr;
-        for (auto& v : g_ui.views)
-            if (v == hwnd) v = nullptr;
-        if (view && !view->ui.closing) StopView(hwnd);
-        return 0;
-    }
+    case WM_RBUTTONUP: ViewContextMenu(hwnd, l); return 0;
+    case WM_DESTROY: ViewDestroyed(hwnd); return 0;
     default:
         return DefWindowProc(hwnd, msg, w, l);
     }
@@ -591,28 +615,84 @@ LRESULT ViewWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
 
 // ---- The main window ----
 
+namespace {
+
+// The views tiled over the main window (or the host's screen rectangles), and the tool bar.
+void MainCreated(HWND hwnd, const CreateStruct* cs, int n) {
+    g_ui.main = hwnd;
+    const int32_t* rects = static_cast<const int32_t*>(cs->createParam);
+    g_ui.haveRects = rects != nullptr;
+    if (rects)
+        for (int i = 0; i < 2; ++i) g_ui.hostRects[i] = {rects[i * 4], rects[i * 4 + 1], rects[i * 4 + 2], rects[i * 4 + 3]};
+    const auto tiles = TileViews(n, g_ui.haveRects ? g_lib.multiScreen : 2, g_ui.haveRects ? g_ui.hostRects.data() : nullptr,
+                                 {0, 0, cs->width, cs->height}, ScreenRect());
+    for (size_t i = 0; i < tiles.size() && i < g_ui.views.size(); ++i) {
+        const auto& t = tiles[i];
+        HWND v = CreateWindow(kViewClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, t.left, t.top, t.width, t.height,
+                              hwnd, static_cast<int>(i), nullptr);
+        g_ui.views[i] = v;
+        if (PanoView* view = ViewOf(v)) view->ui.placement = t;
+    }
+    CreateToolBar(hwnd);  // the views work without it
+}
+
+// A single view follows the main window's size, and the window's place is kept.
+void MainMovedOrSized(HWND hwnd, uint32_t msg, WPARAM w, int n) {
+    if (msg == WM_SIZE && w == SIZE_RESTORED) TrayStandInRestored();
+    if (n != 1) return;
+    if (msg == WM_SIZE && w == SIZE_MINIMIZED) return;
+    if (!IsIconic(hwnd) && !IsZoomed(hwnd)) SaveWindowPosition();
+    if (msg == WM_SIZE && FirstView()) {
+        const Rect c = GetClientRect(hwnd);
+        MoveWindow(FirstView(), 0, 0, c.width(), c.height(), true);
+        InvalidateRect(hwnd);
+    }
+}
+
+void MainWheel(HWND hwnd, WPARAM w, LPARAM l, int n) {
+    const Rect wr = GetWindowRect(hwnd);
+    const int x = PointX(l) - wr.left, y = PointY(l) - wr.top;
+    HWND target = FirstView();
+    if (n > 1) {
+        HWND under = ChildWindowFromPoint(hwnd, x, y);
+        if (IsViewWindow(under)) target = under;
+    }
+    WheelOnView(target, w, x, y);
+}
+
+// Steering goes to the current view; every other command to the first view.
+LRESULT MainCommand(WPARAM w, LPARAM l) {
+    const int cmd = static_cast<int>(LoWord(w));
+    if (cmd == kCmdZoomIn || cmd == kCmdZoomOut || (cmd >= kCmdPanLeft && cmd <= kCmdTiltUp)) {
+        PanoView* view = g_ui.current;
+        if (view && view->ui.hasPicture) {
+            if (cmd == kCmdZoomIn || cmd == kCmdZoomOut) Zoom(view, cmd == kCmdZoomIn);
+            else PtzOrNavigate(view, cmd);
+        }
+        return 0;
+    }
+    if (FirstView()) return SendMessage(FirstView(), WM_COMMAND, w, l);
+    return 0;
+}
+
+void MainDestroyed() {
+    if (IsWindow(g_toolBar.window)) DestroyWindow(g_toolBar.window);
+    g_ui.current = nullptr;
+    if (IsWindow(g_ui.recordingWindow)) DestroyWindow(g_ui.recordingWindow);
+    g_ui.recordingWindow = nullptr;
+    g_ui.main = nullptr;
+    if (g_ui.host) {
+        EnableWindow(g_ui.host, true);
+        ShowWindow(g_ui.host, SW_SHOW);
+    }
+}
+
+}  // namespace
+
 LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     const int n = ViewCount();
     switch (msg) {
-    case WM_CREATE: {
-        const auto* cs = reinterpret_cast<const CreateStruct*>(l);
-        g_ui.main = hwnd;
-        const int32_t* rects = static_cast<const int32_t*>(cs->createParam);
-        g_ui.haveRects = rects != nullptr;
-        if (rects)
-            for (int i = 0; i < 2; ++i) g_ui.hostRects[i] = {rects[i * 4], rects[i * 4 + 1], rects[i * 4 + 2], rects[i * 4 + 3]};
-        const auto tiles = TileViews(n, g_ui.haveRects ? g_lib.multiScreen : 2, g_ui.haveRects ? g_ui.hostRects.data() : nullptr,
-                                     {0, 0, cs->width, cs->height}, ScreenRect());
-        for (size_t i = 0; i < tiles.size() && i < g_ui.views.size(); ++i) {
-            const auto& t = tiles[i];
-            HWND v = CreateWindow(kViewClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, t.left, t.top, t.width, t.height,
-                                  hwnd, static_cast<int>(i), nullptr);
-            g_ui.views[i] = v;
-            if (PanoView* view = ViewOf(v)) view->ui.placement = t;
-        }
-        CreateToolBar(hwnd);  // the views work without it
-        return 0;
-    }
+    case WM_CREATE: MainCreated(hwnd, reinterpret_cast<const CreateStruct*>(l), n); return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MinMaxInfo*>(l);
         info->minTrackWidth = 400;
@@ -621,42 +701,12 @@ LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     }
     case WM_MOVE:
     case WM_SIZE:
-        if (msg == WM_SIZE && w == SIZE_RESTORED) TrayStandInRestored();
-        if (n != 1) return 0;
-        if (msg == WM_SIZE && w == SIZE_MINIMIZED) return 0;
-        if (!IsIconic(hwnd) && !IsZoomed(hwnd)) SaveWindowPosition();
-        if (msg == WM_SIZE && FirstView()) {
-            const Rect c = GetClientRect(hwnd);
-            MoveWindow(FirstView(), 0, 0, c.width(), c.height(), true);
-            InvalidateRect(hwnd);
-        }
+        MainMovedOrSized(hwnd, msg, w, n);
         return 0;
     case WM_NCHITTEST:
         return n > 1 ? HTTRANSPARENT : HTCLIENT;
-    case WM_MOUSEWHEEL: {
-        const Rect wr = GetWindowRect(hwnd);
-        const int x = PointX(l) - wr.left, y = PointY(l) - wr.top;
-        HWND target = FirstView();
-        if (n > 1) {
-            HWND under = ChildWindowFromPoint(hwnd, x, y);
-            if (IsViewWindow(under)) target = under;
-        }
-        WheelOnView(target, w, x, y);
-        return 0;
-    }
-    case WM_COMMAND: {
-        const int cmd = static_cast<int>(LoWord(w));
-        if (cmd == kCmdZoomIn || cmd == kCmdZoomOut || (cmd >= kCmdPanLeft && cmd <= kCmdTiltUp)) {
-            PanoView* view = g_ui.current;
-            if (view && view->ui.hasPicture) {
-                if (cmd == kCmdZoomIn || cmd == kCmdZoomOut) Zoom(view, cmd == kCmdZoomIn);
-                else PtzOrNavigate(view, cmd);
-            }
-            return 0;
-        }
-        if (FirstView()) return SendMessage(FirstView(), WM_COMMAND, w, l);
-        return 0;
-    }
+    case WM_MOUSEWHEEL: MainWheel(hwnd, w, l, n); return 0;
+    case WM_COMMAND: return MainCommand(w, l);
     case WM_INITMENUPOPUP:
         if (n == 1) ApplyMenuState(reinterpret_cast<HMENU>(w));
         return 0;
@@ -669,17 +719,7 @@ LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
             return 0;
         }
         return DefWindowProc(hwnd, msg, w, l);
-    case WM_DESTROY:
-        if (IsWindow(g_toolBar.window)) DestroyWindow(g_toolBar.window);
-        g_ui.current = nullptr;
-        if (IsWindow(g_ui.recordingWindow)) DestroyWindow(g_ui.recordingWindow);
-        g_ui.recordingWindow = nullptr;
-        g_ui.main = nullptr;
-        if (g_ui.host) {
-            EnableWindow(g_ui.host, true);
-            ShowWindow(g_ui.host, SW_SHOW);
-        }
-        return 0;
+    case WM_DESTROY: MainDestroyed(); return 0;
     default:
         return DefWindowProc(hwnd, msg, w, l);
     }

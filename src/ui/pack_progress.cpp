@@ -37,6 +37,8 @@ LRESULT ProgressProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     return DefWindowProc(h, msg, w, l);
 }
 
+}  // namespace
+
 void ShowPackProgress(int percent, const std::string& step) {
     if (percent >= 100) {
         if (g_progress.window) DestroyWindow(g_progress.window);
@@ -57,12 +59,6 @@ void ShowPackProgress(int percent, const std::string& step) {
         // The build blocks the window thread: let the desktop draw the new state now.
         PumpMessages();
     }
-}
-
-}  // namespace
-
-void InstallPackProgress() {
-    if (!g_packProgress) g_packProgress = ShowPackProgress;
 }
 
 }  // namespace orb

@@ -1,9 +1,11 @@
 // The progress window of package builds.
 #pragma once
+#include <string>
 
 namespace orb {
 
-// Makes package builds show their progress in a window of their own.
-void InstallPackProgress();
+// Shows how far a package build has come in a window of its own (opened with the first
+// report, closed at 100); what package builds report to once it is installed.
+void ShowPackProgress(int percent, const std::string& step);
 
 }  // namespace orb

@@ -41,7 +41,7 @@ std::unique_ptr<PanoView> PrepareStill(HDIB picture, const std::string& path) {
         return nullptr;
     }
     auto view = std::make_unique<PanoView>();
-    view->ui.kind = 2;  // stored pictures: no camera to steer
+    view->ui.kind = kViewKindPlayback;
     if (!ReadTrailer(path, view->record)) DefaultStillRecord(view->record, w, h);
     view->frames.current = picture;
     view->frames.currentW = w;

@@ -9,6 +9,7 @@
 #include "platform/msgbox.h"
 #include "record/backup.h"
 #include "record/player.h"
+#include "ui/backup_dialog.h"
 #include "ui/player_window.h"
 
 namespace orb {

@@ -209,7 +209,7 @@ std::vector<int> ViewModeItems(const PanoView* v) {
     const int type = v->record.lensType;
     if (type == 1 || type == 10) return {};
     if (type == 8 || type == 9) return {2670, 2664, 2665, 2655, 2666, 2667, 2669};
-    if (v->record.showMode360 == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
+    if (v->record.showMode360 == kShow360QuadStill) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
     return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
 }
 
@@ -498,7 +498,7 @@ HWND CreateFrame(void* parent) {
     g_win = {};
     g_win.frame = frame;
     g_view = std::make_unique<PanoView>();
-    g_view->ui.kind = 2;  // stored pictures: no camera to steer
+    g_view->ui.kind = kViewKindPlayback;
     if (HMENU menu = LoadMenu("DVR")) SetMenu(frame, menu);
     g_win.playlist = CreateChild(kPlaylistClass, PlaylistProc, frame, 0);
     g_win.view = CreateChild(kPlayerViewClass, PlayerViewProc, frame, 0);
@@ -520,18 +520,16 @@ HWND CreateFrame(void* parent) {
 const PlayerWindows& ThePlayerWindows() { return g_win; }
 PlayerWindows& MutablePlayerWindows() { return g_win; }
 
-void InstallPlayerWindow() {
-    PlayerState& p = ThePlayer();
-    if (!p.createFrame)
-        p.createFrame = [](void* parent) -> void* { return CreateFrame(parent); };
-    if (!p.destroyFrame) p.destroyFrame = DestroyFrame;
-    if (!p.pumpMessages) p.pumpMessages = Pump;
-    if (!p.resetView) p.resetView = ResetView;
-    if (!p.applyZones) p.applyZones = [](RecordView* v, HDIB pic) { ApplyViewZones(*v, pic); };
-    if (!p.present) p.present = Present;
-    if (!p.showManagement) p.showManagement = ShowManagementDialog;
-    if (!p.hideManagement) p.hideManagement = HideManagementDialog;
-    if (!p.showPlayback) p.showPlayback = ShowPlaybackDialog;
+void InstallPlayerWindow(PlayerState& p) {
+    p.createFrame = [](void* parent) -> void* { return CreateFrame(parent); };
+    p.destroyFrame = DestroyFrame;
+    p.pumpMessages = Pump;
+    p.resetView = ResetView;
+    p.applyZones = [](RecordView* v, HDIB pic) { ApplyViewZones(*v, pic); };
+    p.present = Present;
+    p.showManagement = ShowManagementDialog;
+    p.hideManagement = HideManagementDialog;
+    p.showPlayback = ShowPlaybackDialog;
 }
 
 }  // namespace orb

@@ -8,6 +8,8 @@ struct PanoView;
 
 namespace orb {
 
+struct PlayerState;
+
 constexpr const char* kPlayerFrameClass = "DVR Frame";
 constexpr const char* kPlayerViewClass = "DVR Player";
 constexpr const char* kPlayerBarClass = "Orbiscope DVR Bar";
@@ -17,7 +19,7 @@ constexpr int kPositionBarId = 1702;
 constexpr int kPlaylistHeight = 22, kBottomBarHeight = 30, kPositionBarX = 285;
 
 // Plugs the player's windows into the player (frame, view, bar, dialog hooks).
-void InstallPlayerWindow();
+void InstallPlayerWindow(PlayerState& p);
 
 // The player's windows while it is open (null otherwise).
 struct PlayerWindows {

@@ -258,7 +258,7 @@ LRESULT HostFedViewProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         view->record = copy;
         TakeRecord(view);
         view->ui.hostFed = true;
-        view->ui.kind = 3;
+        view->ui.kind = kViewKindLive;
         view->ui.window = hwnd;
         view->viewIndex = -1;
         const Rect c = GetClientRect(hwnd);

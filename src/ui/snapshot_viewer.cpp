@@ -85,7 +85,7 @@ HWND CreateSnapshotViewer(void* parent) {
     SetWindowProc(frame, SnapFrameProc);
     g_snapViewer.frame = frame;
     g_snapViewer.view = std::make_unique<PanoView>();
-    g_snapViewer.view->ui.kind = 2;  // stored pictures: no camera to steer
+    g_snapViewer.view->ui.kind = kViewKindPlayback;
     g_snapViewer.commandPackDisabled = g_lib.packFlag != 0;
     ThePlayer().rootConfirmed = false;  // a move to the backup asks for the root password again
     g_ui.snapshotWindow = frame;

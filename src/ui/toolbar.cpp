@@ -214,8 +214,8 @@ void MouseOverView(HWND view) {
 
 // The view menu's commands for a 360-degree showing mode (0 = separator).
 std::vector<int> Items360(int mode) {
-    if (mode == 2) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
-    if (mode == 1) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
+    if (mode == kShow360WindowStrip) return {2657, 2658, 2659, 0, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
+    if (mode == kShow360QuadStill) return {2657, 2658, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931};
     // The other modes offer every command; the current one is checked and greyed.
     return {2657, 2658, 2659, 0, 2661, 2662, 2671, 2672, 0, 2673, 2656, 931, 2668};
 }
@@ -226,11 +226,11 @@ int ShowModeCommand(const PanoView* view) {
     if (type == 8 || type == 9) {
         static constexpr int kOfMode[] = {2665, 2664, 2666, 2667, 2669, 2670, 2655};
         const int mode = view->record.showMode180;
-        return mode >= 0 && mode <= 6 ? kOfMode[mode] : 0;
+        return mode >= 0 && mode <= kShow180Last ? kOfMode[mode] : 0;
     }
     static constexpr int kOf360[] = {2657, 2659, 2661, 2656, 2662, 931, 2668, 2658, 2671, 2672, 2673};
     const int mode = view->record.showMode360;
-    return mode >= 0 && mode <= 10 ? kOf360[mode] : 0;
+    return mode >= 0 && mode <= kShow360Last ? kOf360[mode] : 0;
 }
 
 void AppendShowModeItems(HMENU menu, const PanoView* view, bool extras) {

@@ -23,9 +23,14 @@ namespace {
 struct ModeCommand {
     int command, mode;
 };
-constexpr ModeCommand kModes360[] = {{2657, 0}, {2659, 1}, {2661, 2}, {2656, 3}, {2662, 4}, {931, 5},
-                                     {2668, 6}, {2658, 7}, {2671, 8}, {2672, 9}, {2673, 10}};
-constexpr ModeCommand kModes180[] = {{2665, 0}, {2664, 1}, {2666, 2}, {2667, 3}, {2669, 4}, {2670, 5}, {2655, 6}};
+constexpr ModeCommand kModes360[] = {
+    {2657, kShow360Quad},        {2659, kShow360QuadStill},        {2661, kShow360WindowStrip},
+    {2656, kShow360QuadSource},  {2662, kShow360TwoWindowsStrip},  {931, kShow360Source},
+    {2668, kShow360TwoStrips},   {2658, kShow360OneWindow},        {2671, kShow360FourWindowsStrip},
+    {2672, kShow360SixWindowsStrip}, {2673, kShow360SixWindows}};
+constexpr ModeCommand kModes180[] = {{2665, kShow180Quad},       {2664, kShow180Panorama}, {2666, kShow180FourWindows},
+                                     {2667, kShow180Source},     {2669, kShow180OneWindow}, {2670, kShow180Band},
+                                     {2655, kShow180QuadSource}};
 
 bool HalfSphereType(int type) { return type == 8 || type == 9; }
 

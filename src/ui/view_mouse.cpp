@@ -43,13 +43,14 @@ ViewPress::Kind PressKind(const PanoView& v, int x, int y, int& pane) {
     const DewarpState& d = v.dewarp;
     pane = -1;
     if (HalfSphere(v)) {
-        if (v.record.showMode180 == 0) {  // window 3 of the quad shows the whole panorama
+        if (v.record.showMode180 == kShow180Quad) {  // window 3 of the quad shows the whole panorama
             const Cell c = WindowCell(v, 3);
             if (x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h) return pane = 3, ViewPress::Panorama;
         }
     } else {
         const int mode = v.record.showMode360;
-        const bool strip = mode == 2 || mode == 4 || mode == 8 || mode == 9;
+        const bool strip = mode == kShow360WindowStrip || mode == kShow360TwoWindowsStrip ||
+                           mode == kShow360FourWindowsStrip || mode == kShow360SixWindowsStrip;
         if (strip && d.H > 0 && y >= d.H - d.H / 3) return ViewPress::Panorama;
     }
     const std::vector<int> windows = WindowsOfMode(v);

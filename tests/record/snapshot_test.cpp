@@ -13,6 +13,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/window.h"
+#include "record/recorder.h"
 #include "record/snapshot.h"
 #include "ui/snapshot_viewer.h"
 #include "support/test_support.h"
@@ -307,4 +308,17 @@ TEST(Snapshot, ACameraLocationCannotLeadTheSnapshotOutOfItsFolder) {
     EXPECT_NE(::stat("/escaped.360", &st), 0);
     EXPECT_EQ(SnapshotFileName(SystemTime{2011, 5, 6, 14, 13, 2, 3, 0}, 1, "/../../escaped"),
               w.home.dir + "/RECVAULT/201105141302031_.__.__escaped.360");
+}
+
+TEST(Snapshot, TheRecordersFolderIsFoundUnderAnySpelling) {
+    orbtest::TempHome home;
+    // No folder yet: the recorder's own spelling, created later by whoever writes first.
+    EXPECT_EQ(RecordingFolderOf(home.dir), home.dir + "/RECVAULT/");
+    EXPECT_EQ(RecordingFolderOf(home.dir + "/"), home.dir + "/RECVAULT/");
+    MakeDirs(home.dir + "/RecVault");
+    EXPECT_EQ(RecordingFolderOf(home.dir), home.dir + "/RecVault/");
+    // Snapshots go beside the recordings, into the same folder whatever its spelling.
+    g_lib.systemDriveRoot = home.dir + "/";
+    EXPECT_EQ(SnapshotFolder(), home.dir + "/RecVault/");
+    g_lib.systemDriveRoot.clear();
 }

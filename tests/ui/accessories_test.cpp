@@ -19,6 +19,7 @@
 #include "platform/dib.h"
 #include "platform/window.h"
 #include "platform/window_script.h"
+#include "support/headless_ui.h"
 #include "support/test_support.h"
 #include "ui/accessories.h"
 #include "ui/curve_window.h"
@@ -52,11 +53,7 @@ struct Accessories : ::testing::Test {
     HWND host = nullptr;
 
     void SetUp() override {
-        SetBackend(Backend::Headless);
-        ResetWindowing();
-        g_ui = {};
-        g_lib = LibraryState{};
-        Hooks() = {};
+        orbtest::ResetHeadlessUi();
         Hooks().sleepMs = [](int) {};
         Hooks().command = AccessoryCommand;
         SetTimerClock(&clock);

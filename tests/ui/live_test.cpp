@@ -30,6 +30,7 @@
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "platform/window_script.h"
+#include "support/headless_ui.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
 
@@ -47,11 +48,7 @@ struct Live : ::testing::Test {
     HWND main = nullptr;
 
     void SetUp() override {
-        SetBackend(Backend::Headless);
-        ResetWindowing();
-        g_ui = {};
-        g_lib = LibraryState{};
-        Hooks() = {};
+        orbtest::ResetHeadlessUi();
         SetTimerClock(&clock);
         SetHeadlessScreen(640, 480);  // small views: the sanitizer builds run these too
         orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));

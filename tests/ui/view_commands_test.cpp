@@ -41,6 +41,7 @@
 #include "record/recorder.h"
 #include "record/recording_file.h"
 #include "record/snapshot.h"
+#include "support/headless_ui.h"
 #include "support/test_support.h"
 #include "analysis/motion.h"
 #include "ui/accessories.h"
@@ -64,11 +65,7 @@ struct ViewCommands : ::testing::Test {
     HWND main = nullptr;
 
     void SetUp() override {
-        SetBackend(Backend::Headless);
-        ResetWindowing();
-        g_ui = {};
-        g_lib = LibraryState{};
-        Hooks() = {};
+        orbtest::ResetHeadlessUi();
         SetHeadlessScreen(640, 480);
         orbtest::WriteFile(home.path(kLanguageFile), orbtest::ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
     }

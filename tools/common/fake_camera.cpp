@@ -286,6 +286,42 @@ void FakeCamera::AnswerCommand(int fd, std::string request, FakeFault fault) {
     ::close(fd);
 }
 
+namespace {
+
+void Finish(int fd) {
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+}
+
+// A stalled camera: nothing more goes out until the client gives up (or the camera stops).
+void HoldUntilClientLeaves(int fd, const std::atomic<bool>& stop) {
+    while (Sleep(stop, 50)) {
+        pollfd p{fd, POLLIN, 0};
+        char c;
+        if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) == 0) break;
+    }
+}
+
+// The part head before a picture of the push stream; false when the client went.
+bool SendPartHead(Wire& wire, const std::string& boundary, int frame, size_t length, const std::atomic<bool>& stop) {
+    const FakeFraming& f = wire.f;
+    std::string part = frame > 0 || f.firstBoundary ? boundary + "\r\n" : "";
+    if (f.extraPartHeaders)
+        part += wire.Header("X-Status", "0") + wire.Header("X-Tags", "ALARM") +
+                wire.Header("X-Timestamp", std::to_string(1700000000 + frame));
+    part += wire.Header("Content-Type", "image/jpeg");
+    if (f.partLength) part += wire.Header("Content-Length", std::to_string(length));
+    part += "\r\n";
+    if (!f.splitPartHeader) return wire.Body(part);
+    // Cut inside the last header line, with a pause: the client's read ends there.
+    const size_t cut = part.size() - 6;
+    if (!wire.Body(part.substr(0, cut))) return false;
+    Sleep(stop, 20);
+    return wire.Body(part.substr(cut));
+}
+
+}  // namespace
+
 void FakeCamera::Serve(int fd) {
     FakeCameraOptions o;
     {
@@ -300,131 +336,125 @@ void FakeCamera::Serve(int fd) {
         requests_.push_back(request);
     }
     if (o.fault == FakeFault::Reset) return ResetConnection(fd);
-    const bool drip = o.fault == FakeFault::Drip;
-    auto finish = [&] {
-        ::shutdown(fd, SHUT_RDWR);
-        ::close(fd);
-    };
-    if (o.fault == FakeFault::Refuse || request.empty()) return finish();
+    if (!Admit(fd, o, request)) return Finish(fd);
+    if (o.answer != FakeAnswer::Push) return AnswerOnePicture(fd, o);
+    if (StreamPictures(fd, o)) Finish(fd);
+}
+
+bool FakeCamera::Admit(int fd, const FakeCameraOptions& o, const std::string& request) {
+    if (o.fault == FakeFault::Refuse || request.empty()) return false;
     if (!o.account.empty()) {
         const std::string credential = orb::Base64Encode(o.account + ":" + o.password);
         if (request.find("Authorization: Basic " + credential + "\r\n") == std::string::npos &&
             request.find("Authorization:Basic " + credential + "\r\n") == std::string::npos) {
             ++refusals_;
             SendText(fd, "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"camera\"\r\n\r\n", false, stop_);
-            return finish();
+            return false;
         }
     }
     if (o.fault == FakeFault::HttpError) {
         SendText(fd, "HTTP/1.0 500 Internal Server Error\r\n\r\n", false, stop_);
-        return finish();
+        return false;
     }
     if (o.fault == FakeFault::Stall) {
-        while (Sleep(stop_, 50)) {
-            pollfd p{fd, POLLIN, 0};
-            char c;
-            if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) == 0) break;  // the client gave up
-        }
-        return finish();
+        HoldUntilClientLeaves(fd, stop_);
+        return false;
     }
-    const int pause = o.framesPerSecond > 0 ? 1000 / o.framesPerSecond : 0;
+    return true;
+}
+
+void FakeCamera::AnswerOnePicture(int fd, const FakeCameraOptions& o) {
+    const bool drip = o.fault == FakeFault::Drip;
     Wire wire{fd, o.framing, drip, stop_};
     const FakeFraming& f = o.framing;
-    if (o.answer != FakeAnswer::Push) {
-        // Each answer takes its own frame number: a client may ask again before the last
-        // byte of the previous answer has left here.
-        const int frame = answered_++;
-        if (o.pictureLimit > 0 && frame >= o.pictureLimit) return finish();  // served them all
-        const std::vector<uint8_t> pic = PictureFor(frame);
-        std::string head = wire.Status() + wire.Header("Content-Type", "image/jpeg");
-        const bool length = o.answer == FakeAnswer::Length || f.keepAlive;  // an open connection needs a length
-        if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");
-        else if (length) head += wire.Header("Content-Length", std::to_string(pic.size()));
-        if (f.keepAlive) head += wire.Header("Connection", "keep-alive");
-        head += "\r\n";
-        const size_t body = o.fault == FakeFault::CloseMidPicture ? pic.size() / 2 : pic.size();
-        bool sent = SendText(fd, head, drip, stop_);
-        wire.chunked = f.chunkBytes != 0;
-        wire.Pause();
-        if (sent && wire.Body(pic.data(), body) && (body < pic.size() || wire.End())) ++pictures_;
-        if (f.keepAlive) {
-            // Until the client closes its end (or the camera stops).
-            while (Sleep(stop_, 20)) {
-                pollfd p{fd, POLLIN, 0};
-                char c;
-                if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0) break;
-            }
-        } else {
-            Sleep(stop_, pause);
+    // Each answer takes its own frame number: a client may ask again before the last
+    // byte of the previous answer has left here.
+    const int frame = answered_++;
+    if (o.pictureLimit > 0 && frame >= o.pictureLimit) return Finish(fd);  // served them all
+    const std::vector<uint8_t> pic = PictureFor(frame);
+    std::string head = wire.Status() + wire.Header("Content-Type", "image/jpeg");
+    const bool length = o.answer == FakeAnswer::Length || f.keepAlive;  // an open connection needs a length
+    if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");
+    else if (length) head += wire.Header("Content-Length", std::to_string(pic.size()));
+    if (f.keepAlive) head += wire.Header("Connection", "keep-alive");
+    head += "\r\n";
+    const size_t body = o.fault == FakeFault::CloseMidPicture ? pic.size() / 2 : pic.size();
+    bool sent = SendText(fd, head, drip, stop_);
+    wire.chunked = f.chunkBytes != 0;
+    wire.Pause();
+    if (sent && wire.Body(pic.data(), body) && (body < pic.size() || wire.End())) ++pictures_;
+    if (f.keepAlive) {
+        // Until the client closes its end (or the camera stops).
+        while (Sleep(stop_, 20)) {
+            pollfd p{fd, POLLIN, 0};
+            char c;
+            if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0) break;
         }
-        return finish();
+    } else {
+        Sleep(stop_, o.framesPerSecond > 0 ? 1000 / o.framesPerSecond : 0);
     }
+    Finish(fd);
+}
+
+bool FakeCamera::StreamPictures(int fd, FakeCameraOptions& o) {
+    const int pause = o.framesPerSecond > 0 ? 1000 / o.framesPerSecond : 0;
+    Wire wire{fd, o.framing, o.fault == FakeFault::Drip, stop_};
+    const FakeFraming& f = o.framing;
     const std::string name = o.boundary.size() > 2 && o.boundary.compare(0, 2, "--") == 0 ? o.boundary.substr(2) : o.boundary;
     const std::string boundary = o.fault == FakeFault::WrongBoundary ? "--otherboundary" : o.boundary;
     std::string head = wire.Status() +
                        wire.Header("Content-Type", "multipart/x-mixed-replace;boundary=" + (f.declaredDashes ? boundary : name));
     if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");
-    if (!SendText(fd, head + "\r\n", drip, stop_)) return finish();
+    if (!SendText(fd, head + "\r\n", wire.drip, stop_)) return true;
     wire.chunked = f.chunkBytes != 0;
     uint32_t noise = 12345;
     for (int frame = 0; !stop_; ++frame) {
-        // A fault asked for while the stream runs takes effect at once (soak runs inject them).
-        FakeFault live;
-        {
-            std::lock_guard l(lock_);
-            live = options_.fault;
-        }
-        if (live != o.fault) {
-            if (live == FakeFault::Stall) {
-                while (Sleep(stop_, 50)) {
-                    pollfd p{fd, POLLIN, 0};
-                    char c;
-                    if (poll(&p, 1, 0) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) == 0) break;
-                }
-                break;
-            }
-            if (live == FakeFault::Refuse) break;
-            if (live == FakeFault::Reset) return ResetConnection(fd);
-            if (live == FakeFault::Garbage || live == FakeFault::CloseMidPicture) o.fault = live;
-            if (live == FakeFault::CloseMidPicture) frame = 1;  // the picture now going out is cut
-        }
+        const LiveFault live = TakeLiveFault(fd, o, frame);
+        if (live != LiveFault::Carry) return live == LiveFault::End;
         std::vector<uint8_t> pic = PictureFor(frame);
         if (o.fault == FakeFault::HugePicture && frame == 1) pic = OversizedJpeg(frame);
         if (o.fault == FakeFault::Garbage) {
             std::string junk(200 + frame % 300, ' ');
             for (char& ch : junk) ch = static_cast<char>((noise = noise * 1103515245 + 12345) >> 16);
-            if (!wire.Body(junk)) break;
+            if (!wire.Body(junk)) return true;
         }
-        std::string part = frame > 0 || f.firstBoundary ? boundary + "\r\n" : "";
-        if (f.extraPartHeaders)
-            part += wire.Header("X-Status", "0") + wire.Header("X-Tags", "ALARM") +
-                    wire.Header("X-Timestamp", std::to_string(1700000000 + frame));
-        part += wire.Header("Content-Type", "image/jpeg");
-        if (f.partLength) part += wire.Header("Content-Length", std::to_string(pic.size()));
-        part += "\r\n";
-        if (f.splitPartHeader) {
-            // Cut inside the last header line, with a pause: the client's read ends there.
-            const size_t cut = part.size() - 6;
-            if (!wire.Body(part.substr(0, cut))) break;
-            Sleep(stop_, 20);
-            if (!wire.Body(part.substr(cut))) break;
-        } else if (!wire.Body(part)) {
-            break;
-        }
+        if (!SendPartHead(wire, boundary, frame, pic.size(), stop_)) return true;
         wire.Pause();
         if (o.fault == FakeFault::CloseMidPicture && frame == 1) {
             wire.Body(pic.data(), pic.size() / 2);
-            break;
+            return true;
         }
-        if (!wire.Body(pic.data(), pic.size()) || !wire.Body("\r\n")) break;
+        if (!wire.Body(pic.data(), pic.size()) || !wire.Body("\r\n")) return true;
         ++pictures_;
         if (o.pictureLimit > 0 && frame + 1 >= o.pictureLimit) {
             wire.End();
-            break;
+            return true;
         }
-        if (!Sleep(stop_, pause)) break;
+        if (!Sleep(stop_, pause)) return true;
     }
-    finish();
+    return true;
+}
+
+FakeCamera::LiveFault FakeCamera::TakeLiveFault(int fd, FakeCameraOptions& o, int& frame) {
+    // A fault asked for while the stream runs takes effect at once (soak runs inject them).
+    FakeFault live;
+    {
+        std::lock_guard l(lock_);
+        live = options_.fault;
+    }
+    if (live == o.fault) return LiveFault::Carry;
+    if (live == FakeFault::Stall) {
+        HoldUntilClientLeaves(fd, stop_);
+        return LiveFault::End;
+    }
+    if (live == FakeFault::Refuse) return LiveFault::End;
+    if (live == FakeFault::Reset) {
+        ResetConnection(fd);
+        return LiveFault::Closed;
+    }
+    if (live == FakeFault::Garbage || live == FakeFault::CloseMidPicture) o.fault = live;
+    if (live == FakeFault::CloseMidPicture) frame = 1;  // the picture now going out is cut
+    return LiveFault::Carry;
 }
 
 }  // namespace orbtools

@@ -84,6 +84,15 @@ public:
 private:
     void AcceptLoop();
     void Serve(int fd);
+    // False when the connection is answered already (refused, an error, a stall).
+    bool Admit(int fd, const FakeCameraOptions& o, const std::string& request);
+    void AnswerOnePicture(int fd, const FakeCameraOptions& o);
+    // The push stream; false when the connection was reset (and closed) on the way.
+    bool StreamPictures(int fd, FakeCameraOptions& o);
+    // A fault set while a stream runs: carry on (the options updated), end the stream, or
+    // the connection was reset and is closed.
+    enum class LiveFault { Carry, End, Closed };
+    LiveFault TakeLiveFault(int fd, FakeCameraOptions& o, int& frame);
     void AnswerCommand(int fd, std::string request, FakeFault fault);
     std::vector<uint8_t> PictureFor(int frame);
 

@@ -21,6 +21,7 @@
 #include "platform/window.h"
 #include "platform/window_script.h"
 #include "record/player.h"
+#include "ui/nas_dialog.h"
 
 namespace {
 

@@ -150,145 +150,198 @@ struct FaultInjector {
     }
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (orbtools::AnswerVersion(argc, argv, "orbiscope-fakecam")) return 0;
+// What the command line asks for.
+struct Settings {
     orbtools::FakeCameraOptions o;
     int port = 0, seconds = 0, cameras = 0, frames = 60;
     bool motion = false, randomFaults = false;
     std::string configPath;
     std::vector<std::vector<uint8_t>> pictures;
+};
+
+// The cameras started, their ports and the records a host needs to reach them.
+struct Running {
+    std::vector<std::unique_ptr<orbtools::FakeCamera>> cameras;
+    std::vector<int> ports;
+    std::vector<CameraRecord> records;
+};
+
+bool ParseAnswer(const std::string& v, orbtools::FakeAnswer& answer) {
+    if (v == "push") answer = orbtools::FakeAnswer::Push;
+    else if (v == "length") answer = orbtools::FakeAnswer::Length;
+    else if (v == "close") answer = orbtools::FakeAnswer::Close;
+    else return false;
+    return true;
+}
+
+bool ParseGeneratedPictures(const std::string& kind, orbtools::FakeCameraOptions& o) {
+    const int w = o.width, h = o.height;
+    if (kind == "numbered") o.picture = [w, h](int frame) { return orbtools::NumberedJpeg(w, h, frame); };
+    else if (kind == "exif") o.picture = [w, h](int frame) { return orbtools::ExifJpeg(w, h, frame); };
+    else if (kind == "tiny") o.picture = [](int frame) { return orbtools::TinyJpeg(frame); };
+    else if (kind == "huge") o.picture = [](int frame) { return orbtools::HugeJpeg(frame); };
+    else return false;
+    return true;
+}
+
+// The bytes of a JPEG file, or empty (with a message) when the file is not one.
+std::vector<uint8_t> ReadJpegFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) bytes.clear();
+    if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
+        std::fprintf(stderr, "orbiscope-fakecam: %s is not a JPEG file\n", path.c_str());
+        bytes.clear();
+    }
+    return bytes;
+}
+
+// One option with its value; -1 when it was taken, else the exit status.
+int TakeValueOption(const std::string& a, const std::string& value, Settings& s) {
+    orbtools::FakeCameraOptions& o = s.o;
+    if (a == "--port") s.port = std::atoi(value.c_str());
+    else if (a == "--answer") return ParseAnswer(value, o.answer) ? -1 : (Usage(), 2);
+    else if (a == "--boundary") o.boundary = value;
+    else if (a == "--size") {
+        if (std::sscanf(value.c_str(), "%dx%d", &o.width, &o.height) != 2 || o.width < 16 || o.height < 16)
+            return Usage(), 2;
+    } else if (a == "--fps") o.framesPerSecond = std::atoi(value.c_str());
+    else if (a == "--user") o.account = value;
+    else if (a == "--password") o.password = value;
+    else if (a == "--fault") return ParseFault(value, o.fault) ? -1 : (Usage(), 2);
+    else if (a == "--picture") {
+        std::vector<uint8_t> bytes = ReadJpegFile(value);
+        if (bytes.empty()) return 1;
+        s.pictures.push_back(std::move(bytes));
+    } else if (a == "--pictures") return ParseGeneratedPictures(value, o) ? -1 : (Usage(), 2);
+    else if (a == "--framing") return ParseFraming(value, o.framing) ? -1 : (Usage(), 2);
+    else if (a == "--limit") o.pictureLimit = std::atoi(value.c_str());
+    else if (a == "--seconds") s.seconds = std::atoi(value.c_str());
+    else if (a == "--cameras") {
+        s.cameras = std::atoi(value.c_str());
+        if (s.cameras < 1 || s.cameras > 32) return Usage(), 2;
+    } else if (a == "--config") s.configPath = value;
+    else if (a == "--frames") s.frames = std::max(1, std::atoi(value.c_str()));
+    return -1;
+}
+
+bool TakesValue(const std::string& a) {
+    static const char* const kWithValue[] = {"--port", "--answer", "--boundary", "--size", "--fps",
+                                             "--user", "--password", "--fault", "--picture", "--pictures",
+                                             "--framing", "--limit", "--seconds", "--cameras", "--config",
+                                             "--frames"};
+    return std::any_of(std::begin(kWithValue), std::end(kWithValue), [&](const char* w) { return a == w; });
+}
+
+// -1 when the command line was read, else the exit status.
+int ParseArguments(int argc, char** argv, Settings& s) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        auto need = [&] {
-            if (!value) {
+        if (TakesValue(a)) {
+            if (i + 1 >= argc) {
                 std::fprintf(stderr, "orbiscope-fakecam: %s needs a value\n", a.c_str());
-                std::exit(2);
+                return 2;
             }
-            ++i;
-            return std::string(value);
-        };
-        if (a == "--port") port = std::atoi(need().c_str());
-        else if (a == "--answer") {
-            const std::string v = need();
-            if (v == "push") o.answer = orbtools::FakeAnswer::Push;
-            else if (v == "length") o.answer = orbtools::FakeAnswer::Length;
-            else if (v == "close") o.answer = orbtools::FakeAnswer::Close;
-            else return Usage(), 2;
-        } else if (a == "--boundary") o.boundary = need();
-        else if (a == "--size") {
-            if (std::sscanf(need().c_str(), "%dx%d", &o.width, &o.height) != 2 || o.width < 16 || o.height < 16)
-                return Usage(), 2;
-        } else if (a == "--fps") o.framesPerSecond = std::atoi(need().c_str());
-        else if (a == "--user") o.account = need();
-        else if (a == "--password") o.password = need();
-        else if (a == "--fault") {
-            if (!ParseFault(need(), o.fault)) return Usage(), 2;
-        } else if (a == "--picture") {
-            const std::string path = need();
-            std::ifstream in(path, std::ios::binary);
-            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (!in.good() && !in.eof()) bytes.clear();
-            if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
-                std::fprintf(stderr, "orbiscope-fakecam: %s is not a JPEG file\n", path.c_str());
-                return 1;
-            }
-            pictures.push_back(std::move(bytes));
-        } else if (a == "--hostile") {
-            pictures.push_back(orbtools::HostileJpeg());
-        } else if (a == "--pictures") {
-            const std::string kind = need();
-            const int w = o.width, h = o.height;
-            if (kind == "numbered") o.picture = [w, h](int frame) { return orbtools::NumberedJpeg(w, h, frame); };
-            else if (kind == "exif") o.picture = [w, h](int frame) { return orbtools::ExifJpeg(w, h, frame); };
-            else if (kind == "tiny") o.picture = [](int frame) { return orbtools::TinyJpeg(frame); };
-            else if (kind == "huge") o.picture = [](int frame) { return orbtools::HugeJpeg(frame); };
-            else return Usage(), 2;
-        } else if (a == "--framing") {
-            if (!ParseFraming(need(), o.framing)) return Usage(), 2;
-        } else if (a == "--limit") o.pictureLimit = std::atoi(need().c_str());
-        else if (a == "--seconds") seconds = std::atoi(need().c_str());
-        else if (a == "--cameras") {
-            cameras = std::atoi(need().c_str());
-            if (cameras < 1 || cameras > 32) return Usage(), 2;
-        } else if (a == "--config") configPath = need();
-        else if (a == "--frames") frames = std::max(1, std::atoi(need().c_str()));
-        else if (a == "--motion") motion = true;
-        else if (a == "--random-faults") randomFaults = true;
+            const int status = TakeValueOption(a, argv[++i], s);
+            if (status >= 0) return status;
+        } else if (a == "--hostile") s.pictures.push_back(orbtools::HostileJpeg());
+        else if (a == "--motion") s.motion = true;
+        else if (a == "--random-faults") s.randomFaults = true;
         else if (a == "--with-parent") prctl(PR_SET_PDEATHSIG, SIGTERM);
         else if (a == "--help" || a == "-h") return Usage(stdout), 0;
         else return Usage(), 2;
     }
-    if (!pictures.empty())
-        o.picture = [pictures](int frame) { return pictures[static_cast<size_t>(frame) % pictures.size()]; };
-    std::vector<std::unique_ptr<orbtools::FakeCamera>> running;
-    std::vector<int> ports;
-    std::vector<CameraRecord> records;
+    if (!s.pictures.empty())
+        s.o.picture = [pictures = s.pictures](int frame) {
+            return pictures[static_cast<size_t>(frame) % pictures.size()];
+        };
+    return -1;
+}
+
+// Camera i of a simulated set: its turning scene and the record that points a host at it.
+CameraRecord SimulatedCamera(const Settings& s, const std::shared_ptr<const orbtools::SimulatedCamera>& sim, int i,
+                             orbtools::FakeCameraOptions& each) {
+    const int offset = i * 7;  // cameras of the same lens do not show the same picture
+    each.picture = [sim, offset](int frame) {
+        return sim->frames[static_cast<size_t>(frame + offset) % sim->frames.size()];
+    };
+    CameraRecord r = sim->record;
+    static constexpr int32_t kModes[] = {orb::kShow360TwoWindowsStrip, orb::kShow360Quad, orb::kShow360WindowStrip,
+                                         orb::kShow360TwoWindowsStrip};  // a showing mode that suits each lens
+    r.showMode360 = kModes[i % 4];
+    if (s.motion) r.motionOn = 1;
+    const std::string name = s.cameras > 4 ? sim->name + " " + std::to_string(i + 1) : sim->name;
+    orb::SetText(r.location, ("Simulated " + name).c_str());
+    orb::SetText(r.name, ("Simulated " + name).c_str());
+    return r;
+}
+
+bool StartCameras(const Settings& s, Running& run) {
     // One turning scene a lens, shared by every camera of that lens.
     std::vector<std::shared_ptr<const orbtools::SimulatedCamera>> sims;
-    for (int k = 0; k < std::min(cameras, 4); ++k)
+    for (int k = 0; k < std::min(s.cameras, 4); ++k)
         sims.push_back(std::make_shared<const orbtools::SimulatedCamera>(
-            orbtools::MakeSimulatedCamera(orbtools::kSimulatedLenses[k], o.width, o.height, frames)));
-    for (int i = 0; i < (cameras > 0 ? cameras : 1); ++i) {
-        orbtools::FakeCameraOptions each = o;
-        if (cameras > 0) {
-            auto sim = sims[static_cast<size_t>(i) % sims.size()];
-            const int offset = i * 7;  // cameras of the same lens do not show the same picture
-            each.picture = [sim, offset](int frame) {
-                return sim->frames[static_cast<size_t>(frame + offset) % sim->frames.size()];
-            };
-            CameraRecord r = sim->record;
-            static constexpr int32_t kModes[] = {4, 0, 2, 4};  // a showing mode that suits each lens
-            r.showMode360 = kModes[i % 4];
-            if (motion) r.motionOn = 1;
-            const std::string name = cameras > 4 ? sim->name + " " + std::to_string(i + 1) : sim->name;
-            orb::SetText(r.location, ("Simulated " + name).c_str());
-            orb::SetText(r.name, ("Simulated " + name).c_str());
-            records.push_back(r);
-        }
+            orbtools::MakeSimulatedCamera(orbtools::kSimulatedLenses[k], s.o.width, s.o.height, s.frames)));
+    for (int i = 0; i < (s.cameras > 0 ? s.cameras : 1); ++i) {
+        orbtools::FakeCameraOptions each = s.o;
+        if (s.cameras > 0) run.records.push_back(SimulatedCamera(s, sims[static_cast<size_t>(i) % sims.size()], i, each));
         auto camera = std::make_unique<orbtools::FakeCamera>(each);
-        const int listening = camera->Start(cameras > 0 ? 0 : port);
+        const int listening = camera->Start(s.cameras > 0 ? 0 : s.port);
         if (listening == 0) {
-            std::fprintf(stderr, "orbiscope-fakecam: cannot listen on 127.0.0.1:%d\n", port);
-            return 1;
+            std::fprintf(stderr, "orbiscope-fakecam: cannot listen on 127.0.0.1:%d\n", s.port);
+            return false;
         }
-        if (cameras > 0) orbtools::PointAtFakeCamera(records.back(), listening, i + 1, o.account, o.password);
+        if (s.cameras > 0) orbtools::PointAtFakeCamera(run.records.back(), listening, i + 1, s.o.account, s.o.password);
         std::printf("%d\n", listening);
-        ports.push_back(listening);
-        running.push_back(std::move(camera));
+        run.ports.push_back(listening);
+        run.cameras.push_back(std::move(camera));
     }
-    if (!configPath.empty()) {
-        if (records.empty()) {
-            CameraRecord r{};
-            orbtools::PointAtFakeCamera(r, running[0]->Port(), 1, o.account, o.password);
-            records.push_back(r);
-        }
-        if (!orbtools::WriteCameraConfig(configPath, records)) {
-            std::fprintf(stderr, "orbiscope-fakecam: cannot write %s\n", configPath.c_str());
-            return 1;
-        }
+    return true;
+}
+
+bool WriteConfig(const Settings& s, Running& run) {
+    if (run.records.empty()) {
+        CameraRecord r{};
+        orbtools::PointAtFakeCamera(r, run.cameras[0]->Port(), 1, s.o.account, s.o.password);
+        run.records.push_back(r);
     }
-    std::fflush(stdout);
-    std::signal(SIGINT, [](int) { g_stop = 1; });
-    std::signal(SIGTERM, [](int) { g_stop = 1; });
-    FaultInjector injector;
-    for (int waited = 0; !g_stop && (seconds <= 0 || waited < seconds * 10); ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (randomFaults && waited % 10 == 9) injector.Tick(running, ports, o.account, o.password);
-    }
-    for (auto& camera : running) {
+    if (orbtools::WriteCameraConfig(s.configPath, run.records)) return true;
+    std::fprintf(stderr, "orbiscope-fakecam: cannot write %s\n", s.configPath.c_str());
+    return false;
+}
+
+void StopAndTell(const Settings& s, Running& run, const FaultInjector& injector) {
+    for (auto& camera : run.cameras) {
         camera->Stop();
         std::fprintf(stderr, "orbiscope-fakecam: port %d: %d connections, %d pictures, %d refused, %zu commands\n",
                      camera->Port(), camera->Connections(), camera->PicturesSent(), camera->Refusals(),
                      camera->Commands().size());
     }
-    if (randomFaults) {
+    if (s.randomFaults) {
         std::fprintf(stderr, "orbiscope-fakecam: faults injected:");
         for (int k = 0; k < FaultInjector::kKinds; ++k)
             std::fprintf(stderr, "%s %s %d", k ? "," : "", FaultInjector::kNames[k], injector.counts[k]);
         std::fprintf(stderr, "\n");
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (orbtools::AnswerVersion(argc, argv, "orbiscope-fakecam")) return 0;
+    Settings s;
+    if (const int status = ParseArguments(argc, argv, s); status >= 0) return status;
+    Running run;
+    if (!StartCameras(s, run)) return 1;
+    if (!s.configPath.empty() && !WriteConfig(s, run)) return 1;
+    std::fflush(stdout);
+    std::signal(SIGINT, [](int) { g_stop = 1; });
+    std::signal(SIGTERM, [](int) { g_stop = 1; });
+    FaultInjector injector;
+    for (int waited = 0; !g_stop && (s.seconds <= 0 || waited < s.seconds * 10); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (s.randomFaults && waited % 10 == 9) injector.Tick(run.cameras, run.ports, s.o.account, s.o.password);
+    }
+    StopAndTell(s, run, injector);
     return 0;
 }

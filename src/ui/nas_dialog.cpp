@@ -1,5 +1,7 @@
 // The "Advance" dialog on the window layer: its controls show an AdvanceDialog state and
 // the person's clicks go to that state's logic (nas_settings.cpp).
+#include "ui/nas_dialog.h"
+
 #include "config/nas_settings.h"
 #include "platform/choosers.h"
 #include "platform/window.h"
