@@ -219,29 +219,29 @@ int32_t UpdatePanorama(DewarpView& view) {
     const int32_t type = EffectiveLensType(r.lensType);
     const Cell whole{0, 0, d.W, d.H};
     const Cell quarter{0, 0, d.W / 2, d.H / 2};
-    if (type == kLensNormal || type == kLensMotoPtz || (type != kLens180 && type != kLens90 && r.showMode360 == 5) ||
-        ((type == kLens180 || type == kLens90) && r.showMode180 == 3)) {
+    if (type == kLensNormal || type == kLensMotoPtz || (type != kLens180 && type != kLens90 && r.showMode360 == kShow360Source) ||
+        ((type == kLens180 || type == kLens90) && r.showMode180 == kShow180Source)) {
         if (sizeChanged || d.pendingRebuild >= 2) {
             BuildResizeMap(view, whole);
             d.pendingRebuild = 0;
         }
     } else if (type == kLens180 || type == kLens90) {
-        if (r.showMode180 == 6 && (sizeChanged || d.pendingRebuild >= 2)) BuildResizeMap(view, WindowCell(view, 3));
+        if (r.showMode180 == kShow180QuadSource && (sizeChanged || d.pendingRebuild >= 2)) BuildResizeMap(view, WindowCell(view, 3));
         UpdateWindows(view, sizeChanged);
     } else {
         StripFlips(type, d.effH, d.effV);
         switch (r.showMode360) {
-            case 6:
+            case kShow360TwoStrips:
                 if (sizeChanged || d.pendingRebuild >= 2) {
                     BuildHalfStrips(view, d.effH, d.effV);
                     d.pendingRebuild = 0;
                 }
                 break;
-            case 2: case 4: case 8: case 9:
+            case kShow360WindowStrip: case kShow360TwoWindowsStrip: case kShow360FourWindowsStrip: case kShow360SixWindowsStrip:
                 if (sizeChanged || d.pendingRebuild >= 1) BuildStripMap(view, d.effH, d.effV);
                 UpdateWindows(view, sizeChanged);
                 break;
-            case 3:
+            case kShow360QuadSource:
                 if (sizeChanged || d.pendingRebuild >= 2) {
                     d.pendingRebuild = 2;
                     BuildResizeMap(view, quarter);
