@@ -9,6 +9,10 @@
 #   END
 # A text written "#N" is numbered text N; texts with spaces are written in double quotes.
 #
+# [Accelerators NAME] gives keys to the commands of the menu of the same name, one a line:
+#   KEY <keys> <command>     keys written like Ctrl+B, Ctrl+Shift+Z, F11
+# The menu shows each item's key.
+#
 # [Dialog NAME] describes a dialog template:
 #   CAPTION <text>
 #   SIZE <width> <height>
@@ -194,6 +198,15 @@ POPUP "Settings"
   ITEM 938
   ITEM 3020
 END
+
+[Accelerators ViewBox]
+KEY Ctrl+B 935
+KEY Ctrl+L 938
+KEY Ctrl+Z 3020
+KEY Ctrl+M 2600
+KEY Ctrl+S 920
+KEY Ctrl+P 900
+KEY F11 916
 
 [Dialog Source]
 CAPTION "Choose a camera"

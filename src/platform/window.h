@@ -287,9 +287,10 @@ HWND GetFocus();
 void GetCursorPos(int& x, int& y);
 // Input as the desktop delivers it: a mouse message at a point of a top-level window's
 // client area goes to the capture window or the deepest child under it (coordinates
-// converted to that window's client area); keys go to the focus window.
+// converted to that window's client area); keys go to the focus window, after its
+// accelerators (modifiers: MK_SHIFT, MK_CONTROL, 0x20 for Alt; see accelerators.h).
 LRESULT InjectMouse(HWND topLevel, uint32_t msg, int x, int y, WPARAM keys = 0, int wheelDelta = 0);
-LRESULT InjectKey(uint32_t msg, uint32_t keyCode);
+LRESULT InjectKey(uint32_t msg, uint32_t keyCode, uint32_t modifiers = 0);
 // A window's top-left corner in the coordinates of its top-level window's client area.
 void ClientToTop(HWND hwnd, int& x, int& y);
 
@@ -337,7 +338,9 @@ struct DialogTemplate {
 // From the text resource file's [Dialog NAME] section.
 bool LoadDialogTemplate(const std::string& name, DialogTemplate& out);
 bool ParseDialogTemplate(const std::string& name, const std::vector<std::string>& lines, DialogTemplate& out);
-bool ParseMenuLines(const std::vector<std::string>& lines, HMENU menu);
+struct AcceleratorTable;
+// KEYS, when given, add each item's key after a tab in its text ("Pause\tCtrl+P").
+bool ParseMenuLines(const std::vector<std::string>& lines, HMENU menu, const AcceleratorTable* keys = nullptr);
 
 using DialogProc = LRESULT (*)(HWND, uint32_t, WPARAM, LPARAM);
 // Modal: WM_INITDIALOG (second parameter = param), then runs until EndDialog; the result of

@@ -268,14 +268,16 @@ bool LoadDialogTemplate(const std::string& name, DialogTemplate& out) {
     return !lines.empty() && ParseDialogTemplate(name, lines, out);
 }
 
-bool ParseMenuLines(const std::vector<std::string>& lines, HMENU menu) {
+bool ParseMenuLines(const std::vector<std::string>& lines, HMENU menu, const AcceleratorTable* keys) {
     std::vector<HMENU> stack{menu};
     for (const auto& raw : lines) {
         const auto w = Words(Trim(raw));
         if (w.empty()) continue;
         if (w[0] == "ITEM" && w.size() >= 2) {
             const int id = std::atoi(w[1].c_str());
-            AppendMenu(stack.back(), MF_ENABLED, id, w.size() >= 3 ? ResolveText(w[2]) : Text(id));
+            std::string text = w.size() >= 3 ? ResolveText(w[2]) : Text(id);
+            if (const std::string key = keys ? AcceleratorLabel(*keys, id) : ""; !key.empty()) text += "\t" + key;
+            AppendMenu(stack.back(), MF_ENABLED, id, text);
         } else if (w[0] == "SEPARATOR") {
             AppendMenu(stack.back(), MF_SEPARATOR, 0, {});
         } else if (w[0] == "POPUP" && w.size() >= 2) {
@@ -295,7 +297,10 @@ HMENU LoadMenu(const std::string& name) {
     const auto lines = ResourceSection("Menu " + name);
     if (lines.empty()) return nullptr;
     HMENU m = CreatePopupMenu();
-    if (!ParseMenuLines(lines, m)) {
+    // Items that a key of the menu's accelerators also gives show that key after a tab.
+    AcceleratorTable keys;
+    if (!ResourceSection("Accelerators " + name).empty()) keys = LoadAccelerators(name);
+    if (!ParseMenuLines(lines, m, &keys)) {
         DestroyMenu(m);
         return nullptr;
     }

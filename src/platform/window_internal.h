@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/accelerators.h"
 #include "platform/window.h"
 
 namespace orb {
@@ -46,6 +47,7 @@ struct WindowData {
     HDIB surface = nullptr;
     uint64_t painted = 0;  // counts paints of the surface, so that the desktop copies only what changed
     HMENU menu = nullptr;
+    std::vector<Accelerator> accelerators;
     // Dialogs and their controls.
     bool isDialog = false, ended = false, modal = false;
     intptr_t result = 0;

@@ -660,9 +660,31 @@ void MainWheel(HWND hwnd, WPARAM w, LPARAM l, int n) {
     WheelOnView(target, w, x, y);
 }
 
+// A key of the views' accelerators: the view under the pointer takes it (the keyboard focus
+// stays on the first view while the tool bar follows the pointer), else the current view, else
+// the first. The pause and full-screen keys switch both ways; full screen only where the
+// context menu offers it.
+void RunViewKey(HWND main, int cmd) {
+    int x, y;
+    GetCursorPos(x, y);
+    const Rect wr = GetWindowRect(main);
+    HWND target = wr.contains(x, y) ? ChildWindowFromPoint(main, x - wr.left, y - wr.top) : nullptr;
+    if (!IsViewWindow(target)) target = g_ui.current ? static_cast<HWND>(g_ui.current->ui.window) : nullptr;
+    if (!IsViewWindow(target)) target = FirstView();
+    PanoView* view = ViewOf(target);
+    if (!view) return;
+    if (cmd == kCmdPause && view->ui.paused) cmd = kCmdResume;
+    if (cmd == kCmdFullScreenOn) {
+        if (ViewCount() <= 2 || g_lib.callerId == 4) return;
+        if (g_lib.fullScreen) cmd = kCmdFullScreenOff;
+    }
+    SendMessage(target, WM_COMMAND, static_cast<WPARAM>(cmd), 0);
+}
+
 // Steering goes to the current view; every other command to the first view.
 LRESULT MainCommand(WPARAM w, LPARAM l) {
     const int cmd = static_cast<int>(LoWord(w));
+    if (HiWord(w) == 1) return RunViewKey(g_ui.main, cmd), 0;  // from a key of the accelerators
     if (cmd == kCmdZoomIn || cmd == kCmdZoomOut || (cmd >= kCmdPanLeft && cmd <= kCmdTiltUp)) {
         PanoView* view = g_ui.current;
         if (view && view->ui.hasPicture) {

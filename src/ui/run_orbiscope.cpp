@@ -19,6 +19,7 @@
 #include "dewarp/dewarp.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
+#include "platform/accelerators.h"
 #include "platform/texts.h"
 #include "orbiscope.h"
 #include "record/recorder.h"
@@ -203,6 +204,8 @@ HWND OpenMainWindow(HWND host, int32_t n, int32_t callerId, const int32_t* optio
         return nullptr;
     }
     if (menu) SetMenu(main, menu);
+    // The menu's keys work with any number of views, also where no menu bar shows.
+    SetAccelerators(main, LoadAccelerators("ViewBox"));
     if (callerId == 0) {
         // In the background the tray icon brings the window back (or, with no tray on the
         // desktop, the window waits minimised).

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/accelerators.h"
 #include "platform/texts.h"
 #include "platform/window.h"
 #include "platform/window_script.h"
@@ -120,10 +121,11 @@ TEST(WindowResources, EveryMenuWithItsCommands) {
 // Every template, menu and numbered text the code names literally is in the file.
 TEST(WindowResources, WhatTheCodeAsksForIsThere) {
     Home h;
-    std::set<std::string> dialogs, menus;
+    std::set<std::string> dialogs, menus, keys;
     std::set<int> texts;
     const std::regex dialog(R"re((DialogBox|CreateDialog|ScriptDialog)\("([A-Za-z0-9]+)")re"),
-        menu(R"re(LoadMenu\("([A-Za-z0-9]+)"\))re"), text(R"re(\bText\((\d+)\))re");
+        menu(R"re(LoadMenu\("([A-Za-z0-9]+)"\))re"), text(R"re(\bText\((\d+)\))re"),
+        accelerators(R"re(LoadAccelerators\("([A-Za-z0-9]+)"\))re");
     const std::string list = h.home.path("sources.txt");
     ASSERT_EQ(orbtest::Run("cd " + orbtest::SourcePath("") + " && find src tools -name '*.cpp' > " + list), 0);
     std::ifstream files(list);
@@ -131,6 +133,7 @@ TEST(WindowResources, WhatTheCodeAsksForIsThere) {
         const std::string code = orbtest::ReadText(orbtest::SourcePath(f));
         for (std::sregex_iterator it(code.begin(), code.end(), dialog), end; it != end; ++it) dialogs.insert((*it)[2]);
         for (std::sregex_iterator it(code.begin(), code.end(), menu), end; it != end; ++it) menus.insert((*it)[1]);
+        for (std::sregex_iterator it(code.begin(), code.end(), accelerators), end; it != end; ++it) keys.insert((*it)[1]);
         for (std::sregex_iterator it(code.begin(), code.end(), text), end; it != end; ++it) texts.insert(std::stoi((*it)[1]));
     }
     EXPECT_GE(dialogs.size(), 6u);
@@ -144,6 +147,19 @@ TEST(WindowResources, WhatTheCodeAsksForIsThere) {
         if (hm) orb::DestroyMenu(hm);
     }
     for (int n : texts) EXPECT_NE(orb::Text(n), "#" + std::to_string(n)) << "the code shows text " << n;
+    EXPECT_TRUE(keys.count("ViewBox"));
+    for (const auto& k : keys) {
+        orb::AcceleratorTable table;
+        std::string error;
+        EXPECT_TRUE(orb::ParseAccelerators(orb::ResourceSection("Accelerators " + k), table, error)) << k << ": " << error;
+        EXPECT_FALSE(table.keys.empty()) << "the code loads the keys of " << k;
+        // Every key gives a command of the menu of the same name (full screen is the context menu's).
+        if (orb::HMENU hm = orb::LoadMenu(k)) {
+            for (const auto& a : table.keys)
+                if (a.command != 916) EXPECT_GE(orb::GetMenuState(hm, a.command), 0) << k << " " << a.command;
+            orb::DestroyMenu(hm);
+        }
+    }
 }
 
 // At run time: a template, a control id or a menu the file lacks is reported.

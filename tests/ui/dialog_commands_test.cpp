@@ -4,6 +4,8 @@
 // chooser puts the other lenses into the view). The camera file, written by the library
 // itself, shows what each dialog's OK and Cancel did; the host's pack command opens the camera
 // export dialog and writes the chosen cameras. Screenshots: desktop-shots/command-*.png.
+// With four views and no menu bar, the menu's keys open the dialogs of the view under the
+// pointer. Screenshots: desktop-shots/keys-*.png.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,4 +72,21 @@ TEST(DesktopInput, ViewCommandsOpenTheirDialogsFromTheMenus) {
     ASSERT_EQ(exported.size(), 6000u);
     EXPECT_TRUE(std::equal(exported.begin(), exported.begin() + 3000, file.begin() + 3000));
     EXPECT_TRUE(std::equal(exported.begin() + 3000, exported.end(), file.begin() + 9000));
+}
+
+TEST(DesktopInput, MenuKeysOpenTheDialogsOfTheViewUnderThePointer) {
+    if (!ProgramsBuilt()) GTEST_SKIP() << "the programs are not built in " << ORB_BINARY_DIR;
+    if (!Have("xvfb-run") || !Have("xdotool") || !Have("import"))
+        GTEST_SKIP() << "no Xvfb, xdotool or ImageMagick here";
+    ASSERT_EQ(RunScript("keys_desktop.sh", "keys"), 0);
+    const std::string log = orbtest::ReadText(kShots + "/keys.log");
+    for (const char* line : {"opened Balance by ctrl+b", "balance closed by Escape", "opened Balance-3 by ctrl+b",
+                             "balance kept", "opened Align by ctrl+l", "alignment closed by Escape",
+                             "plain b opens nothing", "menu shown"})
+        EXPECT_TRUE(Says(log, line)) << line << "\n" << log;
+    // Only the lower-right view's camera took the colour correction kept with OK.
+    const auto file = orbtest::ReadFile(kShots + "/keys-Config.ure");
+    ASSERT_GE(file.size(), 12000u) << log;
+    for (int slot = 0; slot < 4; ++slot)
+        EXPECT_EQ(Field(file, slot, offsetof(CameraRecord, colourBalanceOn)), slot == 3 ? 1 : 0) << slot;
 }

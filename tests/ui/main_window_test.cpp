@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 #include "config/camera_record.h"
 #include "config/config_file.h"
@@ -10,6 +11,7 @@
 #include "ui/panoview.h"
 #include "ui/run_orbiscope.h"
 #include "host/startup.h"
+#include "platform/accelerators.h"
 #include "platform/texts.h"
 #include "orbiscope.h"
 #include "platform/window.h"
@@ -409,6 +411,77 @@ TEST_F(Desk, ContextMenuFollowsCallerAndState) {
     InjectMouse(main, WM_RBUTTONUP, 10, 10);
     shown = TakeShownMenus();
     EXPECT_EQ(Ids(shown[0]), with({1901, 1311, 900, 908, 901}));
+}
+
+// The keys of the views' menu reach every view, also with several views and no menu bar: the
+// view under the pointer takes them, whichever window has the keyboard focus.
+TEST_F(Desk, MenuKeysRunTheCommandsOfAView) {
+    static std::vector<std::pair<int, int>> got;  // view index, command
+    got.clear();
+    Hooks().command = [](PanoView* v, HWND, int c) {
+        got.push_back({v ? v->viewIndex : -1, c});
+        return true;
+    };
+    HWND main = Run(4, 3);
+    // The desktop gives the key to the frame, or to the focus window (a view) below it.
+    InjectMouse(main, WM_MOUSEMOVE, 1000, 100);  // over view 1
+    DeliverKey(main, WM_KEYDOWN, 'B', kKeyCtrl);
+    DeliverKey(main, WM_KEYDOWN, 'M', kKeyCtrl);
+    InjectMouse(main, WM_MOUSEMOVE, 100, 600);  // view 2
+    SetFocus(g_ui.views[0]);
+    InjectKey(WM_KEYDOWN, 'Z', kKeyCtrl);
+    InjectKey(WM_KEYDOWN, 'S', kKeyCtrl);
+    InjectMouse(main, WM_LBUTTONDOWN, 1000, 600);  // view 3, clicked
+    InjectMouse(main, WM_LBUTTONUP, 1000, 600);
+    InjectKey(WM_KEYDOWN, 'L', kKeyCtrl);
+    EXPECT_EQ(got, (std::vector<std::pair<int, int>>{{1, 935}, {1, 2600}, {2, 3020}, {2, 920}, {3, 938}}));
+
+    // Ctrl+P pauses and resumes the view; F11 switches full screen on and off.
+    PanoView* v3 = ViewOf(g_ui.views[3]);
+    InjectKey(WM_KEYDOWN, 'P', kKeyCtrl);
+    EXPECT_EQ(v3->ui.paused, 1);
+    InjectKey(WM_KEYDOWN, 'P', kKeyCtrl);
+    EXPECT_EQ(v3->ui.paused, 0);
+    InjectKey(WM_KEYDOWN, 0xFFC8);
+    EXPECT_EQ(g_lib.fullScreen, 1);
+    InjectKey(WM_KEYDOWN, 0xFFC8);
+    EXPECT_EQ(g_lib.fullScreen, 0);
+
+    // The view's own keys still steer: Z without Ctrl zooms out a PTZ camera.
+    v3->ui.hasPicture = 1;
+    v3->record.lensType = kImageMechanicalPtz;
+    got.clear();
+    InjectKey(WM_KEYDOWN, 'Z');
+    InjectKey(WM_KEYDOWN, 37);
+    EXPECT_TRUE(got.empty());
+    EXPECT_EQ(g_calls.ptz, (std::vector<int>{kPtzZoomOut, kPtzLeft}));
+}
+
+// The single view's menu bar shows each item's key after a tab.
+TEST_F(Desk, MenuBarShowsTheKeys) {
+    HWND main = Run(1, 4);
+    std::map<int, std::string> texts;
+    std::vector<HMENU> menus{GetMenu(main)};
+    while (!menus.empty()) {
+        HMENU m = menus.back();
+        menus.pop_back();
+        for (const MenuItem& item : GetMenuItems(m)) {
+            if (item.submenu) menus.push_back(item.submenu);
+            else if (item.id) texts[item.id] = item.text;
+        }
+    }
+    EXPECT_EQ(texts[935], Text(935) + "\tCtrl+B");
+    EXPECT_EQ(texts[938], Text(938) + "\tCtrl+L");
+    EXPECT_EQ(texts[3020], Text(3020) + "\tCtrl+Z");
+    EXPECT_EQ(texts[2600], Text(2600) + "\tCtrl+M");
+    EXPECT_EQ(texts[920], Text(920) + "\tCtrl+S");
+    EXPECT_EQ(texts[900], Text(900) + "\tCtrl+P");
+    EXPECT_EQ(texts[903], Text(903));  // no key
+    // With one view the keys act on it as well.
+    static int command = 0;
+    Hooks().command = [](PanoView*, HWND, int c) { return command = c, true; };
+    DeliverKey(main, WM_KEYDOWN, 'B', kKeyCtrl);
+    EXPECT_EQ(command, 935);
 }
 
 TEST_F(Desk, SingleWindowedViewMenuAndPlacement) {

@@ -90,9 +90,9 @@ LRESULT InjectMouse(HWND topLevel, uint32_t msg, int x, int y, WPARAM keys, int 
     return SendMessage(target, msg, keys, MakePoint(x - ox, y - oy));
 }
 
-LRESULT InjectKey(uint32_t msg, uint32_t keyCode) {
+LRESULT InjectKey(uint32_t msg, uint32_t keyCode, uint32_t modifiers) {
     HWND target = GetFocus();
-    return target ? SendMessage(target, msg, keyCode, 0) : 0;
+    return target ? DeliverKey(target, msg, keyCode, modifiers) : 0;
 }
 
 }  // namespace orb

@@ -128,7 +128,11 @@ gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer data) {
     const uint32_t code = KeyCode(e->keyval);
     if (!code) return FALSE;
     HWND target = GetFocus() ? GetFocus() : static_cast<HWND>(data);
-    SendMessage(target, e->type == GDK_KEY_PRESS ? WM_KEYDOWN : WM_KEYUP, code, 0);
+    uint32_t modifiers = 0;
+    if (e->state & GDK_SHIFT_MASK) modifiers |= kKeyShift;
+    if (e->state & GDK_CONTROL_MASK) modifiers |= kKeyCtrl;
+    if (e->state & GDK_MOD1_MASK) modifiers |= kKeyAlt;
+    DeliverKey(target, e->type == GDK_KEY_PRESS ? WM_KEYDOWN : WM_KEYUP, code, modifiers);
     return TRUE;
 }
 

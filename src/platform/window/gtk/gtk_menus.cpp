@@ -2,8 +2,10 @@
 // layer's menu state (texts, separators, submenus, check marks, greyed items) each time a
 // menu opens, so that what the owner changed in WM_INITMENUPOPUP shows.
 #ifdef ORBISCOPE_HAVE_GTK
+#include <cctype>
 #include <string>
 
+#include "platform/accelerators.h"
 #include "platform/window/gtk/gtk_internal.h"
 
 namespace orb::gtkui {
@@ -19,15 +21,32 @@ constexpr const char* kCommandKey = "orb-command";
 
 void FillMenu(GtkWidget* menu, HMENU source, void (*onActivate)(GtkMenuItem*, gpointer), gpointer data);
 
+// A key written after a tab ("Colour balance...\tCtrl+B") shows at the item's right, the
+// way the desktop shows its own shortcuts; the window layer does the key's work.
+void ShowKey(GtkWidget* item, const std::string& keyName) {
+    uint32_t key = 0, modifiers = 0;
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+    if (!GTK_IS_ACCEL_LABEL(label) || !ParseKeyName(keyName, key, modifiers)) return;
+    int mask = 0;
+    if (modifiers & kKeyShift) mask |= GDK_SHIFT_MASK;
+    if (modifiers & kKeyCtrl) mask |= GDK_CONTROL_MASK;
+    if (modifiers & kKeyAlt) mask |= GDK_MOD1_MASK;
+    const guint keyval = key < 0x80 ? gdk_unicode_to_keyval(static_cast<guint32>(std::tolower(static_cast<int>(key)))) : key;
+    gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), keyval, static_cast<GdkModifierType>(mask));
+}
+
 GtkWidget* NewItem(const MenuItem& item, void (*onActivate)(GtkMenuItem*, gpointer), gpointer data) {
     if (item.flags & MF_SEPARATOR) return gtk_separator_menu_item_new();
+    const size_t tab = item.text.find('\t');
+    const std::string text = item.text.substr(0, tab);
     GtkWidget* w;
     if (item.flags & MF_CHECKED) {
-        w = gtk_check_menu_item_new_with_label(item.text.c_str());
+        w = gtk_check_menu_item_new_with_label(text.c_str());
         gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(w), TRUE);
     } else {
-        w = gtk_menu_item_new_with_label(item.text.c_str());
+        w = gtk_menu_item_new_with_label(text.c_str());
     }
+    if (tab != std::string::npos) ShowKey(w, item.text.substr(tab + 1));
     gtk_widget_set_sensitive(w, !(item.flags & MF_GRAYED));
     if (item.submenu) {
         GtkWidget* sub = gtk_menu_new();
