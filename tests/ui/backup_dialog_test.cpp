@@ -29,12 +29,15 @@ using backuptest::Pattern;
 using orbtest::ReadFile;
 using orbtest::WriteFile;
 
-TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
-    BackupWorld w;
+namespace {
+
+// The headless window layer with the language file, and one roomy disk whose recording
+// folder is made; returns that folder (empty when the language file is missing).
+std::string HeadlessDesktopWithOneDisk(BackupWorld& w) {
     SetBackend(Backend::Headless);
     ResetWindowing();
     WriteFile(w.home.path(kLanguageFile), ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
-    ASSERT_TRUE(LoadLanguageResource());
+    if (!LoadLanguageResource()) return {};
     SetDriveProbe({[] { return std::vector<MountEntry>{}; },
                    [](const std::string&, double& f, double& t) {
                        f = 1e9, t = 1e12;
@@ -44,6 +47,15 @@ TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
     BuildDriveTable();
     const std::string folder = g_drives.entries[0].folder;
     MakeDirs(folder);
+    return folder;
+}
+
+}  // namespace
+
+TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
+    BackupWorld w;
+    const std::string folder = HeadlessDesktopWithOneDisk(w);
+    ASSERT_FALSE(folder.empty());
     DvrContext rec;
     CameraRecord r{};
     ASSERT_EQ(CreateRecording(rec, folder + "201105141300Lobby.P360", r, SystemTime{2011, 5, 0, 14, 13, 0, 0, 0}), 1);
@@ -84,19 +96,8 @@ TEST(Backup, DialogCopiesTheChosenRecordingsAndListsTheBackupFolder) {
 
 TEST(Backup, IntoTheRecordingFolderOrOverARecordingInUseDestroysNothing) {
     BackupWorld w;
-    SetBackend(Backend::Headless);
-    ResetWindowing();
-    WriteFile(w.home.path(kLanguageFile), ReadFile(orbtest::SourcePath("res/Halo360Web_003906.r")));
-    ASSERT_TRUE(LoadLanguageResource());
-    SetDriveProbe({[] { return std::vector<MountEntry>{}; },
-                   [](const std::string&, double& f, double& t) {
-                       f = 1e9, t = 1e12;
-                       return true;
-                   }});
-    WriteSetting("DVR", "StorageRoots", w.home.path("disk"));
-    BuildDriveTable();
-    const std::string folder = g_drives.entries[0].folder;
-    MakeDirs(folder);
+    const std::string folder = HeadlessDesktopWithOneDisk(w);
+    ASSERT_FALSE(folder.empty());
     const std::string name = "201105141300Lobby.P360";
     const auto recording = Pattern(300000, 5);
     WriteFile(folder + name, recording);

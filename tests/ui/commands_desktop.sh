@@ -3,8 +3,9 @@
 # dialogs. One demo view of four cameras; its menu bar (Settings, Motion, Camera) and its
 # context menu open the colour balance, the lens alignment with the page of each lens, the
 # cruise speed, the motion mask and the privacy zones; the camera chooser puts the other
-# lenses into the view. Then the host's pack command opens the camera export dialog. Each opened dialog is pictured as command-NAME.png; what the script
-# saw goes to OUT/commands.log, the camera file after the commands to OUT/commands-Config.ure.
+# lenses into the view. Then the host's pack command opens the camera export dialog. Each
+# opened dialog is pictured as command-NAME.png; what the script saw goes to
+# OUT/commands.log, the camera file after the commands to OUT/commands-Config.ure.
 #   commands_desktop.sh BINARY_DIR OUT
 B=$1
 OUT=$2
@@ -20,13 +21,7 @@ source "$(dirname "$0")/desktop_lib.sh"
 DEMO=$!
 trap 'kill $DEMO 2>/dev/null; wait $DEMO 2>/dev/null' EXIT
 CONFIG="$T/out/home/Config.ure"
-for _ in $(seq 1 900); do
-  DW=$(xdotool search --onlyvisible --name '^Orbiscope$' 2>/dev/null | head -1)
-  [ -n "$DW" ] && break
-  sleep 0.1
-done
-[ -z "$DW" ] && { say "no demo window"; exit 0; }
-for _ in $(seq 1 300); do grep -q "views open" "$OUT/commands-demo.log" && break; sleep 0.1; done
+DW=$(demo_window "$OUT/commands-demo.log") || { say "no demo window"; exit 0; }
 
 popups() { windows_of "$DEMO"; }
 # A title of the demo's menu bar (X: its middle), then KEYS walk its menu.

@@ -95,3 +95,17 @@ menu_bar() {  # WINDOW PID X SHOT KEYS...
   [ "$shot" != - ] && import -window root "$OUT/$shot.png" 2>/dev/null
   xdotool key "$@"
 }
+
+# Waits for the demo's main window and for its views to open (the demo says "views open" in
+# DEMO_LOG); prints the window's id, or fails when no window came.
+demo_window() {  # DEMO_LOG
+  local w=""
+  for _ in $(seq 1 900); do
+    w=$(xdotool search --onlyvisible --name '^Orbiscope$' 2>/dev/null | head -1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -z "$w" ] && return 1
+  for _ in $(seq 1 300); do grep -q "views open" "$1" && break; sleep 0.1; done
+  echo "$w"
+}

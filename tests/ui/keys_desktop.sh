@@ -20,14 +20,7 @@ source "$(dirname "$0")/desktop_lib.sh"
 start_demo() {
   "$B/orbiscope-demo" "$T/out" --seconds 240 --fps 5 --cameras 4 --views "$1" > "$OUT/keys-demo-$1.log" 2>&1 &
   DEMO=$!
-  DW=""
-  for _ in $(seq 1 900); do
-    DW=$(xdotool search --onlyvisible --name '^Orbiscope$' 2>/dev/null | head -1)
-    [ -n "$DW" ] && break
-    sleep 0.1
-  done
-  [ -z "$DW" ] && { say "no demo window"; return 1; }
-  for _ in $(seq 1 300); do grep -q "views open" "$OUT/keys-demo-$1.log" && break; sleep 0.1; done
+  DW=$(demo_window "$OUT/keys-demo-$1.log") || { say "no demo window"; return 1; }
 }
 # Closes the demo's window as a person does (every record is saved), then waits for its end.
 stop_demo() {
