@@ -109,3 +109,13 @@ demo_window() {  # DEMO_LOG
   for _ in $(seq 1 300); do grep -q "views open" "$1" && break; sleep 0.1; done
   echo "$w"
 }
+
+# Escape over a dialog (keys go where the pointer is: its lower right corner, clear of its
+# edits), then waits until no window has its title.
+escape_from() {  # WINDOW TITLE
+  local x y w h
+  read -r x y w h < <(geometry "$1")
+  xdotool mousemove $((x + w - 20)) $((y + h - 10))
+  xdotool key Escape
+  gone "$2"
+}

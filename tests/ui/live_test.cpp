@@ -35,6 +35,7 @@
 #include "ui/main_window.h"
 
 using namespace orb;
+using orbtest::PumpUntil;
 using orbtools::FakeCamera;
 using orbtools::FakeCameraOptions;
 using orbtools::FakeFault;
@@ -90,18 +91,6 @@ struct Live : ::testing::Test {
         ASSERT_TRUE(main);
     }
     PanoView* View(int i) { return ViewOf(g_ui.views[static_cast<size_t>(i)]); }
-    // Serves the window thread (real time) until the condition holds; bounded by a budget
-    // that holds under the sanitizers on a loaded machine (a passing wait ends at its event).
-    template <typename F>
-    bool PumpUntil(F condition, int seconds = 90) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            PumpMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
-    }
     void WatchdogSeconds(int s) {
         for (int i = 0; i < s; ++i) {
             clock.now += 1000;

@@ -109,10 +109,7 @@ menu_bar "$PW" "$DEMO" 20 menu-DVR Down Return
 if RW=$(window_named "Recordings"); then
   say "dvr menu recordings"
   import -window "$RW" "$OUT/command-DVRFile-menu.png" 2>/dev/null
-  read -r x y w h < <(geometry "$RW")
-  xdotool mousemove $((x + w - 20)) $((y + h - 10))
-  xdotool key Escape
-  gone "Recordings" && say "recordings closed"
+  escape_from "$RW" "Recordings" && say "recordings closed"
 fi
 # The player's Stop button closes it; the demo's window stays.
 press 230

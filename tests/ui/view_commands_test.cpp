@@ -51,6 +51,7 @@
 #include "ui/view_commands.h"
 
 using namespace orb;
+using orbtest::PumpUntil;
 using orbtools::FakeCamera;
 using orbtools::FakeCameraOptions;
 using orbtools::SimulatedLens;
@@ -125,16 +126,6 @@ struct ViewCommands : ::testing::Test {
     static CameraRecord RecordOf(PanoView* v) {
         std::lock_guard lock(v->ui.viewMutex);
         return v->record;
-    }
-    template <typename F>
-    bool PumpUntil(F condition, int seconds = 60) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            PumpMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
     }
     // A view's picture count stays while another view takes `more` pictures.
     bool HoldsWhileOtherFlows(int held, int other, int more = 5) {

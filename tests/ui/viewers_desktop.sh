@@ -65,10 +65,7 @@ say "snapshot likeness $(likeness viewers-live viewers-snapshot)"
 menu_bar "$SW" "$DEMO" 58 menu-Snap Down Return
 if AW=$(window_named "Lens alignment"); then
   say "snap menu alignment"
-  read -r x y w h < <(geometry "$AW")
-  xdotool mousemove $((x + w - 20)) $((y + h - 10))
-  xdotool key Escape
-  gone "Lens alignment" && say "snap alignment closed"
+  escape_from "$AW" "Lens alignment" && say "snap alignment closed"
 fi
 kill $DEMO 2>/dev/null
 wait $DEMO 2>/dev/null
@@ -108,10 +105,7 @@ if VW=$(window_named "Panoramic Photo Image Viewer"); then
   menu_bar "$VW" "$P" 58 menu-Picture Down Return
   if AW=$(window_named "Lens alignment"); then
     say "picture menu alignment"
-    read -r x y w h < <(geometry "$AW")
-    xdotool mousemove $((x + w - 20)) $((y + h - 10))
-    xdotool key Escape
-    gone "Lens alignment" && say "picture alignment closed"
+    escape_from "$AW" "Lens alignment" && say "picture alignment closed"
   fi
 fi
 kill $P 2>/dev/null
