@@ -15,7 +15,7 @@ namespace orb {
 namespace {
 
 // The command socket has no time-out of its own in the cameras' protocol; ours is bounded
-// so a camera that never answers cannot hold the capture start or the window thread.
+// so a camera that never answers cannot hold the capture start or the command worker.
 constexpr int kCommandAnswerMs = 5000;
 constexpr size_t kCommandBuffer = 2000;
 
@@ -178,9 +178,12 @@ std::string PtzRequest(int32_t model, int code, int argument, const std::string&
     return FormatCommand(tmpl, authorization, takesNumber ? &argument : nullptr);
 }
 
-int SendPtzCommand(CameraView& view, int code, int argument) {
+bool IsPtzMove(int code) { return (code >= 5 && code <= 10) || (code >= 13 && code <= 16); }
+bool IsPtzStop(int code) { return code == 19 || code == 21; }
+
+int SendPtzCommand(CameraView& view, int code, int argument, const CommandWaits& waits) {
     if (!KindSteersCamera(view.ui.kind)) return 0;
-    if (!OpenCommandConnection(view)) return 0;
+    if (!OpenCommandConnection(view, waits.stop, waits.connectMs)) return 0;
     const std::string authorization = Authorization(view);
     const std::string request = PtzRequest(view.record.modelIndex, code, argument, authorization);
     if (request.empty()) {
@@ -188,14 +191,14 @@ int SendPtzCommand(CameraView& view, int code, int argument) {
         return 0;
     }
     // The connection is made afresh once the command is ready.
-    if (!OpenCommandConnection(view)) {
+    if (!OpenCommandConnection(view, waits.stop, waits.connectMs)) {
         CameraStatus(view, 1, "PTZ Socket Create Fail !!");
         CloseCommandConnection(view);
         return 0;
     }
     const Socket& s = view.capture.command;
-    SetReceiveTimeout(s, kCommandAnswerMs);
-    SetSendTimeout(s, kCommandAnswerMs);
+    SetReceiveTimeout(s, waits.answerMs);
+    SetSendTimeout(s, waits.answerMs);
     if (!SendWhole(s, request)) {
         CloseCommandConnection(view);
         return 0;

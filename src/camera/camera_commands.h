@@ -1,6 +1,7 @@
 // Commands sent to a camera over the command connection: the set-up that some models need
 // before they stream Motion-JPEG, and the pan/tilt/zoom commands of the motorised models.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -28,7 +29,18 @@ int SendSetupCommand(CameraView& view, int32_t model);
 // The text of a PTZ command for a model (ready to send, with the authorization text
 // appended), or empty when the model or code has none.
 std::string PtzRequest(int32_t model, int code, int argument, const std::string& authorization);
-// Sends one PTZ command and waits for the answer: 1 success, 0 failure.
-int SendPtzCommand(CameraView& view, int code, int argument);
+// How long a command may wait for its connection and for the answer (milliseconds); a
+// non-zero *stop ends the waits at once (null: the capture's stop request).
+struct CommandWaits {
+    const std::atomic<int32_t>* stop = nullptr;
+    int connectMs = 5000, answerMs = 5000;
+};
+// Sends one PTZ command and waits for the answer: 1 success, 0 failure. The view's command
+// worker calls it (QueuePtzCommand); it blocks its caller until the camera answers.
+int SendPtzCommand(CameraView& view, int code, int argument, const CommandWaits& waits = {});
+// Whether a command code is a move that a newer command may replace before it went out,
+// and whether it is a stop, which is never dropped.
+bool IsPtzMove(int code);
+bool IsPtzStop(int code);
 
 }  // namespace orb

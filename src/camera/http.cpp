@@ -11,6 +11,7 @@
 #include "platform/texts.h"
 #include "config/view_core.h"
 #include "platform/clock.h"
+#include "platform/name_resolution.h"
 #include "platform/window.h"
 
 namespace orb {
@@ -49,16 +50,22 @@ bool ShowRefusal(CameraView& view, const uint8_t* data, size_t size) {
 
 void CameraStatus(CameraView& view, int line, const std::string& text) { SetViewStatus(&view, line, text.c_str()); }
 
-bool ResolveCamera(CameraView& view, int32_t port) {
+bool ResolveCameraAddress(const CameraView& view, int32_t port, sockaddr_in& out, const std::atomic<int32_t>* stop) {
     char address[sizeof view.record.address + 1];
     TextOf(view.record.address, address);
     in_addr ip{};
-    if (!ResolveIPv4(address, ip)) return false;
-    sockaddr_in& a = view.capture.address;
-    a = sockaddr_in{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr = ip;
+    if (!ResolveIPv4Abandonable(address, ip, stop ? stop : &view.capture.stop)) return false;
+    out = sockaddr_in{};
+    out.sin_family = AF_INET;
+    out.sin_port = htons(static_cast<uint16_t>(port));
+    out.sin_addr = ip;
+    return true;
+}
+
+bool ResolveCamera(CameraView& view, int32_t port) {
+    sockaddr_in a{};
+    if (!ResolveCameraAddress(view, port, a, nullptr)) return false;
+    view.capture.address = a;
     return true;
 }
 
@@ -79,24 +86,27 @@ long ReceiveOnce(CameraView& view) {
     return n;
 }
 
-int OpenCommandConnection(CameraView& view) {
+int OpenCommandConnection(CameraView& view, const std::atomic<int32_t>* stop, int connectMs) {
     CaptureState& c = view.capture;
+    if (!stop) stop = &c.stop;
     CloseCommandConnection(view);
-    if (!ResolveCamera(view, view.record.httpPort)) {
+    // An address of its own: the capture thread resolves the stream's meanwhile.
+    sockaddr_in address{};
+    if (!ResolveCameraAddress(view, view.record.httpPort, address, stop)) {
         CameraStatus(view, 0, Text(1002));
         CameraStatus(view, -1, "Bad IP !!!");
-        SleepFor(200);
+        SleepFor(200, stop);
         return 0;
     }
     Socket s = CreateTcpSocket();
     if (!s.Valid()) {
         CameraStatus(view, -1, "Bad Socket!!!");
-        SleepFor(200);
+        SleepFor(200, stop);
         return 0;
     }
-    if (!ConnectTo(s, c.address, 5000, &c.stop)) {
+    if (!ConnectTo(s, address, connectMs, stop)) {
         CameraStatus(view, 1, Text(1002));
-        SleepFor(200, &c.stop);
+        SleepFor(200, stop);
         return 0;
     }
     std::lock_guard lock(c.socketLock);
@@ -120,7 +130,7 @@ int CloseStreamConnection(CameraView& view) {
 void CancelBlockingReceive(CameraView& view) {
     std::lock_guard lock(view.capture.socketLock);
     view.capture.stream.Shutdown();
-    view.capture.command.Shutdown();
+    ++view.capture.cancels;  // the video loop's wait in FFmpeg ends on it
 }
 
 }  // namespace orb

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 
 namespace orb {
 struct CameraView;
+struct CommandWorker;
 }
 struct CameraRecord;
 
@@ -33,8 +35,12 @@ struct CaptureState {
     int64_t droppedAt = 0;  // when the status line last told of a dropped picture (monotonic ns)
     std::atomic<int32_t> stop{0};
     std::atomic<int32_t> running{0};
+    std::atomic<int32_t> cancels{0};  // cancels of what blocks, counted (the video loop watches it)
     std::mutex socketLock;  // guards the sockets against a cancel from the window thread
     std::thread thread;     // the capture thread, started and joined by the view
+    // The thread that sends the camera's commands (camera/command_worker.h), once one was
+    // sent; last, so that it has ended before anything it uses goes.
+    std::shared_ptr<CommandWorker> worker;
     CaptureState() = default;
     CaptureState(const CaptureState&) = delete;
     CaptureState& operator=(const CaptureState&) = delete;
@@ -56,18 +62,22 @@ bool ShowRefusal(CameraView& view, const uint8_t* data, size_t size);
 void CameraStatus(CameraView& view, int line, const std::string& text);
 
 // Resolves the record's address into the capture state (port = the given one); false when
-// the name cannot be resolved.
+// the name cannot be resolved or the capture stops meanwhile (a name that hangs is abandoned).
 bool ResolveCamera(CameraView& view, int32_t port);
+// The same into `out`, abandoned when *stop becomes non-zero (null: the capture's stop).
+bool ResolveCameraAddress(const CameraView& view, int32_t port, sockaddr_in& out, const std::atomic<int32_t>* stop);
 
 // One read at the fill count; the count, 0 when the camera closed, negative on error or
 // stop. The caller advances the fill count.
 long ReceiveOnce(CameraView& view);
 
-// Opens and closes the command connection; closes the stream connection.
-int OpenCommandConnection(CameraView& view);
+// Opens and closes the command connection; closes the stream connection. A non-zero *stop
+// (null: the capture's stop request) ends the connection's waits.
+int OpenCommandConnection(CameraView& view, const std::atomic<int32_t>* stop = nullptr, int connectMs = 5000);
 int CloseCommandConnection(CameraView& view);
 int CloseStreamConnection(CameraView& view);
-// Shuts the sockets so a receive blocked in the capture thread returns at once.
+// Shuts the stream socket so a receive blocked in the capture thread returns at once (the
+// command connection belongs to the view's command worker).
 void CancelBlockingReceive(CameraView& view);
 
 // The watchdog: zeroed by every good read, advanced once a second by the view's timer.

@@ -2,6 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "config/settings.h"
 #include "platform/texts.h"
 #include "orbiscope.h"
@@ -49,8 +58,10 @@ bool WriteNasSettings() {
     return ok;
 }
 
+static bool NasLogInDue() { return !g_nasLoggedIn && g_nas.inUse && g_nas.launch && !FolderReachable(g_nas.folder); }
+
 void LogIntoNas() {
-    if (g_nasLoggedIn || !g_nas.inUse || !g_nas.launch || FolderReachable(g_nas.folder)) return;
+    if (!NasLogInDue()) return;
     // A command that cannot start is not reported; the step is not tried again either.
     RunCommandLine(g_nas.command, true, kLongWaitMs);
     g_nasLoggedIn = true;
@@ -85,9 +96,14 @@ void AdvanceChooseFolder(AdvanceDialog& d, const std::string& chosen) {
     d.folder = Cut(d.folder, kFolderSize);
 }
 
+static std::string AdvanceCommand(const AdvanceDialog& d) { return Cut(d.command, kCommandSize + 1); }
+
 int AdvanceRun(void* owner, const AdvanceDialog& d) {
-    const std::string command = Cut(d.command, kCommandSize + 1);
-    const SpawnResult r = RunCommandLine(command, false, kLongWaitMs);
+    return AdvanceRunEnded(owner, d, RunCommandLine(AdvanceCommand(d), false, kLongWaitMs));
+}
+
+int AdvanceRunEnded(void* owner, const AdvanceDialog& d, const SpawnResult& r) {
+    const std::string command = AdvanceCommand(d);
     if (r.ran()) return 1;
     if (r.status == SpawnStatus::kTimedOut) {
         MessageBox(owner, "The log-in command did not end in time and was stopped.", "", kMbOk | kMbIconWarning);
@@ -116,6 +132,100 @@ int AdvanceOk(void* owner, const AdvanceDialog& d) {
 }
 
 std::string AdvanceBrowseTitle() { return Text(2555); }
+
+// ---- The commands that run while the window goes on ----
+
+namespace {
+
+struct Background {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+};
+std::mutex g_backgroundLock;
+std::condition_variable g_backgroundEnded;
+// Never destroyed: a command still running when the process ends keeps its thread.
+std::list<Background>& BackgroundCommands() {
+    static auto* v = new std::list<Background>;
+    return *v;
+}
+std::atomic<bool> g_logInStarted{false};
+std::atomic<bool> g_runRunning{false};
+
+bool RunInBackground(std::function<void()> work) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::list<Background> ended;
+    bool started = true;
+    {
+        std::lock_guard lock(g_backgroundLock);
+        auto& all = BackgroundCommands();
+        for (auto it = all.begin(); it != all.end();) {
+            if (it->done->load()) ended.splice(ended.end(), all, it++);
+            else ++it;
+        }
+        try {
+            all.push_back({std::thread([work = std::move(work), done] {
+                               work();
+                               done->store(true);
+                               std::lock_guard l(g_backgroundLock);
+                               g_backgroundEnded.notify_all();
+                           }),
+                           done});
+        } catch (const std::system_error&) {
+            started = false;
+        }
+    }
+    for (Background& b : ended) b.thread.join();  // ended already: at once
+    return started;
+}
+
+}  // namespace
+
+bool StartNasLogIn() {
+    if (!NasLogInDue() || g_logInStarted.exchange(true)) return false;
+    const std::string command = g_nas.command;
+    return RunInBackground([command] {
+        RunCommandLine(command, true, kLongWaitMs);
+        g_nasLoggedIn = true;
+        // The storage may be reachable now: the recorder measures it again.
+        g_rebuildRecordingDrives();
+    });
+}
+
+bool StartAdvanceRun(const AdvanceDialog& d, std::function<void(SpawnResult)> ended) {
+    if (g_runRunning.exchange(true)) return false;
+    const std::string command = AdvanceCommand(d);
+    if (RunInBackground([command, ended = std::move(ended)] {
+            const SpawnResult r = RunCommandLine(command, false, kLongWaitMs);
+            g_runRunning = false;
+            ended(r);
+        }))
+        return true;
+    g_runRunning = false;
+    return false;
+}
+
+bool AdvanceRunning() { return g_runRunning.load(); }
+
+bool JoinNasCommands(int waitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    std::list<Background> ended;
+    bool none;
+    {
+        std::unique_lock lock(g_backgroundLock);
+        auto& all = BackgroundCommands();
+        for (;;) {
+            for (auto it = all.begin(); it != all.end();) {
+                if (it->done->load()) ended.splice(ended.end(), all, it++);
+                else ++it;
+            }
+            none = all.empty();
+            if (none || std::chrono::steady_clock::now() >= until) break;
+            g_backgroundEnded.wait_until(lock, until);
+        }
+    }
+    for (Background& b : ended) b.thread.join();
+    return none;
+}
 
 }  // namespace orb
 

@@ -12,6 +12,10 @@ namespace {
 
 bool Clicked(WPARAM w, int id) { return LoWord(w) == static_cast<uint32_t>(id) && HiWord(w) == BN_CLICKED; }
 
+// Posted to the dialog when the command of its Run button has ended (the result's status and
+// exit code in the parameters).
+constexpr uint32_t kMsgRunEnded = WM_USER + 0x156;
+
 void ShowEnabling(HWND d, const AdvanceDialog& s) {
     using namespace advance;
     for (int id : {kBrowse, kCommand, kFolder, kRun, kLaunch}) EnableDlgItem(d, id, AdvanceControlEnabled(s, id));
@@ -40,11 +44,21 @@ LRESULT AdvanceProc(HWND d, uint32_t msg, WPARAM w, LPARAM l) {
         ShowEnabling(d, *current);
         return 0;
     }
+    if (msg == kMsgRunEnded && current) {
+        // What became of the command is told now, on this thread; Run may be pressed again.
+        SpawnResult r;
+        r.status = static_cast<SpawnStatus>(w);
+        r.exitCode = static_cast<int>(l);
+        AdvanceRunEnded(d, *current, r);
+        ShowEnabling(d, *current);
+        return 1;
+    }
     if (msg != WM_COMMAND || !current) return 0;
     const int id = static_cast<int>(LoWord(w));
     ReadControls(d, *current);
     if (id == kCommand || Clicked(w, kOn) || Clicked(w, kOff)) {
         ShowEnabling(d, *current);
+        if (AdvanceRunning()) EnableDlgItem(d, kRun, false);
         return 1;
     }
     if (Clicked(w, kBrowse)) {
@@ -53,7 +67,11 @@ LRESULT AdvanceProc(HWND d, uint32_t msg, WPARAM w, LPARAM l) {
         return 1;
     }
     if (Clicked(w, kRun)) {
-        AdvanceRun(d, *current);
+        // The command runs while the dialog (and every view) goes on; Run waits for its end.
+        if (StartAdvanceRun(*current, [d](SpawnResult r) {
+                PostMessage(d, kMsgRunEnded, static_cast<WPARAM>(r.status), static_cast<LPARAM>(r.exitCode));
+            }))
+            EnableDlgItem(d, kRun, false);
         return 1;
     }
     if (Clicked(w, IDOK)) {

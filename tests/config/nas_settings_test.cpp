@@ -1,6 +1,7 @@
 #include "config/nas_settings.h"
 
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <sys/stat.h>
 
 #include "config/settings.h"
@@ -99,6 +100,34 @@ TEST_F(Nas, LogInRunsOnceOnlyWhenNeeded) {
     LogIntoNAS();
     EXPECT_TRUE(g_nasLoggedIn);
     EXPECT_TRUE(TakeMessages().empty());
+}
+
+// At start-up the log-in runs beside the window: started at once, joined when the system
+// closes, the drives measured again once it ended.
+TEST_F(Nas, StartedLogInRunsOnItsOwnThreadAndIsJoined) {
+    const std::string gate = home.path("gate");
+    ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+    const std::string script = home.path("slow-login.sh");
+    orbtest::WriteText(script, "#!/bin/sh\nread go < \"" + gate + "\"\necho \"$@\" >> \"" + home.path("ran.txt") + "\"\n");
+    ::chmod(script.c_str(), 0755);
+    g_rebuilds = 0;
+    g_rebuildRecordingDrives = [] { return ++g_rebuilds; };
+    g_nas = {true, home.path("absent/"), "\"" + script + "\" //server/share", true};
+    ASSERT_TRUE(StartNasLogIn());
+    EXPECT_FALSE(StartNasLogIn());  // once per process
+    // The program waits for the gate: the call above came back without it.
+    EXPECT_FALSE(JoinNasCommands(20));
+    EXPECT_EQ(g_rebuilds, 0);
+    {
+        std::FILE* g = std::fopen(gate.c_str(), "w");  // opens once the program reads
+        ASSERT_NE(g, nullptr);
+        std::fputs("go\n", g);
+        std::fclose(g);
+    }
+    EXPECT_TRUE(JoinNasCommands(60000));
+    EXPECT_TRUE(g_nasLoggedIn);
+    EXPECT_EQ(g_rebuilds, 1);
+    EXPECT_EQ(orbtest::ReadText(home.path("ran.txt")), "//server/share\n");
 }
 
 TEST_F(Nas, AdvanceDialogEnablingBrowseRunOkAndCancel) {
