@@ -14,5 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)sink;
     }
     orb::DestroyDIB(pic);
+    // The reduced decodes a small view asks for: every row of the smaller picture written.
+    for (int scale : {2, 8}) {
+        const orb::ScaledPicture p = orb::JpegDecodeScaled(data, size, orb::PictureBudget(), scale);
+        if (p.picture) {
+            orb::DibLock lock(p.picture);
+            volatile uint8_t sink = lock.rowFromTop(lock.height() - 1)[lock.rowBytes() - 1];
+            (void)sink;
+        }
+        orb::DestroyDIB(p.picture);
+    }
     return 0;
 }

@@ -240,34 +240,65 @@ void ComputeBlockMeans(const uint8_t* bits, int width, int height, int stride, u
 namespace {
 
 // Red outlines round the marked area: the boundary pixels of every marked block whose
-// neighbour on that side is outside the grid or unmarked.
-void DrawOutlines(const MotionState& m, uint8_t* bits) {
+// neighbour on that side is outside the grid or unmarked. In a reduced picture a block is
+// `block` pixels wide (8 in the picture as sent).
+void DrawOutlines(const MotionState& m, uint8_t* bits, int width, int height, int stride, int block) {
     const int bw = m.bw, bh = m.bh;
     const uint8_t* res = m.result.data();
     auto marked = [&](int r, int c) { return res[static_cast<size_t>(r) * bw + c] != 0; };
-    auto redAt = [&](int x, int y) { bits[static_cast<size_t>(y) * m.stride + static_cast<size_t>(x) * 3 + 2] = 255; };
+    auto redAt = [&](int x, int y) { bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3 + 2] = 255; };
+    const int last = block - 1;
     for (int r = 0; r < bh; ++r) {
-        const int y0 = r * 8;
-        const int y1 = std::min(y0 + 8, m.height);  // exclusive
+        const int y0 = r * block;
+        const int y1 = std::min(y0 + block, height);  // exclusive
+        if (y0 >= height) break;
         for (int c = 0; c < bw; ++c) {
             if (!marked(r, c)) continue;
-            const int x0 = c * 8;
-            const int x1 = std::min(x0 + 8, m.width);
+            const int x0 = c * block;
+            const int x1 = std::min(x0 + block, width);
+            if (x0 >= width) break;
             if (c == 0 || !marked(r, c - 1))
                 for (int y = y0; y < y1; ++y) redAt(x0, y);
-            if (x0 + 7 < m.width && (c == bw - 1 || !marked(r, c + 1)))
-                for (int y = y0; y < y1; ++y) redAt(x0 + 7, y);
+            if (x0 + last < width && (c == bw - 1 || !marked(r, c + 1)))
+                for (int y = y0; y < y1; ++y) redAt(x0 + last, y);
             if (r == 0 || !marked(r - 1, c))
                 for (int x = x0; x < x1; ++x) redAt(x, y0);
-            if (y0 + 7 < m.height && (r == bh - 1 || !marked(r + 1, c)))
-                for (int x = x0; x < x1; ++x) redAt(x, y0 + 7);
+            if (y0 + last < height && (r == bh - 1 || !marked(r + 1, c)))
+                for (int x = x0; x < x1; ++x) redAt(x, y0 + last);
         }
     }
 }
 
+// The block means of a picture decoded at 1/scale of the camera's: a block is 8/scale
+// pixels a side there, each pixel already the mean of scale x scale pixels as sent.
+void ReducedBlockMeans(const uint8_t* bits, int width, int height, int stride, int scale, uint8_t* map, uint32_t* sums) {
+    const int block = 8 / scale;
+    const int bw = (width - 1) / block + 1, bh = (height - 1) / block + 1;
+    const int lastWidth = ((width - 1) % block) + 1;
+    for (int band = 0; band < bh; ++band) {
+        const int y0 = band * block;
+        const int rows = std::min(block, height - y0);
+        std::fill(sums, sums + bw, 0u);
+        for (int y = y0; y < y0 + rows; ++y) {
+            const uint8_t* p = bits + static_cast<size_t>(y) * stride;
+            for (int x = 0; x < width; ++x, p += 3) sums[x / block] += (p[0] + 5u * p[1] + 2u * p[2]) >> 3;
+        }
+        uint8_t* out = map + static_cast<size_t>(band) * bw;
+        const uint32_t full = static_cast<uint32_t>(rows * block);
+        for (int c = 0; c < bw - 1; ++c) out[c] = static_cast<uint8_t>(sums[c] / full);
+        out[bw - 1] = static_cast<uint8_t>(sums[bw - 1] / (static_cast<uint32_t>(rows) * lastWidth));
+    }
+}
+
+// The picture's block means into map, whatever its reduction.
+void BlockMeans(const uint8_t* bits, int width, int height, int stride, int scale, uint8_t* map, uint32_t* sums) {
+    if (scale > 1) ReducedBlockMeans(bits, width, height, stride, scale, map, sums);
+    else ComputeBlockMeans(bits, width, height, stride, map, sums);
+}
+
 // The first picture, or the first after the maps were dropped: the maps are made for its
 // size and its block means become the background. False when there is no memory for them.
-bool LearnFirstPicture(MotionState& m, const uint8_t* bits, int width, int height) {
+bool LearnFirstPicture(MotionState& m, const uint8_t* bits, int width, int height, int stride, int scale) {
     const int bw = BlockCount(width), bh = BlockCount(height);
     const size_t cells = static_cast<size_t>(bw + 2) * static_cast<size_t>(bh + 2);
     try {
@@ -287,7 +318,7 @@ bool LearnFirstPicture(MotionState& m, const uint8_t* bits, int width, int heigh
     m.stride = ((24 * width + 31) / 8) & ~3;
     if (auto mask = CurrentMotionMask(m); mask && (mask->header.width != width || mask->header.height != height))
         ReplaceMotionMask(m, nullptr);
-    ComputeBlockMeans(bits, width, height, m.stride, m.background.data(), m.sums.data());
+    BlockMeans(bits, width / scale, height / scale, stride, scale, m.background.data(), m.sums.data());
     return true;
 }
 
@@ -344,19 +375,23 @@ bool GrowMarkedBlocks(MotionState& m) {
 
 }  // namespace
 
-int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
+int32_t ProcessMotionPicture(MotionState& m, HDIB picture, int32_t scale) {
     m.state.store(kMotionNone);
     if (!picture) return kMotionNone;
     DibLock lock(picture);
     if (!lock || lock.bitCount() != 24) return kMotionNone;
-    const int width = lock.width();
-    const int height = lock.height();
+    if (scale != 2 && scale != 4 && scale != 8) scale = 1;
+    // Blocks, mask and sizes are those of the picture as the camera sent it.
+    const int pixelsW = lock.width(), pixelsH = lock.height();
+    const int width = pixelsW * scale;
+    const int height = pixelsH * scale;
     if (width <= 0 || height <= 0) return kMotionNone;
     if (m.record) m.threshold = LoadWord(m.record->motionSensitivity);
     uint8_t* bits = lock.bits();
+    const int stride = lock.rowBytes();
 
     if (m.background.empty()) {
-        if (!LearnFirstPicture(m, bits, width, height)) return kMotionNone;
+        if (!LearnFirstPicture(m, bits, width, height, stride, scale)) return kMotionNone;
         m.state.store(kMotionLearned);
         return kMotionLearned;
     }
@@ -366,10 +401,10 @@ int32_t ProcessMotionPicture(MotionState& m, HDIB picture) {
         ReplaceMotionMask(m, nullptr);
         return kMotionNone;
     }
-    ComputeBlockMeans(bits, width, height, m.stride, m.current.data(), m.sums.data());
+    BlockMeans(bits, pixelsW, pixelsH, stride, scale, m.current.data(), m.sums.data());
     MarkChangedBlocks(m);
     const bool any = GrowMarkedBlocks(m);
-    if (gfMotionBlock == 1 && any) DrawOutlines(m, bits);
+    if (gfMotionBlock == 1 && any) DrawOutlines(m, bits, pixelsW, pixelsH, stride, 8 / scale);
     const int32_t state = any ? kMotionSeen : kMotionNone;
     m.state.store(state);
     return state;

@@ -85,8 +85,9 @@ bool LoadMotionMask(MotionState& m);
 // Swaps in a new mask (or none) in one step.
 void ReplaceMotionMask(MotionState& m, std::shared_ptr<const MotionMask> mask);
 std::shared_ptr<const MotionMask> CurrentMotionMask(MotionState& m);
-// Runs the detector on one 24-bit picture; sets and returns the state.
-int32_t ProcessMotionPicture(MotionState& m, HDIB picture);
+// Runs the detector on one 24-bit picture; sets and returns the state. A picture decoded at
+// 1/scale (2, 4 or 8) of the camera's gives the same blocks: 8/scale pixels a side each.
+int32_t ProcessMotionPicture(MotionState& m, HDIB picture, int32_t scale = 1);
 // Frees the maps and the mask.
 void ReleaseMotionState(MotionState& m);
 

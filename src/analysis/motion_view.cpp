@@ -1,5 +1,6 @@
 #include "analysis/motion_view.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -61,9 +62,9 @@ void SetMotionDetection(AnalysisView& view, bool on) {
     }
 }
 
-int32_t RunMotionDetector(AnalysisView& view, HDIB picture) {
+int32_t RunMotionDetector(AnalysisView& view, HDIB picture, int32_t scale) {
     const auto m = DetectorOf(view);
-    return m ? ProcessMotionPicture(*m, picture) : kMotionNone;
+    return m ? ProcessMotionPicture(*m, picture, scale) : kMotionNone;
 }
 
 int32_t MotionStateOf(AnalysisView& view) {
@@ -77,7 +78,7 @@ void PrepareViewZones(AnalysisView& view) {
     view.motionZones.zonesReady = 0;
 }
 
-void ApplyViewZones(AnalysisView& view, HDIB picture) {
+void ApplyViewZones(AnalysisView& view, HDIB picture, int32_t scale) {
     const uint32_t style = std::atomic_ref<uint32_t>(view.record.zoneStyle).load(std::memory_order_relaxed);
     if (!picture || !(style & kZoneOn)) return;
     std::lock_guard lock(view.motionZones.guard);
@@ -87,13 +88,13 @@ void ApplyViewZones(AnalysisView& view, HDIB picture) {
         {
             DibLock lock(picture);
             if (!lock) return;
-            width = lock.width();
-            height = lock.height();
+            width = lock.width() * std::max(scale, 1);
+            height = lock.height() * std::max(scale, 1);
         }
         SetZoneGeometry(z, style, width, height);
         view.motionZones.zonesReady = 1;
     }
-    ApplyZones(z, picture);
+    ApplyZones(z, picture, scale);
 }
 
 void PrepareMotionHook(AnalysisView& view) {

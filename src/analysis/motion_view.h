@@ -38,16 +38,18 @@ bool StartMotionDetector(AnalysisView& view);
 void StopMotionDetector(AnalysisView& view);
 // The camera menu's switch: stores the record flag (1/0) and creates or frees the detector.
 void SetMotionDetection(AnalysisView& view, bool on);
-// Runs the detector on the view's current picture; the state, 0 without a detector.
-int32_t RunMotionDetector(AnalysisView& view, HDIB picture);
+// Runs the detector on the view's current picture (decoded at 1/scale of the camera's
+// picture); the state, 0 without a detector.
+int32_t RunMotionDetector(AnalysisView& view, HDIB picture, int32_t scale = 1);
 // The detector's last state; 0 without a detector.
 int32_t MotionStateOf(AnalysisView& view);
 
 // At capture start: the record's zone cells into the view's context (the style and size
 // follow on the first picture with zones on).
 void PrepareViewZones(AnalysisView& view);
-// Applies the view's zones when the record's style has them on.
-void ApplyViewZones(AnalysisView& view, HDIB picture);
+// Applies the view's zones when the record's style has them on, to a picture decoded at
+// 1/scale of the camera's picture (whose size the zones are laid on).
+void ApplyViewZones(AnalysisView& view, HDIB picture, int32_t scale = 1);
 
 // At capture start: loads the user library when the record names one and none is loaded.
 void PrepareMotionHook(AnalysisView& view);

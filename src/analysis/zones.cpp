@@ -1,6 +1,7 @@
 #include "analysis/zones.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/dib.h"
 
@@ -86,38 +87,48 @@ void ShadeRun(uint32_t style, uint8_t* p, size_t n) {
 
 }  // namespace
 
-void ApplyZones(ZoneContext& z, HDIB picture) {
+void ApplyZones(ZoneContext& z, HDIB picture, int32_t scale) {
     if (!picture || !(z.style & kZoneOn)) return;
     if (z.style > 15) {
         z.style = 0;
         return;
     }
+    if (scale != 2 && scale != 4 && scale != 8) scale = 1;
     DibLock lock(picture);
-    if (!lock || lock.bitCount() != 24 || lock.width() != z.width || lock.height() != z.height) return;
+    // The cells lie on the picture as the camera sent it. In a picture decoded at 1/scale of
+    // it a pixel that a cell's edge crosses is taken by the cell: nothing of a zone shows.
+    const int width = (z.width + scale - 1) / scale, height = (z.height + scale - 1) / scale;
+    if (!lock || lock.bitCount() != 24 || lock.width() != width || lock.height() != height) return;
     const uint32_t style = z.style;
-    // Start and end column of each cell, clamped to the picture: in tiny pictures the last
-    // cells may have no pixels at all.
-    std::array<int, kZoneGrid + 1> xs{};
+    // Start and end column and row of each cell, clamped to the picture: in tiny pictures
+    // the last cells may have no pixels at all.
+    std::array<int, kZoneGrid + 1> xs{}, ys{};
     for (int c = 0; c < kZoneGrid; ++c) xs[c + 1] = std::clamp(xs[c] + std::max(z.columnWidth[c], 0), 0, z.width);
-    uint8_t* bits = lock.bits();
-    int y = 0;  // rows from the top as displayed
-    for (int r = 0; r < kZoneGrid && y < z.height; ++r) {
-        const uint8_t* rowCells = &z.cells[static_cast<size_t>(r) * kZoneGrid];
-        if (std::none_of(rowCells, rowCells + kZoneGrid, [](uint8_t v) { return v != 0; })) {
-            y += std::max(z.rowHeight[r], 0);
-            continue;
-        }
-        const int rows = std::min(std::max(z.rowHeight[r], 0), z.height - y);
-        for (int k = 0; k < rows; ++k, ++y) {
-            uint8_t* line = bits + static_cast<size_t>(z.height - 1 - y) * z.stride;
-            // Neighbouring marked cells form one run of bytes.
-            for (int c = 0; c < kZoneGrid;) {
-                if (!rowCells[c]) { ++c; continue; }
-                int end = c + 1;
-                while (end < kZoneGrid && rowCells[end]) ++end;
-                ShadeRun(style, line + xs[c] * 3, static_cast<size_t>(xs[end] - xs[c]) * 3);
-                c = end;
-            }
+    for (int r = 0; r < kZoneGrid; ++r) ys[r + 1] = std::clamp(ys[r] + std::max(z.rowHeight[r], 0), 0, z.height);
+    // The marked cells over each row of the picture, one bit a column.
+    thread_local std::vector<uint32_t> marks;
+    marks.assign(static_cast<size_t>(height), 0);
+    for (int r = 0; r < kZoneGrid; ++r) {
+        uint32_t bits = 0;
+        for (int c = 0; c < kZoneGrid; ++c)
+            if (z.cells[static_cast<size_t>(r) * kZoneGrid + c]) bits |= 1u << c;
+        if (!bits) continue;
+        for (int y = ys[r] / scale; y < (ys[r + 1] + scale - 1) / scale; ++y) marks[static_cast<size_t>(y)] |= bits;
+    }
+    uint8_t* pixels = lock.bits();
+    const size_t stride = static_cast<size_t>(lock.rowBytes());
+    for (int y = 0; y < height; ++y) {  // rows from the top as displayed
+        const uint32_t row = marks[static_cast<size_t>(y)];
+        if (!row) continue;
+        uint8_t* line = pixels + static_cast<size_t>(height - 1 - y) * stride;
+        // Neighbouring marked cells form one run of bytes.
+        for (int c = 0; c < kZoneGrid;) {
+            if (!(row >> c & 1)) { ++c; continue; }
+            int end = c + 1;
+            while (end < kZoneGrid && (row >> end & 1)) ++end;
+            const int x0 = xs[c] / scale, x1 = (xs[end] + scale - 1) / scale;
+            ShadeRun(style, line + x0 * 3, static_cast<size_t>(x1 - x0) * 3);
+            c = end;
         }
     }
 }

@@ -32,8 +32,9 @@ void PackZoneCells(const ZoneContext& z, CameraRecord& record);
 void SetZoneGeometry(ZoneContext& z, uint32_t style, int width, int height);
 // The whole context: zeroed, then the record's style and cells and the given size.
 void BuildZoneContext(ZoneContext& z, const CameraRecord& record, int width, int height);
-// Changes the picture in place; nothing unless zones are on and the size matches.
-void ApplyZones(ZoneContext& z, HDIB picture);
+// Changes the picture in place; nothing unless zones are on and the size matches (the
+// context's size, or 1/scale of it for a picture decoded at 1/2, 1/4 or 1/8).
+void ApplyZones(ZoneContext& z, HDIB picture, int32_t scale = 1);
 // The effect of a working style value on one byte (values without effect return v).
 uint8_t ZoneByte(uint32_t style, uint8_t v);
 

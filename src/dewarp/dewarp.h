@@ -2,6 +2,7 @@
 // fraction maps from output pixel to source pixel, and the per-picture sampler.
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,6 +52,13 @@ struct Cell {
     int32_t x = 0, y = 0, w = 0, h = 0;
 };
 
+// The parts of a view whose maps are measured for the reduction they allow: the six
+// virtual windows, the panorama strips and the resized picture.
+constexpr int kDensitySlots = 8;
+constexpr int kStripSlot = 6;
+constexpr int kResizeSlot = 7;
+constexpr int kMaxReduction = 8;  // pictures are decoded at 1/1, 1/2, 1/4 or 1/8
+
 struct DewarpState {
     std::unique_ptr<DewarpEngine> engine;
     std::vector<MapCoord> coordMap;  // W x H entries, rows bottom-up like the picture
@@ -61,11 +69,20 @@ struct DewarpState {
     std::array<double, 6> pan{}, tilt{}, zoom{};
     std::array<int32_t, 6> working{};
     std::array<int32_t, 6> dirty{};
-    // The pictures attached for the next update.
+    // The pictures attached for the next update. The source may be a reduced decode: 1 in
+    // `sourceScale` (2, 4 or 8) of a camera picture of fullW x fullH. srcW x srcH is the
+    // camera picture the maps are worked out on; they are stored for the reduction of the
+    // picture they sample (mapScale).
     HDIB source = nullptr;
     HDIB destination = nullptr;
+    int32_t sourceScale = 1, fullW = 0, fullH = 0;
     int32_t srcW = 0, srcH = 0;
     int32_t lastW = 0, lastH = 0;
+    int32_t mapScale = 1, lastScale = 1;
+    // Source pixels per output pixel where each slot's lens is densest, in 1/100 (0: not
+    // measured, or nothing of the picture shows there), and the reduction they allow.
+    std::array<int32_t, kDensitySlots> density{};
+    std::atomic<int32_t> wantedScale{1};  // read before a decode, from any thread
     int32_t pendingRebuild = 0;
     int32_t effH = 0, effV = 0;  // strip flips of the last picture
     int32_t busy = 0;
@@ -105,6 +122,9 @@ void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, i
 void SetViewSize(DewarpView& view, int32_t w, int32_t h);
 // Attaches the source picture and the destination picture of the next update.
 void AttachPictures(DewarpView& view, HDIB source, HDIB destination);
+// The same with a source that is 1/scale of a camera picture of fullW x fullH (scale 1:
+// the picture as it is).
+void AttachScaledPicture(DewarpView& view, HDIB source, HDIB destination, int32_t scale, int32_t fullW, int32_t fullH);
 // Windows of the current mode in build order, and the cell of window k.
 std::vector<int> WindowsOfMode(const DewarpView& view);
 Cell WindowCell(const DewarpView& view, int k);
@@ -125,6 +145,29 @@ void BuildHalfSphereWindow(DewarpView& view, int k, const Cell& cell);
 void RebuildPanorama(DewarpView& view);
 // The per-picture work (UpdatePanorama): 0 without pictures, the busy flag when busy.
 int32_t UpdatePanorama(DewarpView& view);
+
+// ---- Reduced pictures ----
+// After a map cell was built on the full camera picture: measures where its lens is
+// densest into the slot's density, updates the view's wanted scale, and stores the cell's
+// entries for the reduction of the attached picture.
+void FinishMapCell(DewarpView& view, const Cell& cell, int slot);
+// Source pixels per output pixel where the cell's lens is densest (the 98th percentile of
+// the cell's local densities, in 1/100), 0 when no part of the picture shows there.
+int32_t MeasureCellDensity(const DewarpState& d, const Cell& cell);
+// The slots of the view's current mode.
+std::vector<int> DensitySlotsOfMode(const DewarpView& view);
+// The smallest picture (largest reduction of 1, 2, 4, 8) that still gives every measured
+// slot of the current mode at least one source pixel per output pixel where its lens is
+// densest; 1 until the maps were measured.
+int32_t MapDecodeScale(const DewarpView& view);
+// The density that decides MapDecodeScale: the lowest of the current mode's measured
+// slots (1/100), for the view's figures.
+int32_t MapDensity(const DewarpView& view);
+// A map position of the full picture (1/256 pixel) as a position of its 1/scale
+// reduction, whose pixel i covers full pixels scale*i .. scale*i + scale - 1.
+inline int64_t ReducedPosition(int64_t fullPos, int32_t scale) {
+    return scale <= 1 ? fullPos : ((fullPos + 128) / scale) - 128 - (((fullPos + 128) % scale) < 0 ? 1 : 0);
+}
 
 // ---- Sampling ----
 // Samples a rectangle of the view from the attached source into the destination.

@@ -121,8 +121,7 @@ void SetViewSize(DewarpView& view, int32_t w, int32_t h) {
 }
 
 void AttachPictures(DewarpView& view, HDIB source, HDIB destination) {
-    view.dewarp.source = source;
-    view.dewarp.destination = destination;
+    AttachScaledPicture(view, source, destination, 1, 0, 0);
 }
 
 void ClearCell(DewarpView& view, const Cell& c) {

@@ -171,6 +171,7 @@ void BuildStripMap(DewarpView& view, int32_t effH, int32_t effV) {
     DewarpState& d = view.dewarp;
     if (!MapsReady(d) || !d.engine) return;
     BuildBand(view, 0, d.stripH, d.stripH - 1, d.engine->cos1, d.engine->sin1, 0, effH, effV);
+    FinishMapCell(view, Cell{0, d.H - d.stripH, d.W, d.stripH}, kStripSlot);
 }
 
 void BuildHalfStrips(DewarpView& view, int32_t effH, int32_t effV) {
@@ -179,6 +180,7 @@ void BuildHalfStrips(DewarpView& view, int32_t effH, int32_t effV) {
     const int32_t lower = d.H / 2;
     BuildBand(view, 0, lower, lower - 1, d.engine->cos2, d.engine->sin2, 0, effH, effV);
     BuildBand(view, lower, d.H - lower, lower - 1, d.engine->cos2, d.engine->sin2, size_t(d.W), effH, effV);
+    FinishMapCell(view, Cell{0, 0, d.W, d.H}, kStripSlot);
 }
 
 void BuildResizeMap(DewarpView& view, const Cell& cell) {
@@ -187,6 +189,7 @@ void BuildResizeMap(DewarpView& view, const Cell& cell) {
     if (!MapsReady(d) || cell.w <= 0 || cell.h <= 0) return;
     if (d.srcW <= 0 || d.srcH <= 0) {
         ClearCell(view, cell);
+        FinishMapCell(view, cell, kResizeSlot);
         return;
     }
     const int64_t xStep = cell.w > 1 ? ((int64_t(d.srcW) << 16) - 65536) / (cell.w - 1) : 0;
@@ -202,6 +205,7 @@ void BuildResizeMap(DewarpView& view, const Cell& cell) {
             Store(d, row + size_t(xx), ax >> 16, ay >> 16, ax >> 8, ay >> 8);
         }
     }
+    FinishMapCell(view, cell, kResizeSlot);
 }
 
 void BuildRows(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body) {
@@ -288,6 +292,7 @@ void RebuildWindow(DewarpView& view, int k) {
     }
     if (HalfSphere(type)) {
         BuildHalfSphereWindow(view, k, cell);
+        FinishMapCell(view, cell, k);
         d.rebuildGuard = 0;
         return;
     }
@@ -295,6 +300,7 @@ void RebuildWindow(DewarpView& view, int k) {
     if (!hasModel || !e || e->pixelsPer360 <= 0 || cell.w <= 1 || cell.h <= 1 || !FrameUsable(r) || d.srcW <= 0 ||
         d.srcH <= 0 || !FitWindowAngles(view, k, cell, type)) {
         ClearCell(view, cell);
+        FinishMapCell(view, cell, k);
         d.rebuildGuard = 0;
         return;
     }
@@ -312,6 +318,7 @@ void RebuildWindow(DewarpView& view, int k) {
     kernel.cell = cell;
     auto rows = [&](int32_t jBegin, int32_t jEnd) { BuildWindowRows(kernel, *e, d, jBegin, jEnd); };
     BuildRows(cell.h, int64_t(cell.w) * cell.h, rows);
+    FinishMapCell(view, cell, k);
     d.rebuildGuard = 0;
 }
 

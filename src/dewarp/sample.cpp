@@ -205,15 +205,22 @@ int32_t UpdatePanorama(DewarpView& view) {
     Session session;
     if (!Inspect(d.source, srcLock.packed, session.src) || !Inspect(d.destination, dstLock.packed, session.dst)) return 0;
     if (d.W <= 0 || d.H <= 0) return 0;
-    d.srcW = session.src.w;
-    d.srcH = session.src.h;
+    // The maps are worked out on the camera's picture; a reduced picture that does not fit
+    // the size it claims to stand for is taken as it is.
+    const int32_t s = d.sourceScale;
+    const bool reduced = s > 1 && (d.fullW + s - 1) / s == session.src.w && (d.fullH + s - 1) / s == session.src.h;
+    d.mapScale = reduced ? s : 1;
+    d.srcW = reduced ? d.fullW : session.src.w;
+    d.srcH = reduced ? d.fullH : session.src.h;
     if (!d.engine) RebuildPanorama(view);
     if (!d.engine) return 0;
     g_session = &session;
     const CameraRecord& r = view.record;
-    const bool sizeChanged = d.srcW != d.lastW || d.srcH != d.lastH;
+    // Another reduction of the same picture needs the maps again, as another size does.
+    const bool sizeChanged = d.srcW != d.lastW || d.srcH != d.lastH || d.mapScale != d.lastScale;
     d.lastW = d.srcW;
     d.lastH = d.srcH;
+    d.lastScale = d.mapScale;
     d.effH = r.flipHorizontal != 0;
     d.effV = r.flipVertical != 0;
     const int32_t type = EffectiveLensType(r.lensType);

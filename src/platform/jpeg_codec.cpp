@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <atomic>
+#include <mutex>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -16,7 +17,6 @@ namespace orb {
 
 namespace {
 
-std::mutex g_codecLock;
 std::atomic<int64_t> g_pictureBudget{kDefaultPictureBudget};
 std::mutex g_pathLock;
 constinit std::string g_lastSnapshotPath;
@@ -62,6 +62,7 @@ struct DecodeRequest {
     bool headerOnly = false;
     int64_t maxPixels = kDefaultPictureBudget;
     DecodeStatus* status = nullptr;
+    int scale = 1;  // 1, 2, 4 or 8: the reduction of the output
 };
 
 // What the library may allocate for one picture beyond the picture itself: whole-image
@@ -73,8 +74,9 @@ long MemoryFor(int64_t pixels) {
 }
 
 // Everything with a destructor stays outside the setjmp region: the picture is a plain
-// handle freed on the failure path.
-HDIB DecodeLocked(const DecodeRequest& req, int* outW, int* outH, bool* headerOk) {
+// handle freed on the failure path. The library's state lives in this call's own
+// decompressor, so decodes on several threads need no lock between them.
+HDIB Decode(const DecodeRequest& req, int* outW, int* outH, bool* headerOk) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     HDIB volatile picture = nullptr;
@@ -111,7 +113,11 @@ HDIB DecodeLocked(const DecodeRequest& req, int* outW, int* outH, bool* headerOk
     }
     cinfo.out_color_space = JCS_EXT_BGR;  // grey pictures are copied into B, G and R
     cinfo.dct_method = JDCT_ISLOW;
-    picture = CreateDIB(w, h, 24);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = static_cast<unsigned>(req.scale);
+    jpeg_calc_output_dimensions(&cinfo);
+    const int ow = static_cast<int>(cinfo.output_width), oh = static_cast<int>(cinfo.output_height);
+    picture = CreateDIB(ow, oh, 24);
     if (!picture) {
         jpeg_destroy_decompress(&cinfo);
         return nullptr;
@@ -119,14 +125,14 @@ HDIB DecodeLocked(const DecodeRequest& req, int* outW, int* outH, bool* headerOk
     uint8_t* packed = GlobalLock(picture);
     locked = true;
     uint8_t* bits = FindDIBBits(packed);
-    const size_t row = static_cast<size_t>(DibRowBytes(w, 24));
+    const size_t row = static_cast<size_t>(DibRowBytes(ow, 24));
     jpeg_start_decompress(&cinfo);
     // Straight into the bitmap: the top picture row is the last stored row.
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW rows[8];
         const int n = static_cast<int>(std::min<JDIMENSION>(8, cinfo.output_height - cinfo.output_scanline));
         for (int i = 0; i < n; ++i)
-            rows[i] = bits + (static_cast<size_t>(h) - 1 - (cinfo.output_scanline + i)) * row;
+            rows[i] = bits + (static_cast<size_t>(oh) - 1 - (cinfo.output_scanline + i)) * row;
         jpeg_read_scanlines(&cinfo, rows, static_cast<JDIMENSION>(n));
     }
     jpeg_finish_decompress(&cinfo);
@@ -135,7 +141,7 @@ HDIB DecodeLocked(const DecodeRequest& req, int* outW, int* outH, bool* headerOk
     return picture;
 }
 
-bool EncodeLocked(HDIB picture, int quality, FILE* file, unsigned char** mem, unsigned long* memSize) {
+bool Encode(HDIB picture, int quality, FILE* file, unsigned char** mem, unsigned long* memSize) {
     const uint8_t* packed = GlobalLock(picture);
     if (!packed) return false;
     const int w = DIBWidth(packed), h = DIBHeight(packed);
@@ -181,36 +187,49 @@ bool EncodeLocked(HDIB picture, int quality, FILE* file, unsigned char** mem, un
 
 }  // namespace
 
-HDIB JpegDecodeWithin(const uint8_t* data, size_t size, int64_t maxPixels, DecodeStatus* status, int* width,
-                      int* height) {
+int UsableDecodeScale(int width, int height, int wanted) {
+    int scale = 1;
+    for (int s : kDecodeScales)
+        if (s <= wanted && width > 0 && height > 0 && width % s == 0 && height % s == 0) scale = s;
+    return scale;
+}
+
+ScaledPicture JpegDecodeScaled(const uint8_t* data, size_t size, int64_t maxPixels, int wanted, DecodeStatus* status) {
     DecodeStatus local = DecodeStatus::Unreadable;
     DecodeStatus& result = status ? *status : local;
     result = DecodeStatus::Unreadable;
-    if (!data || size == 0) return nullptr;
-    // The header alone decides on the budget, before the lock and before any allocation.
+    ScaledPicture out;
+    if (!data || size == 0) return out;
+    // The header alone decides on the budget and the reduction, before any allocation.
     int w = 0, h = 0;
-    if (!JpegReadSize(data, size, &w, &h)) return nullptr;
-    if (width) *width = w;
-    if (height) *height = h;
+    if (!JpegReadSize(data, size, &w, &h)) return out;
+    out.width = w;
+    out.height = h;
     if (static_cast<int64_t>(w) * h > maxPixels) {
         result = DecodeStatus::OverBudget;
-        return nullptr;
+        return out;
     }
     DecodeRequest req;
     req.data = data;
     req.size = size;
     req.maxPixels = maxPixels;
     req.status = &result;
-    // Held for this one decode only; a caller waits at most for the decode before it, which
-    // the budget bounds, and never gives a picture up for the wait.
-    HDIB picture;
-    {
-        std::lock_guard lock(g_codecLock);
-        ++g_operations;
-        picture = DecodeLocked(req, nullptr, nullptr, nullptr);
+    req.scale = UsableDecodeScale(w, h, wanted);
+    ++g_operations;
+    out.picture = Decode(req, nullptr, nullptr, nullptr);
+    if (out.picture) {
+        out.scale = req.scale;
+        result = DecodeStatus::Ok;
     }
-    if (picture) result = DecodeStatus::Ok;
-    return picture;
+    return out;
+}
+
+HDIB JpegDecodeWithin(const uint8_t* data, size_t size, int64_t maxPixels, DecodeStatus* status, int* width,
+                      int* height) {
+    const ScaledPicture p = JpegDecodeScaled(data, size, maxPixels, 1, status);
+    if (width) *width = p.width;
+    if (height) *height = p.height;
+    return p.picture;
 }
 
 HDIB JpegDecodeBuffer(const uint8_t* data, size_t size) {
@@ -219,14 +238,13 @@ HDIB JpegDecodeBuffer(const uint8_t* data, size_t size) {
 
 int JpegProbe(const uint8_t* data, size_t size) {
     if (!data || size == 0) return 0;
-    std::lock_guard lock(g_codecLock);
     ++g_operations;
     DecodeRequest req;
     req.data = data;
     req.size = size;
     req.headerOnly = true;
     bool ok = false;
-    DecodeLocked(req, nullptr, nullptr, &ok);
+    Decode(req, nullptr, nullptr, &ok);
     return ok ? 1 : 0;
 }
 
@@ -240,7 +258,7 @@ bool JpegReadSize(const uint8_t* data, size_t size, int* width, int* height) {
     req.size = size;
     req.headerOnly = true;
     bool ok = false;
-    DecodeLocked(req, width, height, &ok);
+    Decode(req, width, height, &ok);
     return ok;
 }
 
@@ -248,16 +266,12 @@ HDIB JpegLoadFile(const char* path) {
     if (!path || !*path) return nullptr;
     FILE* f = OpenFile(path, "rb");
     if (!f) return nullptr;
-    HDIB picture;
-    {
-        std::lock_guard lock(g_codecLock);
-        ++g_operations;
-        DecodeRequest req;
-        req.file = f;
-        req.minSide = kJpegMinSideFile;
-        req.maxPixels = PictureBudget();
-        picture = DecodeLocked(req, nullptr, nullptr, nullptr);
-    }
+    ++g_operations;
+    DecodeRequest req;
+    req.file = f;
+    req.minSide = kJpegMinSideFile;
+    req.maxPixels = PictureBudget();
+    HDIB picture = Decode(req, nullptr, nullptr, nullptr);
     std::fclose(f);
     if (picture) SetLastSnapshotPath(path);
     return picture;
@@ -267,7 +281,7 @@ int JpegEncodeFile(HDIB picture, const char* path) {
     if (!picture || !path) return 0;
     FILE* f = OpenFile(path, "wb");
     if (!f) return 0;
-    const bool ok = EncodeLocked(picture, 75, f, nullptr, nullptr);
+    const bool ok = Encode(picture, 75, f, nullptr, nullptr);
     const bool closed = std::fclose(f) == 0;
     if (!ok) std::remove(path);
     return ok && closed ? 1 : 0;
@@ -276,7 +290,7 @@ int JpegEncodeFile(HDIB picture, const char* path) {
 bool JpegEncodeMemory(HDIB picture, int quality, std::vector<uint8_t>& out) {
     unsigned char* mem = nullptr;
     unsigned long memSize = 0;
-    const bool ok = picture && EncodeLocked(picture, quality, nullptr, &mem, &memSize);
+    const bool ok = picture && Encode(picture, quality, nullptr, &mem, &memSize);
     if (ok) out.assign(mem, mem + memSize);
     std::free(mem);
     return ok;

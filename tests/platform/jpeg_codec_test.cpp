@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -179,41 +182,134 @@ TEST(JpegCodec, EncodeThenDecodeStaysClose) {
     DestroyDIB(back);
 }
 
-TEST(JpegCodec, ConcurrentDecodesAllSucceedWhateverTheOthersDecode) {
+TEST(JpegCodec, DecodesOnSeveralThreadsRunSideBySide) {
     const std::vector<uint8_t> good = Data("base444.jpg");
-    // A slow picture decoded over and over beside them: a decode waits for the lock as long
-    // as the one before it takes, and never gives its picture up for the wait.
+    // A slow picture decoded over and over beside them: with one decompressor each and no
+    // lock between them, small decodes start and end while a slow one is under way.
     HDIB big = CreateDIB(2400, 1800, 24);
     std::vector<uint8_t> slow;
     ASSERT_TRUE(JpegEncodeMemory(big, 95, slow));
     DestroyDIB(big);
+    using Clock = std::chrono::steady_clock;
+    std::mutex spansLock;
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> slowSpans, smallSpans;
     std::atomic<bool> done{false};
     std::atomic<int> slowOk{0};
     std::thread hog([&] {
         while (!done) {
+            const auto t0 = Clock::now();
             HDIB p = Decode(slow);
+            const auto t1 = Clock::now();
             if (p) ++slowOk;
             DestroyDIB(p);
+            std::lock_guard l(spansLock);
+            slowSpans.emplace_back(t0, t1);
         }
     });
     std::vector<std::thread> threads;
     std::atomic<int> ok{0};
+    HDIB reference = Decode(good);
+    const std::vector<uint8_t> pixels = [&] {
+        DibLock l(reference);
+        return std::vector<uint8_t>(l.bits(), l.bits() + size_t(l.rowBytes()) * l.height());
+    }();
+    DestroyDIB(reference);
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 20; ++i) {
+                const auto t0 = Clock::now();
                 HDIB p = Decode(good);
+                const auto t1 = Clock::now();
                 if (p) {
                     DibLock lock(p);
-                    if (lock.width() == 160) ++ok;
+                    if (std::equal(pixels.begin(), pixels.end(), lock.bits())) ++ok;
                 }
                 DestroyDIB(p);
+                std::lock_guard l(spansLock);
+                smallSpans.emplace_back(t0, t1);
             }
         });
     for (auto& t : threads) t.join();
     done = true;
     hog.join();
-    EXPECT_EQ(ok.load(), 80);
+    EXPECT_EQ(ok.load(), 80);  // every one of them the same picture
     EXPECT_GT(slowOk.load(), 0);
+    int inside = 0;
+    for (const auto& s : smallSpans)
+        for (const auto& b : slowSpans) inside += s.first > b.first && s.second < b.second;
+    EXPECT_GT(inside, 0);
+}
+
+// Reduced decodes: 1/2, 1/4 and 1/8 where they divide the picture's sides, the sizes and
+// checks of the whole picture, and at 1/8 each pixel the mean of its 8 x 8 block.
+TEST(JpegCodec, ReducedDecodesGiveTheMeansOfTheBlocks) {
+    EXPECT_EQ(UsableDecodeScale(2592, 1944, 8), 8);
+    EXPECT_EQ(UsableDecodeScale(2592, 1944, 3), 2);
+    EXPECT_EQ(UsableDecodeScale(1920, 1080, 8), 8);
+    EXPECT_EQ(UsableDecodeScale(1280, 722, 8), 2);  // 722 = 2 x 361
+    EXPECT_EQ(UsableDecodeScale(101, 480, 8), 1);
+    EXPECT_EQ(UsableDecodeScale(640, 480, 0), 1);
+    HDIB pic = CreateDIB(320, 240, 24);
+    {
+        DibLock l(pic);
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x) {
+                uint8_t* p = l.rowFromTop(y) + x * 3;
+                p[0] = uint8_t(x * 255 / 320), p[1] = uint8_t(x / 8 * 20), p[2] = uint8_t(y / 8 * 30);
+            }
+    }
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(JpegEncodeMemory(pic, 95, jpeg));
+    DestroyDIB(pic);
+    HDIB whole = Decode(jpeg);
+    for (int scale : {1, 2, 4, 8}) {
+        const ScaledPicture r = JpegDecodeScaled(jpeg.data(), jpeg.size(), PictureBudget(), scale);
+        ASSERT_NE(r.picture, nullptr) << scale;
+        EXPECT_EQ(r.scale, scale);
+        EXPECT_EQ(r.width, 320);
+        EXPECT_EQ(r.height, 240);
+        {
+        DibLock l(r.picture), w(whole);
+        ASSERT_EQ(l.width(), 320 / scale);
+        ASSERT_EQ(l.height(), 240 / scale);
+        // Each reduced pixel against the mean of the whole picture's pixels it stands for.
+        double sum = 0;
+        for (int y = 0; y < l.height(); ++y)
+            for (int x = 0; x < l.width(); ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int mean = 0;
+                    for (int j = 0; j < scale; ++j)
+                        for (int i = 0; i < scale; ++i) mean += w.rowFromTop(y * scale + j)[(x * scale + i) * 3 + c];
+                    sum += std::abs(double(l.rowFromTop(y)[x * 3 + c]) - double(mean) / (scale * scale));
+                }
+        EXPECT_LT(sum / (3.0 * l.width() * l.height()), 3.5) << scale;
+        }  // the locks end before the picture does
+        DestroyDIB(r.picture);
+    }
+    DestroyDIB(whole);
+    // A width 1/8 does not divide takes the largest that does; the memory bounds hold for
+    // the whole picture; a grey picture reduces too.
+    const std::vector<uint8_t> odd = Data("w101.jpg");
+    const ScaledPicture w101 = JpegDecodeScaled(odd.data(), odd.size(), PictureBudget(), 8);
+    ASSERT_NE(w101.picture, nullptr);
+    EXPECT_EQ(w101.scale, UsableDecodeScale(w101.width, w101.height, 8));
+    DestroyDIB(w101.picture);
+    const std::vector<uint8_t> narrow = Data("w99.jpg");
+    EXPECT_EQ(JpegDecodeScaled(narrow.data(), narrow.size(), PictureBudget(), 8).picture, nullptr);
+    DecodeStatus status = DecodeStatus::Ok;
+    const ScaledPicture over = JpegDecodeScaled(jpeg.data(), jpeg.size(), 320 * 240 - 1, 8, &status);
+    EXPECT_EQ(over.picture, nullptr);
+    EXPECT_EQ(status, DecodeStatus::OverBudget);
+    const std::vector<uint8_t> grey = Data("grey.jpg");
+    const ScaledPicture g = JpegDecodeScaled(grey.data(), grey.size(), PictureBudget(), 2);
+    if (g.picture) {
+        DibLock l(g.picture);
+        EXPECT_EQ(l.bitCount(), 24);
+        EXPECT_EQ(l.width(), (g.width + g.scale - 1) / g.scale);
+    }
+    DestroyDIB(g.picture);
+    const uint8_t cut[] = {0xFF, 0xD8, 0xFF};
+    EXPECT_EQ(JpegDecodeScaled(cut, sizeof cut, PictureBudget(), 8).picture, nullptr);
 }
 
 TEST(JpegCodec, EveryDecodeKeepsToThePictureBudget) {
