@@ -3,8 +3,8 @@
 // shipped library: its exports and the headers under include/ only. Config.ure comes from the
 // fake cameras; then OrbiscopeInit, RunOrbiscope. The views stream live, dewarp and record.
 // With a display the views show in a window; without one (or with --headless) the demo runs
-// for a while and writes what every view showed, the recordings and a summary into the
-// output folder (default "out").
+// for a while and writes what every view showed, the recordings, a summary and a page of
+// results (index.html) into the output folder (default "out").
 #include <signal.h>
 #include <spawn.h>
 #include <fcntl.h>
@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,6 +27,8 @@
 
 #include "orbiscope.h"
 #include "orbiscope_host.h"
+#include "motion_events.h"
+#include "report_page.h"
 
 extern char** environ;
 
@@ -47,16 +50,19 @@ struct Options {
     int cameras = 4;
     int views = 0;            // the views of the window; 0: one a camera (the others are chosen into them)
     bool faults = false;      // inject camera faults at random (a soak run)
-    bool motion = false;      // run every camera's motion detector (recording follows motion)
+    bool motion = true;       // run every camera's motion detector (recording follows motion)
     bool steer = false;       // half-way, click the first view and press the left arrow key
     bool watch = false;       // print every move of the first view's windows (mouse steering)
     std::string screenshot;   // on a desktop: a picture of the screen before closing (ImageMagick)
+    std::string cameraFaults; // each camera's fault (orbiscope-fakecam --camera-faults)
+    std::string rtsp;         // the cameras stream over RTSP with this codec (h264, h265, mjpeg)
 };
 
 int Usage() {
     std::fprintf(stderr,
                  "usage: orbiscope-demo [OUTPUT-FOLDER] [--seconds N] [--headless] [--cameras 1-32] [--views N] [--width W]\n"
-                 "                      [--fps N] [--steer] [--watch] [--screenshot FILE] [--faults] [--motion]\n");
+                 "                      [--fps N] [--steer] [--watch] [--screenshot FILE] [--faults] [--no-motion]\n"
+                 "                      [--rtsp [h264|h265|mjpeg]] [--camera-faults LIST]\n");
     return 2;
 }
 
@@ -82,12 +88,21 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.faults = true;
         } else if (a == "--motion") {
             o.motion = true;
+        } else if (a == "--no-motion") {
+            o.motion = false;
         } else if (a == "--steer") {
             o.steer = true;
         } else if (a == "--watch") {
             o.watch = true;
+        } else if (a == "--camera-faults" && i + 1 < argc) {
+            o.cameraFaults = argv[++i];
         } else if (a == "--screenshot" && i + 1 < argc) {
             o.screenshot = argv[++i];
+        } else if (a == "--rtsp") {
+            o.rtsp = "h264";
+            if (i + 1 < argc && (std::string(argv[i + 1]) == "h264" || std::string(argv[i + 1]) == "h265" ||
+                                 std::string(argv[i + 1]) == "mjpeg"))
+                o.rtsp = argv[++i];
         } else if (a == "--headless") {
             o.headless = true;
         } else if (!a.empty() && a[0] != '-') {
@@ -135,20 +150,39 @@ bool SaveWindowPicture(void* window, const std::string& path) {
     return ok;
 }
 
+// Where a host reaches a simulated camera.
+std::string CameraUrl(const Options& o, int port) {
+    return (o.rtsp.empty() ? "http://127.0.0.1:" : "rtsp://127.0.0.1:") + std::to_string(port) + (o.rtsp.empty() ? "/" : "/live");
+}
+
+// Pictures in the room's twelve-second loop: fifteen a second (the cameras send them in real
+// time, at any rate), as far as the four loops fit in about 400 MB (a JPEG of the room takes
+// some 0.15 bytes a pixel); beyond that fewer, each shown for longer. Over RTSP the loop is
+// encoded once and sent picture by picture: one for each picture the camera sends.
+int LoopFrames(const Options& o, int width, int height) {
+    const double fit = 400e6 / (4 * 0.15 * width * height);
+    return std::max(24, std::min(o.rtsp.empty() ? 15 * 12 : o.fps * 12, static_cast<int>(fit)));
+}
+
 // The cameras: the fake camera program, one port a camera, its Config.ure written for us.
 struct Cameras {
     pid_t pid = -1;
     std::vector<int> ports;
     std::string log;  // what the program reports when it stops
+    std::string cache, hook;  // where the rendered loops are kept; the motion-event library
 
     bool Start(const Options& o, const std::string& config, int width, int height) {
         const std::string program = ProgramFolder() + "/orbiscope-fakecam";
         std::vector<std::string> args = {program, "--cameras", std::to_string(o.cameras), "--config", config,
                                          "--size", std::to_string(width) + "x" + std::to_string(height),
                                          "--fps", std::to_string(o.fps), "--user", "demo", "--password", "orbiscope",
-                                         "--frames", "60", "--with-parent"};
-        if (o.motion) args.push_back("--motion");
+                                         "--frames", std::to_string(LoopFrames(o, width, height)), "--cache", cache,
+                                         "--with-parent"};
+        // Motion detection with the mask over the clock, and the events to the demo's library.
+        if (o.motion) args.insert(args.end(), {"--motion", "--hook", hook});
         if (o.faults) args.push_back("--random-faults");
+        if (!o.cameraFaults.empty()) args.insert(args.end(), {"--camera-faults", o.cameraFaults});
+        if (!o.rtsp.empty()) args.insert(args.end(), {"--rtsp", o.rtsp, "--auth", "digest"});
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -231,6 +265,8 @@ void WatchWindows() {
 
 struct ViewFigures {
     OrbViewFigures f{};
+    int32_t paints = 0;         // after the start-up
+    int64_t longestGapNs = 0;   // between two paints of the view
 };
 
 // Plays every recording in the folder to its last indexed frame; the files that fail.
@@ -239,7 +275,7 @@ int UnplayableRecordings(const std::string& folder, long long& frames) {
     std::error_code ec;
     if (!fs::exists(folder, ec)) return 0;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
-        if (e.path().extension() != ".P360") continue;
+        if (e.path().extension() != ".P360" && e.path().extension() != ".mkv") continue;
         int32_t decodable = 0;
         const int32_t n = OrbiscopeRecordingFrames(e.path().c_str(), &decodable);
         if (n < 0 || decodable < n) ++bad;
@@ -267,7 +303,9 @@ bool PrepareHome(const Options& opt, const std::string& out, const std::string& 
     setenv("ORBISCOPE_SYSTEM_DIR", home.c_str(), 1);
     if (opt.headless) setenv("ORBISCOPE_HEADLESS", "1", 1);
     // More than 24 views need two screens side by side, which the host names.
+    // The motion-event library the records name lies beside the program.
     return OrbiscopeWriteSetting("DVR", "StorageRoots", out.c_str()) == 1 &&
+           OrbiscopeWriteSetting("Orbiscope", "HookFolder", ProgramFolder().c_str()) == 1 &&
            OrbiscopeWriteSetting("Panorama", "MultiScreen", opt.views > 24 ? "1" : "2") == 1;
 }
 
@@ -296,6 +334,19 @@ void WaitForPaints(size_t views, int times) {
     }
 }
 
+// What all views have done by now, for the page's plots.
+demo::RunSample SampleViews(size_t views, double seconds) {
+    demo::RunSample s;
+    s.seconds = seconds;
+    for (size_t i = 0; i < views; ++i) {
+        OrbViewFigures f{};
+        if (!OrbiscopeViewFigures(OrbiscopeViewOf(OrbiscopeViewWindow(static_cast<int32_t>(i))), &f)) continue;
+        s.shown += f.picturesShown;
+        for (int k = 0; k < demo::kStages; ++k) s.stageCpuNs[k] += f.stageCpuNs[k];
+    }
+    return s;
+}
+
 struct RunFigures {
     double wall = 0, cpu = 0;
     long settledKb = 0, endKb = 0, peakKb = 0;
@@ -304,7 +355,7 @@ struct RunFigures {
 // Serves the views until the time is up (or, on a desktop, the user closes the window),
 // then takes the views' pictures and figures and closes the window.
 RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std::vector<ViewFigures>& figures,
-                    const std::vector<std::string>& names) {
+                    const std::vector<std::string>& names, demo::MotionEvents& events, std::vector<demo::RunSample>& samples) {
     const bool desktop = OrbiscopeHasDisplay() == 1;
     const int seconds = opt.seconds >= 0 ? opt.seconds : desktop ? 0 : 8;
     std::printf("%s", desktop ? "views open on the desktop; close the window to end\n" : "views running headless\n");
@@ -313,6 +364,7 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
         for (size_t i = 0; i < figures.size(); ++i) {
             void* w = OrbiscopeViewWindow(static_cast<int32_t>(i));
             if (!OrbiscopeViewFigures(OrbiscopeViewOf(w), &figures[i].f)) continue;
+            OrbiscopeViewPaints(OrbiscopeViewOf(w), &figures[i].paints, &figures[i].longestGapNs, 0);
             const std::string path = out + "/view" + std::to_string(i) + ".jpg";
             if (SaveWindowPicture(w, path) && report) std::printf("  %s  (%s)\n", path.c_str(), names[i].c_str());
         }
@@ -326,10 +378,13 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
     bool steered = false;
     r.peakKb = ResidentKilobytes();
     int lastSecond = 0;
+    samples.push_back({});
+    events.StartRun();
     while (OrbiscopeIsWindow(frame) &&
            (seconds == 0 ? desktop : std::chrono::steady_clock::now() < start + std::chrono::seconds(seconds))) {
         OrbiscopePumpMessages();
         if (opt.watch) WatchWindows();
+        events.Poll(out);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const auto now = std::chrono::steady_clock::now();
         if (opt.steer && !steered && now > start + std::chrono::milliseconds(seconds * 500)) {
@@ -341,7 +396,12 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
             lastSecond = second;
             const long kb = ResidentKilobytes();
             r.peakKb = std::max(r.peakKb, kb);
-            if (seconds > 0 && second == std::max(5, seconds / 10)) r.settledKb = kb;  // after the start-up
+            if (second == std::max(5, seconds / 10)) r.settledKb = kb;  // after the start-up
+            samples.push_back(SampleViews(figures.size(), std::chrono::duration<double>(now - start).count()));
+            // The gaps between paints count from here: the views have started.
+            if (second == 3)
+                for (size_t i = 0; i < figures.size(); ++i)
+                    OrbiscopeViewPaints(OrbiscopeViewOf(OrbiscopeViewWindow(static_cast<int32_t>(i))), nullptr, nullptr, 1);
         }
         if (desktop && now - lastTaken >= std::chrono::seconds(1) && OrbiscopeIsWindow(frame)) {
             takeViews(false);
@@ -373,9 +433,11 @@ RunFigures RunViews(const Options& opt, void* frame, const std::string& out, std
 struct Summary {
     std::ofstream file;
     char line[512];
+    std::vector<std::string> lines;
     void Say(const std::string& text) {
         std::printf("%s\n", text.c_str());
         file << text << "\n";
+        lines.push_back(text);
     }
     template <typename... A>
     void Sayf(const char* format, A... args) {
@@ -383,6 +445,17 @@ struct Summary {
         Say(line);
     }
 };
+
+// What a view decodes of its camera's pictures, as its figures say: the reduction its maps
+// chose and why (the source pixels one view pixel covers where its lens is densest).
+std::string DecodeText(const OrbViewFigures& f) {
+    if (f.decodeScale <= 0) return "nothing decoded yet";
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %d x %d of %d x %d (%.1f source pixels a view pixel where the lens is densest)",
+                  f.decodeScale > 1 ? ("1/" + std::to_string(f.decodeScale)).c_str() : "whole,", f.decodedWidth,
+                  f.decodedHeight, f.pictureWidth, f.pictureHeight, f.density / 100.0);
+    return text;
+}
 
 // The library's CPU time per shown picture by stage, and how long a picture took from its
 // last byte to the view's picture (beside its decoding alone).
@@ -414,17 +487,20 @@ void SayStages(Summary& s, const std::vector<ViewFigures>& figures, int shown) {
 // recording does not play or no picture reached a view.
 int Summarise(const Options& opt, const std::string& out, const std::vector<ViewFigures>& figures,
               const std::vector<std::string>& names, const std::vector<int>& sentBy, const std::vector<int>& connections,
-              const std::string& faults, const RunFigures& run) {
-    Summary s{std::ofstream(out + "/summary.txt"), {}};
-    s.Sayf("%-14s %8s %8s %8s %8s %12s", "camera", "sent", "shown", "dropped", "recorded", "connections");
+              const std::string& faults, const RunFigures& run, const demo::MotionEvents& events,
+              std::vector<std::string>& lines) {
+    Summary s{std::ofstream(out + "/summary.txt"), {}, {}};
+    s.Sayf("%-14s %8s %8s %8s %8s %12s %8s", "camera", "sent", "shown", "dropped", "recorded", "connections", "events");
     int sent = 0, shown = 0, reconnections = 0;
     for (size_t i = 0; i < figures.size(); ++i) {
         const OrbViewFigures& f = figures[i].f;
         sent += sentBy[i];
         shown += f.picturesShown;
         reconnections += std::max(0, connections[i] - 1);
-        s.Sayf("%-14s %8d %8d %8d %8d %12d", names[i].c_str(), sentBy[i], f.picturesShown,
-               std::max(0, sentBy[i] - f.picturesShown), f.picturesRecorded, connections[i]);
+        s.Sayf("%-14s %8d %8d %8d %8d %12d %8s", names[i].c_str(), sentBy[i], f.picturesShown,
+               std::max(0, sentBy[i] - f.picturesShown), f.picturesRecorded, connections[i],
+               opt.motion ? std::to_string(events.EventsOf(static_cast<int>(i))).c_str() : "off");
+        s.Say("  decoded: " + DecodeText(f));
         if (f.status[0]) s.Say(std::string("  status: ") + f.status);
     }
     long long recordingBytes = 0;
@@ -443,12 +519,25 @@ int Summarise(const Options& opt, const std::string& out, const std::vector<View
            run.wall > 0 ? shown / run.wall : 0.0, run.wall, sent > 0 ? static_cast<double>(shown) / sent : 0.0,
            shown > 0 ? run.cpu * 1000.0 / shown : 0.0);
     SayStages(s, figures, shown);
+    std::string gaps;
+    for (size_t i = 0; i < figures.size(); ++i)
+        if (figures[i].paints > 1) {
+            char one[96];
+            std::snprintf(one, sizeof one, "%s%s %.0f ms (%d paints)", gaps.empty() ? "" : ", ", names[i].c_str(),
+                          figures[i].longestGapNs / 1e6, figures[i].paints);
+            gaps += one;
+        }
+    if (!gaps.empty()) s.Say("longest gap between two paints after the start-up: " + gaps);
     long long playable = 0;
     const int unplayable = UnplayableRecordings(out + "/RECVAULT", playable);
     s.Sayf("recordings: %lld frames play back, %d file(s) unplayable", playable, unplayable);
     s.Sayf("memory: %ld KB resident after start-up, %ld KB at the end, %ld KB at most; %d reconnections", run.settledKb,
            run.endKb, run.peakKb, reconnections);
     if (opt.faults) s.Say(faults.empty() ? "faults injected: none reported" : faults);
+    if (opt.motion)
+        s.Sayf("motion: %d event(s) (a pause of 1.5 s ends one); the page: %s", static_cast<int>(events.Events().size()),
+               (out + "/index.html").c_str());
+    lines = s.lines;
     if (unplayable > 0) {
         std::fprintf(stderr, "orbiscope-demo: %d recording file(s) do not play\n", unplayable);
         return 1;
@@ -458,6 +547,40 @@ int Summarise(const Options& opt, const std::string& out, const std::vector<View
         return 1;
     }
     return 0;
+}
+
+// The page of results beside the summary.
+void WriteResults(const Options& opt, const std::string& out, const std::vector<ViewFigures>& figures,
+                  const std::vector<std::string>& names, const std::vector<int>& ports, const std::vector<int>& sent,
+                  const std::vector<int>& connections, const demo::MotionEvents& events,
+                  std::vector<demo::RunSample> samples, std::vector<std::string> lines) {
+    demo::Page page;
+    page.title = "Orbiscope demo: results";
+    const std::time_t now = std::time(nullptr);
+    char started[64];
+    std::strftime(started, sizeof started, "%Y-%m-%d %H:%M", std::localtime(&now));
+    page.started = started;
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const std::string view = "view" + std::to_string(i) + ".jpg";
+        if (fs::exists(out + "/" + view)) page.views.push_back(view);
+        const OrbViewFigures& f = figures[i].f;
+        demo::PageCamera c;
+        c.name = names[i];
+        c.url = CameraUrl(opt, ports[i]);
+        c.status = f.status;
+        c.sent = sent[i], c.shown = f.picturesShown, c.dropped = std::max(0, sent[i] - f.picturesShown);
+        c.recorded = f.picturesRecorded, c.connections = connections[i];
+        c.motion = opt.motion && events.IsOpen();
+        c.events = events.EventsOf(static_cast<int>(i));
+        c.motionPictures = events.PicturesOf(static_cast<int>(i));
+        page.cameras.push_back(c);
+    }
+    if (fs::exists(out + "/screen.jpg")) page.window = "screen.jpg";
+    page.samples = std::move(samples);
+    page.events = events.Events();
+    page.summary = std::move(lines);
+    if (!demo::WritePage(out + "/index.html", page))
+        std::fprintf(stderr, "orbiscope-demo: cannot write %s/index.html\n", out.c_str());
 }
 
 }  // namespace
@@ -477,6 +600,13 @@ int main(int argc, char** argv) {
     std::printf("simulated cameras (%d x %d, %d pictures/s):\n", width, height, opt.fps);
     Cameras cameras;
     cameras.log = out + "/cameras.txt";
+    // The rendered room is kept in the output folder, or where $ORBISCOPE_SCENE_CACHE says
+    // (the tests share one).
+    const char* sharedCache = std::getenv("ORBISCOPE_SCENE_CACHE");
+    cameras.cache = sharedCache && *sharedCache ? sharedCache : out + "/scene";
+    cameras.hook = "orbiscope-demo-events:OrbiscopeDemoMotion";
+    if (!fs::exists(cameras.cache + "/" + std::to_string(width) + "x" + std::to_string(height)))
+        std::printf("  (rendering the room for this size once; kept in %s)\n", cameras.cache.c_str());
     if (!cameras.Start(opt, home + "/Config.ure", width, height)) {
         std::fprintf(stderr, "orbiscope-demo: the simulated cameras did not start (see %s)\n", cameras.log.c_str());
         return 1;
@@ -485,7 +615,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < opt.cameras; ++i) {
         const std::string lens = kLensNames[i % 4];
         names.push_back(opt.cameras > 4 ? lens + " " + std::to_string(i + 1) : lens);
-        std::printf("  %-14s http://127.0.0.1:%d/\n", names.back().c_str(), cameras.ports[static_cast<size_t>(i)]);
+        std::printf("  %-14s %s\n", names.back().c_str(), CameraUrl(opt, cameras.ports[static_cast<size_t>(i)]).c_str());
     }
 
     // The host's part: start the library again on this folder's settings and open the views.
@@ -500,9 +630,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<ViewFigures> figures(static_cast<size_t>(opt.cameras));
-    const RunFigures run = RunViews(opt, frame, out, figures, names);
+    demo::MotionEvents events;
+    if (opt.motion && !events.Open(ProgramFolder() + "/liborbiscope-demo-events.so", opt.cameras))
+        std::fprintf(stderr, "orbiscope-demo: the motion-event library is missing beside the program: no events counted\n");
+    std::vector<demo::RunSample> samples;
+    const RunFigures run = RunViews(opt, frame, out, figures, names, events, samples);
+    events.Poll(out);
     std::vector<int> sent, connections;
     std::string faults;
     cameras.Stop(sent, connections, faults);
-    return Summarise(opt, out, figures, names, sent, connections, faults, run);
+    std::vector<std::string> lines;
+    const int status = Summarise(opt, out, figures, names, sent, connections, faults, run, events, lines);
+    WriteResults(opt, out, figures, names, cameras.ports, sent, connections, events, std::move(samples), std::move(lines));
+    return status;
 }
