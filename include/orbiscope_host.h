@@ -69,9 +69,23 @@ typedef struct OrbViewFigures {
     int64_t decodeWallNs;     /* wall time spent decoding */
     int64_t latencySumNs, latencyMaxNs, latencyCount; /* last byte received -> view updated */
     char status[128];         /* the status line drawn over the view, "" when none */
+    /* What the view decodes of its camera's pictures: the last one shown was decoded at
+     * 1/decodeScale of pictureWidth x pictureHeight, as decodedWidth x decodedHeight (1: the
+     * whole picture). The view's maps choose it: density is the number of source pixels (in
+     * hundredths, per side) that one view pixel covers where the lens is densest, in the part
+     * of the view (window, strip) that needs the most of the picture; the picture is reduced
+     * as long as that stays at least one. */
+    int32_t decodeScale;
+    int32_t pictureWidth, pictureHeight;
+    int32_t decodedWidth, decodedHeight;
+    int32_t density;
 } OrbViewFigures;
 /* Fills *out: 1, or 0 for a null view or null out. */
 ORB_EXPORT int32_t OrbiscopeViewFigures(PanoView* view, OrbViewFigures* out);
+/* How often the view's picture was painted and the longest time between two paints (ns),
+ * since the count started or was last reset (reset non-zero: the count starts again after
+ * reading). 1, or 0 for a null view. */
+ORB_EXPORT int32_t OrbiscopeViewPaints(PanoView* view, int32_t* paints, int64_t* longestGapNs, int32_t reset);
 
 /* Chooses the window layer now (a desktop when a display is found and ORBISCOPE_HEADLESS is
  * not set, else headless) and runs its message loop until the system's close command or a

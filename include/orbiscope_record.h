@@ -13,12 +13,15 @@
 #define ORB_REC_ADDRESS 8         /* text[40]: dotted IPv4 address or host name */
 #define ORB_REC_HTTP_PORT 52      /* int32 */
 #define ORB_REC_ACCOUNT 56        /* text[20]: Base64 of the account (EncodeBase64) */
+#define ORB_REC_RTSP_PORT 76      /* int32: model 403: the RTSP port (default 554) */
+#define ORB_REC_RTSP_TRANSPORT 80 /* int32: model 403: 0 TCP (interleaved), 1 UDP */
 #define ORB_REC_PASSWORD 92       /* text[20]: Base64 of the password */
 #define ORB_REC_NAME 640          /* text[80] */
 #define ORB_REC_LOCATION 720      /* text[440]: the label the camera is listed under and
                                      its recordings are named after */
-/* Generic models 400-402 (any MJPEG stream, any JPEG snapshot polled, any MJPEG stream asked
- * with HTTP/1.0): the path and query of the camera's URL, text of at most 135 characters. */
+/* Generic models 400-403 (any MJPEG stream, any JPEG snapshot polled, any MJPEG stream asked
+ * with HTTP/1.0, any RTSP camera): the path and query of the camera's URL, text of at most
+ * 135 characters. */
 #define ORB_REC_URL_PATH 1204
 #define ORB_REC_URL_PATH_MAX 135
 #define ORB_REC_HALF_FOV 1960     /* double: half the lens field of view, degrees */
@@ -39,5 +42,8 @@
 #define ORB_MODEL_ANY_STREAM 400
 #define ORB_MODEL_ANY_SNAPSHOT 401
 #define ORB_MODEL_ANY_STREAM_HTTP10 402
+/* Any RTSP camera by its rtsp:// URL (H.264, H.265, Motion-JPEG): host at ORB_REC_ADDRESS,
+ * port at ORB_REC_RTSP_PORT, path and query at ORB_REC_URL_PATH. */
+#define ORB_MODEL_RTSP 403
 
 #endif

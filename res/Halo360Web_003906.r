@@ -49,6 +49,13 @@
 1011=The camera answered with an error:
 1012=A picture arrived cut short; it was not shown or recorded.
 1013=A picture could not be decoded; it was not shown or recorded.
+1014=The camera has no stream at this path:
+1015=The camera does not answer.
+1016=The camera's stream holds no video.
+1017=This program cannot decode the camera's video:
+1018=The camera stopped sending pictures. Reconnecting...
+1019=A picture arrived damaged; it was not shown.
+1020=The camera's picture size changed from
 1311=Empty this view
 1805=Show motion blocks
 1901=Show location

@@ -7,10 +7,12 @@
 
 #include "analysis/motion_view.h"
 #include "camera/camera_commands.h"
+#include "camera/command_worker.h"
 #include "camera/catalogue.h"
 #include "camera/frame_pipeline.h"
 #include "camera/http.h"
 #include "camera/stream_parser.h"
+#include "camera/video_capture.h"
 #include "config/library_state.h"
 #include "camera/camera_view.h"
 #include "platform/texts.h"
@@ -42,6 +44,32 @@ std::string SizeText(int w, int h) {
     return t;
 }
 
+}  // namespace
+
+void ShowResolutionCheck(CameraView& v, CaptureRoutine loop) {
+    const int w = v.frames.currentW, h = v.frames.currentH;
+    const int32_t type = v.record.lensType;
+    if (type != kLensNormal && type != kLensMotoPtz && (w != v.record.sourceWidth || h != v.record.sourceHeight)) {
+        std::string text = "Bad Image Source Resolution !\nPlease Set image size to\n" +
+                           SizeText(v.record.sourceWidth, v.record.sourceHeight);
+        if (loop == kStreamLoop || loop == kVideoLoop) text += "\nCurrent Resolution :\n" + SizeText(w, h);
+        if (loop == kClosePollLoop) text += "\nCurrent size is :\n" + SizeText(w, h);
+        CameraStatus(v, -1, text);
+    } else {
+        // Pictures flow: the connection lines are done with. What was said of a dropped
+        // picture stays a while, long enough to be read.
+        if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
+        bool warned;  // the size is right again: its warning (line -1) goes
+        {
+            std::lock_guard lock(v.ui.statusMutex);
+            warned = !v.ui.statusLines[1].empty();
+        }
+        if (warned) CameraStatus(v, -1, "");
+    }
+}
+
+namespace {
+
 // Shows a cut picture; the size checks and the resolution lines of the loop. A picture
 // that is not whole (its end never came, or it does not decode) is neither shown nor
 // recorded, and the status line says so.
@@ -63,25 +91,7 @@ FrameResult Deliver(CameraView& v, const uint8_t* jpeg, long length, CaptureRout
     });
     if (r == FrameResult::Dropped && !sizeRefused) dropped(1013);
     if (r != FrameResult::Shown) return r;
-    const int w = v.frames.currentW, h = v.frames.currentH;
-    const int32_t type = v.record.lensType;
-    if (type != kLensNormal && type != kLensMotoPtz && (w != v.record.sourceWidth || h != v.record.sourceHeight)) {
-        std::string text = "Bad Image Source Resolution !\nPlease Set image size to\n" +
-                           SizeText(v.record.sourceWidth, v.record.sourceHeight);
-        if (loop == kStreamLoop) text += "\nCurrent Resolution :\n" + SizeText(w, h);
-        if (loop == kClosePollLoop) text += "\nCurrent size is :\n" + SizeText(w, h);
-        CameraStatus(v, -1, text);
-    } else {
-        // Pictures flow: the connection lines are done with. What was said of a dropped
-        // picture stays a while, long enough to be read.
-        if (MonotonicNanoseconds() - v.capture.droppedAt > kDropNoticeNs) CameraStatus(v, 0, "");
-        bool warned;  // the size is right again: its warning (line -1) goes
-        {
-            std::lock_guard lock(v.ui.statusMutex);
-            warned = !v.ui.statusLines[1].empty();
-        }
-        if (warned) CameraStatus(v, -1, "");
-    }
+    ShowResolutionCheck(v, loop);
     return r;
 }
 
@@ -406,8 +416,9 @@ void PollLoop(CameraView* view, CaptureRoutine loop) {
 
 void ThreadMain(CameraView* view) {
     const CaptureRoutine loop = CaptureLoopFor(view->record.modelIndex);
-    SendSetupCommands(*view);
-    if (loop == kStreamLoop) StreamLoop(view);
+    RunSetupOnWorker(*view);  // in order with the view's pan/tilt/zoom commands
+    if (loop == kVideoLoop) VideoCaptureLoop(view);
+    else if (loop == kStreamLoop) StreamLoop(view);
     else PollLoop(view, loop);
     view->capture.running = 0;
 }
@@ -428,7 +439,7 @@ bool StartCapture(CameraView* view) {
     }
     if (r.cruiseSpeed < -120 || r.cruiseSpeed > 120) r.cruiseSpeed = 5;
     if (r.captureParam < 0 || r.captureParam > 3000) r.captureParam = 0;
-    if (c.buffer.size() < kReceiveBufferSize + 1) {
+    if (loop != kVideoLoop && c.buffer.size() < kReceiveBufferSize + 1) {
         try {
             c.buffer.assign(kReceiveBufferSize + 1, 0);
         } catch (const std::bad_alloc&) {
@@ -451,15 +462,32 @@ bool StartCapture(CameraView* view) {
     return true;
 }
 
-void StopCapture(CameraView* view) {
+void RequestCaptureStop(CameraView* view, bool closing) {
+    if (!view) return;
+    view->capture.stop = 1;
+    WakeSleepers();
+    EndCommandWorker(*view, closing);
+    CancelBlockingReceive(*view);
+}
+
+void CancelBlockingCalls(CameraView* view) {
+    if (!view) return;
+    CancelBlockingReceive(*view);
+    CancelSetupInFlight(*view);
+}
+
+void FinishCaptureStop(CameraView* view) {
     if (!view) return;
     CaptureState& c = view->capture;
-    c.stop = 1;
-    WakeSleepers();
-    CancelBlockingReceive(*view);
     if (c.thread.joinable()) c.thread.join();
+    JoinCommandWorker(*view);
     CloseStreamConnection(*view);
     CloseCommandConnection(*view);
+}
+
+void StopCapture(CameraView* view) {
+    RequestCaptureStop(view);
+    FinishCaptureStop(view);
 }
 
 

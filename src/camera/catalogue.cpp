@@ -1,5 +1,6 @@
 #include "camera/catalogue.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -89,6 +90,7 @@ bool In(int32_t model, std::initializer_list<int32_t> list) {
 }  // namespace
 
 CaptureRoutine CaptureLoopFor(int32_t model) {
+    if (IsVideoModel(model)) return kVideoLoop;
     if (model == kGenericSnapshot) return kLengthPollLoop;  // its answer reader takes any framing
     if (In(model, {16, 17, 18, 19, 20, 21, 61, 90, 91, 92, 280})) return kLengthPollLoop;
     if (In(model, {49, 50, 51, 52, 53, 54, 72, 73, 74, 75, 76, 77, 78, 79, 85, 86, 87, 340})) return kClosePollLoop;
@@ -115,6 +117,56 @@ bool SetGenericPath(CameraRecord& record, const std::string& path) {
     std::memcpy(record.preserved1204, path.data(), path.size());
     return true;
 }
+
+bool IsVideoModel(int32_t model) { return model == kRtspCamera; }
+
+int32_t RtspPort(const CameraRecord& record) {
+    return record.secondPort > 0 && record.secondPort < 65536 ? record.secondPort : 554;
+}
+
+namespace {
+
+// Percent-encoding of what may not stand as it is in a URL's user information.
+std::string UrlEscape(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string RtspUrlWith(const CameraRecord& record, const std::string& host, bool password) {
+    char address[sizeof record.address + 1];
+    TextOf(record.address, address);
+    std::string url = "rtsp://";
+    const std::string account = DecodedAccount(record);
+    if (!account.empty()) {
+        url += UrlEscape(account);
+        const std::string secret = DecodedPassword(record);
+        if (password && !secret.empty()) {
+            url += ':';
+            url += UrlEscape(secret);
+        }
+        url += "@";
+    }
+    url += host.empty() ? std::string(address) : host;
+    url += ':';
+    url += std::to_string(RtspPort(record));
+    url += GenericPath(record);
+    return url;
+}
+
+}  // namespace
+
+std::string RtspUrl(const CameraRecord& record, const std::string& host) { return RtspUrlWith(record, host, true); }
+std::string RtspUrlShown(const CameraRecord& record) { return RtspUrlWith(record, "", false); }
 
 namespace {
 

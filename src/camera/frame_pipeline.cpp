@@ -9,6 +9,7 @@
 #include "dewarp/navigation.h"
 #include "config/library_state.h"
 #include "camera/camera_view.h"
+#include "camera/picture_scale.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
@@ -97,9 +98,27 @@ int ShowPicture(CameraView& view, HDIB picture) {
         SetViewSize(view, w, h);
         resized = true;
     }
-    AttachPictures(view, picture, f.output);
+    const bool current = picture == f.current;
+    auto attach = [&] {
+        if (current) AttachScaledPicture(view, f.current, f.output, f.currentScale, f.currentW, f.currentH);
+        else AttachPictures(view, picture, f.output);
+    };
+    attach();
     if (resized) RebuildPanorama(view);
-    const int ok = UpdatePanorama(view);
+    int ok = UpdatePanorama(view);
+    // The maps just built may want more of the picture than a reduced one holds.
+    if (current && SharpenCurrentPicture(view)) {
+        attach();
+        ok = UpdatePanorama(view);
+    }
+    const DewarpState& d = view.dewarp;
+    const int32_t s = d.mapScale;
+    f.shownScale.store(s, std::memory_order_relaxed);
+    f.pictureW.store(d.srcW, std::memory_order_relaxed);
+    f.pictureH.store(d.srcH, std::memory_order_relaxed);
+    f.decodedW.store((d.srcW + s - 1) / s, std::memory_order_relaxed);
+    f.decodedH.store((d.srcH + s - 1) / s, std::memory_order_relaxed);
+    f.density.store(MapDensity(view), std::memory_order_relaxed);
     if (view.ui.window) InvalidateRect(view.ui.window);
     return ok;
 }
@@ -117,6 +136,82 @@ static void AutoPan(CameraView& view) {
     default: window = 3; break;
     }
     MoveViewPosition(view, 2025, window, r.cruiseSpeed);
+}
+
+ScaledPicture DecodeForView(CameraView& view, const uint8_t* jpeg, size_t length, DecodeStatus* status) {
+    // Nothing is shown in the background: the detector's blocks are all a picture is for.
+    const bool background = g_lib.callerId == 0 && g_lib.background;
+    const int32_t scale = background ? kMaxDecodeScale : ViewDecodeScale(view);
+    return JpegDecodeScaled(jpeg, length, ViewPictureBudget(view), scale, status);
+}
+
+// The picture becomes the view's current one and goes through motion, zones and the
+// dewarp, under the view's picture mutex.
+static FrameResult TakePicture(CameraView& view, ScaledPicture picture, std::span<const uint8_t> jpeg,
+                               const SizeCheck& accept, int* motion) {
+    HDIB fresh = picture.picture;
+    if (!fresh) return FrameResult::Dropped;
+    StageFigures& figures = view.frames.stages;
+    int pixelsW, pixelsH;
+    {
+        DibLock l(fresh);
+        pixelsW = l.width();
+        pixelsH = l.height();
+    }
+    const int32_t scale = picture.scale > 1 && picture.width > 0 && picture.height > 0 ? picture.scale : 1;
+    const int w = scale > 1 ? picture.width : pixelsW, h = scale > 1 ? picture.height : pixelsH;
+    if (accept && !accept(w, h)) {
+        DestroyDIB(fresh);
+        return FrameResult::Dropped;
+    }
+    std::lock_guard lock(view.ui.viewMutex);
+    FrameState& f = view.frames;
+    DestroyDIB(f.previous);
+    f.previous = f.current;
+    f.previousW = f.currentW;
+    f.previousH = f.currentH;
+    f.current = fresh;
+    f.currentW = w;
+    f.currentH = h;
+    f.currentScale = scale;
+    // A reduced picture keeps its bytes for whoever needs it whole.
+    if (scale > 1) f.currentJpeg.assign(jpeg.begin(), jpeg.end());
+    else f.currentJpeg.clear();
+    if (f.previous && (w != f.previousW || h != f.previousH)) f.sizeChanged = 1;
+
+    const int64_t t0 = ThreadCpuNanoseconds();
+    if (g_lib.callerId == 0 && g_lib.background) {
+        *motion = RunMotionDetector(view, f.current, scale);  // the tray: detect, show nothing
+        figures.Add(kStageMotion, ThreadCpuNanoseconds() - t0);
+        return FrameResult::Shown;
+    }
+    if (g_lib.callerId != 2 && view.motionZones.detector) *motion = RunMotionDetector(view, f.current, scale);
+    const int64_t t1 = ThreadCpuNanoseconds();
+    figures.Add(kStageMotion, t1 - t0);
+    if (g_lib.callerId == 0 || g_lib.callerId == 1 || g_lib.callerId == 2) ApplyViewZones(view, f.current, scale);
+    AutoPan(view);
+    ShowPicture(view, f.current);
+    figures.Add(kStageDewarp, ThreadCpuNanoseconds() - t1);
+    ++f.pictures;
+    view.ui.hasPicture = 1;
+    return FrameResult::Shown;
+}
+
+FrameResult ShowDecodedPicture(CameraView& view, ScaledPicture picture, std::span<const uint8_t> jpeg,
+                               const SizeCheck& accept, int* motion) {
+    *motion = kNoMotionDetector;
+    const FrameResult shown = TakePicture(view, picture, jpeg, accept, motion);
+    if (!view.motionZones.detector) *motion = kNoMotionDetector;
+    return shown;
+}
+
+int RunDecodedPicture(CameraView& view, HDIB picture) {
+    // Video frames come whole: there are no bytes to decode again for a snapshot.
+    ScaledPicture whole;
+    whole.picture = picture;
+    int motion = kNoMotionDetector;
+    ShowDecodedPicture(view, whole, {}, {}, &motion);
+    return motion;
 }
 
 FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
@@ -142,70 +237,23 @@ FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t lengt
 
     const int64_t decodeCpu = ThreadCpuNanoseconds(), decodeWall = MonotonicNanoseconds();
     DecodeStatus decoded = DecodeStatus::Unreadable;
-    int declaredW = 0, declaredH = 0;
-    HDIB fresh = JpegDecodeWithin(jpeg, length, ViewPictureBudget(view), &decoded, &declaredW, &declaredH);
+    ScaledPicture picture = DecodeForView(view, jpeg, length, &decoded);
     figures.Add(kStageDecode, ThreadCpuNanoseconds() - decodeCpu);
     figures.decodeWall.fetch_add(MonotonicNanoseconds() - decodeWall, std::memory_order_relaxed);
     if (stop && stop->load()) {
-        DestroyDIB(fresh);
+        DestroyDIB(picture.picture);
         return FrameResult::Stopped;
     }
     if (decoded == DecodeStatus::OverBudget) {
         ++view.frames.overBudget;
-        ShowViewStatus(&view, kBudgetStatusLine, OverBudgetText(declaredW, declaredH, ViewPictureBudget(view)));
+        ShowViewStatus(&view, kBudgetStatusLine, OverBudgetText(picture.width, picture.height, ViewPictureBudget(view)));
     }
-    if (!fresh) return FrameResult::Dropped;
-    if (accept) {
-        int w, h;
-        {
-            DibLock l(fresh);
-            w = l.width();
-            h = l.height();
-        }
-        if (!accept(w, h)) {
-            DestroyDIB(fresh);
-            return FrameResult::Dropped;
-        }
-    }
-
     int motion = kNoMotionDetector;
-    {
-        std::lock_guard lock(view.ui.viewMutex);
-        FrameState& f = view.frames;
-        int w, h;
-        {
-            DibLock l(fresh);
-            w = l.width();
-            h = l.height();
-        }
-        DestroyDIB(f.previous);
-        f.previous = f.current;
-        f.previousW = f.currentW;
-        f.previousH = f.currentH;
-        f.current = fresh;
-        f.currentW = w;
-        f.currentH = h;
-        if (f.previous && (w != f.previousW || h != f.previousH)) f.sizeChanged = 1;
-
-        const int64_t t0 = ThreadCpuNanoseconds();
-        if (g_lib.callerId == 0 && g_lib.background) {
-            motion = RunMotionDetector(view, f.current);  // the tray: detect, show nothing
-            figures.Add(kStageMotion, ThreadCpuNanoseconds() - t0);
-        } else {
-            if (g_lib.callerId != 2 && view.motionZones.detector) motion = RunMotionDetector(view, f.current);
-            const int64_t t1 = ThreadCpuNanoseconds();
-            figures.Add(kStageMotion, t1 - t0);
-            if (g_lib.callerId == 0 || g_lib.callerId == 1 || g_lib.callerId == 2) ApplyViewZones(view, f.current);
-            AutoPan(view);
-            ShowPicture(view, f.current);
-            figures.Add(kStageDewarp, ThreadCpuNanoseconds() - t1);
-            ++f.pictures;
-            view.ui.hasPicture = 1;
-        }
-    }
+    const FrameResult shown = ShowDecodedPicture(view, picture, {jpeg, length}, accept, &motion);
+    if (shown != FrameResult::Shown) return shown;
     if (g_lib.callerId == 2) return FrameResult::Shown;
     CallMotionHook(view, jpeg, static_cast<int32_t>(length));
-    record(view.motionZones.detector ? motion : kNoMotionDetector);
+    record(motion);
     return FrameResult::Shown;
 }
 

@@ -7,9 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "orbiscope.h"
+#include "platform/jpeg_codec.h"
 #include "platform/window.h"
 
 namespace orb {
@@ -32,9 +35,18 @@ struct StageFigures {
 
 // The pictures a view holds. current/previous are the last two decoded pictures; output is
 // the dewarped view picture that painting shows. Guarded by the view's picture mutex.
+// currentW x currentH is the camera's picture; `current` may be a reduced decode of it
+// (1/currentScale a side), in which case currentJpeg keeps the bytes it came from, so that
+// the full picture can be had again (snapshots, dialogs, a view zoomed in).
 struct FrameState {
     HDIB current = nullptr, previous = nullptr, output = nullptr;
     int32_t currentW = 0, currentH = 0, previousW = 0, previousH = 0;
+    int32_t currentScale = 1;
+    std::vector<uint8_t> currentJpeg;
+    // The last shown picture's reduction and decoded size, and the source pixels per view
+    // pixel where the view's lens is densest (1/100): the view's figures.
+    std::atomic<int32_t> shownScale{0}, pictureW{0}, pictureH{0}, decodedW{0}, decodedH{0}, density{0};
+    std::atomic<int32_t> scaledDecode{-1};  // reduced decoding: 1 on, 0 off, -1 not read yet
     std::atomic<int32_t> sizeChanged{0};  // read and cleared by the view
     std::atomic<int32_t> pictures{0};     // pictures shown since the view started
     std::atomic<int32_t> recorded{0};     // pictures handed to the recorder
@@ -69,10 +81,27 @@ std::string OverBudgetText(int width, int height, int64_t budget);
 using SizeCheck = std::function<bool(int width, int height)>;
 FrameResult RunFramePipeline(CameraView& view, const uint8_t* jpeg, size_t length, const std::atomic<int32_t>* stop,
                              const SizeCheck& accept = {});
+// The pipeline from a whole decoded picture on (a video frame): ShowDecodedPicture at
+// reduction 1, without bytes to decode again. The view takes the picture. The motion value
+// for the recorder (kNoMotionDetector without a detector).
+int RunDecodedPicture(CameraView& view, HDIB picture);
+
+// The pipeline's decode: the picture at the reduction the view's maps allow (see
+// ViewDecodeScale), with the size of the picture as the camera sent it.
+ScaledPicture DecodeForView(CameraView& view, const uint8_t* jpeg, size_t length, DecodeStatus* status);
+// The rest of the road up to the recorder, for a picture already decoded, of any size and
+// reduction (1/picture.scale of picture.width x picture.height; a reduced picture is
+// exactly that size): the size check (`accept`, on the camera's size), the current
+// picture, panning, motion, zones, dewarping and the repaint. Takes the picture over.
+// `jpeg`, when not empty, is what the picture was decoded from. The detector's state goes
+// to *motion (kNoMotionDetector without one). Shown, or Dropped when refused.
+FrameResult ShowDecodedPicture(CameraView& view, ScaledPicture picture, std::span<const uint8_t> jpeg,
+                               const SizeCheck& accept, int* motion);
 
 // Dewarps a decoded picture into the view's output picture (sized to the view's client
 // area, at least 16 x 16) and marks the window for repaint. Used by the pipeline and the
-// player. 1 on success.
+// player. The view's current picture is taken at its reduction, and decoded again larger
+// from its bytes when the view now needs more of it. 1 on success.
 int ShowPicture(CameraView& view, HDIB picture);
 
 // Paints the view's output picture over the whole canvas (the window draws the status line

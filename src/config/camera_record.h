@@ -24,7 +24,8 @@ struct CameraRecord {
     int32_t httpPort;               // 52
     char account[20];               // 56: Base64 text
     int32_t secondPort;             // 76
-    uint8_t preserved80[12];
+    int32_t rtspTransport;          // 80: RTSP cameras only: 0 TCP (interleaved), 1 UDP
+    uint8_t preserved84[8];
     char password[20];              // 92: Base64 text
     uint8_t preserved112[16];
     ViewPreset presets360[6];       // 128
@@ -112,6 +113,7 @@ static_assert(offsetof(CameraRecord, captureParam) == 48);
 static_assert(offsetof(CameraRecord, httpPort) == 52);
 static_assert(offsetof(CameraRecord, account) == 56);
 static_assert(offsetof(CameraRecord, secondPort) == 76);
+static_assert(offsetof(CameraRecord, rtspTransport) == 80);
 static_assert(offsetof(CameraRecord, password) == 92);
 static_assert(offsetof(CameraRecord, presets360) == 128);
 static_assert(offsetof(CameraRecord, presets180) == 320);

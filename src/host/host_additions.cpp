@@ -2,6 +2,7 @@
 // host on this platform reaches them (declared in orbiscope_host.h).
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -12,10 +13,10 @@
 #include "platform/dib.h"
 #include "platform/jpeg_codec.h"
 #include "platform/window.h"
-#include "record/recording_file.h"
+#include "record/recording_source.h"
 #include "ui/main_window.h"
 
-static_assert(sizeof(OrbViewFigures) == 4 + 4 + 8 * ORB_STAGE_COUNT + 8 * 4 + 128, "OrbViewFigures layout");
+static_assert(sizeof(OrbViewFigures) == 4 + 4 + 8 * ORB_STAGE_COUNT + 8 * 4 + 128 + 4 * 6, "OrbViewFigures layout");
 static_assert(ORB_STAGE_COUNT == orb::kStageCount);
 static_assert(ORB_WM_COMMAND == orb::WM_COMMAND && ORB_WM_CLOSE == orb::WM_CLOSE &&
               ORB_WM_KEYDOWN == orb::WM_KEYDOWN && ORB_WM_LBUTTONDOWN == orb::WM_LBUTTONDOWN);
@@ -83,9 +84,24 @@ int32_t OrbiscopeViewFigures(PanoView* view, OrbViewFigures* out) {
     out->latencySumNs = st.latencySum.load();
     out->latencyMaxNs = st.latencyMax.load();
     out->latencyCount = st.latencyCount.load();
+    const orb::FrameState& f = view->frames;
+    out->decodeScale = f.shownScale.load();
+    out->decodedWidth = f.decodedW.load();
+    out->decodedHeight = f.decodedH.load();
+    out->density = f.density.load();
+    out->pictureWidth = f.pictureW.load();
+    out->pictureHeight = f.pictureH.load();
     std::lock_guard lock(view->ui.statusMutex);
     const size_t n = std::min(view->ui.status.size(), sizeof out->status - 1);
     std::memcpy(out->status, view->ui.status.data(), n);
+    return 1;
+}
+
+int32_t OrbiscopeViewPaints(PanoView* view, int32_t* paints, int64_t* longestGapNs, int32_t reset) {
+    if (!view) return 0;
+    if (paints) *paints = view->ui.paints.load();
+    if (longestGapNs) *longestGapNs = view->ui.longestPaintGapNs.load();
+    if (reset) orb::ResetPaintCount(view->ui);
     return 1;
 }
 
@@ -96,19 +112,18 @@ int32_t OrbiscopeWriteSetting(const char* section, const char* key, const char* 
 
 int32_t OrbiscopeRecordingFrames(const char* path, int32_t* decodable) {
     if (!path) return -1;
-    orb::DvrContext reader;
-    if (orb::OpenRecordingForRead(reader, path, nullptr) != orb::OpenResult::Ok) return -1;
-    const int32_t n = orb::ReadFrameCount(reader);
+    std::unique_ptr<orb::RecordingSource> reader;
+    if (orb::OpenRecordingSource(path, reader, nullptr) != orb::OpenResult::Ok) return -1;
+    const int32_t n = reader->FrameCount(true);
     if (decodable) {
         *decodable = 0;
         for (int32_t i = 0; i < n; ++i) {
-            if (!orb::ReadFrame(reader, i) || reader.loadedSize <= 0) continue;
-            HDIB picture = orb::JpegDecodeBuffer(reader.picture.data(), static_cast<size_t>(reader.loadedSize));
-            if (picture) ++*decodable;
+            HDIB picture = nullptr;
+            SystemTime time{};
+            if (reader->Fetch(i, 1, picture, time, true) == orb::FrameFetch::Ready) ++*decodable;
             orb::GlobalFree(picture);
         }
     }
-    orb::CloseRecording(reader);
     return n;
 }
 

@@ -13,12 +13,12 @@
 #include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
-#include "record/recording_file.h"
+#include "record/recording_source.h"
 #include "record/snapshot.h"
 #include "record/still_picture.h"
 
 struct OrbRecordingReader {
-    orb::DvrContext dvr;
+    std::unique_ptr<orb::RecordingSource> source;
     CameraRecord record{};
 };
 
@@ -90,7 +90,7 @@ OrbRecordingReader* OrbiscopeOpenRecording(const char* path, const char** messag
     if (message) *message = "";
     if (!path) return nullptr;
     auto reader = std::make_unique<OrbRecordingReader>();
-    const orb::OpenResult r = orb::OpenRecordingForRead(reader->dvr, path, &reader->record);
+    const orb::OpenResult r = orb::OpenRecordingSource(path, reader->source, &reader->record);
     if (r != orb::OpenResult::Ok) {
         if (message) *message = orb::OpenResultMessage(r);
         return nullptr;
@@ -99,21 +99,20 @@ OrbRecordingReader* OrbiscopeOpenRecording(const char* path, const char** messag
 }
 
 int32_t OrbiscopeRecordingFrameCount(OrbRecordingReader* reader) {
-    return reader ? orb::ReadFrameCount(reader->dvr) : 0;
+    // A host asks once: every frame of the file as it is now.
+    return reader ? reader->source->FrameCount(true) : 0;
 }
 
 HDIB OrbiscopeRecordingPicture(OrbRecordingReader* reader, int32_t n) {
-    if (!reader || !orb::ReadFrame(reader->dvr, n) || reader->dvr.loadedSize <= 0) return nullptr;
-    return orb::JpegDecodeBuffer(reader->dvr.picture.data(), static_cast<size_t>(reader->dvr.loadedSize));
+    if (!reader) return nullptr;
+    HDIB picture = nullptr;
+    SystemTime time{};
+    return reader->source->Fetch(n, 1, picture, time, true) == orb::FrameFetch::Ready ? picture : nullptr;
 }
 
 const CameraRecord* OrbiscopeRecordingCamera(OrbRecordingReader* reader) { return reader ? &reader->record : nullptr; }
 
-void OrbiscopeCloseRecording(OrbRecordingReader* reader) {
-    if (!reader) return;
-    orb::CloseRecording(reader->dvr);
-    delete reader;
-}
+void OrbiscopeCloseRecording(OrbRecordingReader* reader) { delete reader; }
 
 int32_t OrbiscopeBuildPack(const char* file, const char* output, int32_t snapshot, const char* player,
                            OrbPackProgress progress, void* context) {

@@ -12,7 +12,7 @@
 namespace orb {
 
 // Which capture loop serves a camera model.
-enum class CaptureRoutine : int32_t { Main = 0, Second = 1, Third = 2 };
+enum class CaptureRoutine : int32_t { Main = 0, Second = 1, Third = 2, Video = 3 };
 
 struct ViewPlacement {
     int screen = 0;
@@ -62,6 +62,24 @@ struct ViewUiState {
     std::mutex statusMutex;
     std::string status;
     std::array<std::string, kViewStatusLines> statusLines;
+    // Paints of the view's picture since the count was last reset, and the longest time
+    // between two of them (monotonic nanoseconds): what a person sees of a window thread that
+    // waits. Kept by the window thread, read by anyone.
+    std::atomic<int32_t> paints{0};
+    std::atomic<int64_t> lastPaintNs{0}, longestPaintGapNs{0};
 };
+
+// Counts one paint of a view that shows a picture.
+inline void CountPaint(ViewUiState& ui, int64_t nowNs) {
+    const int64_t last = ui.lastPaintNs.exchange(nowNs);
+    if (last > 0 && nowNs - last > ui.longestPaintGapNs.load()) ui.longestPaintGapNs = nowNs - last;
+    ++ui.paints;
+}
+// Starts the count again (the gap from the next paint on).
+inline void ResetPaintCount(ViewUiState& ui) {
+    ui.paints = 0;
+    ui.lastPaintNs = 0;
+    ui.longestPaintGapNs = 0;
+}
 
 }  // namespace orb

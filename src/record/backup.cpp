@@ -190,7 +190,7 @@ std::vector<std::string> ListBackupFolder(const std::string& folder) {
     if (!d) return names;
     while (dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
-        if (EndsWithCaseBlind(name, ".p360") && FileSize(folder + name) >= 0) names.push_back(name);
+        if (IsRecordingName(name.c_str()) && FileSize(folder + name) >= 0) names.push_back(name);
     }
     ::closedir(d);
     std::sort(names.begin(), names.end());
@@ -237,7 +237,7 @@ bool PlayBackupItem(PlayerState& p, int item) {
     if (!p.frameOpen || item < 0 || item >= static_cast<int>(names.size())) return false;
     const std::string path = BackupFolderSetting() + names[item];
     OpenRecordingFromList(p, path);
-    return PlayerDvr(p) && PlayerDvr(p)->stream;
+    return PlayerDvr(p) && PlayerDvr(p)->source;
 }
 
 }  // namespace orb

@@ -53,7 +53,7 @@ int CopyRecordingFile(BackupJob& job, const std::string& source, const std::stri
 // number of files copied.
 int CopyRecordings(BackupJob& job, const std::vector<std::string>& sources);
 
-// The backup folder's recordings ("*.p360", case-blind), sorted by name.
+// The backup folder's recordings (".p360" and video files, case-blind), sorted by name.
 std::vector<std::string> ListBackupFolder(const std::string& folder);
 // "2011/05/14 13:00 -- Lobby" from "201105141300Lobby.P360".
 std::string BackupListText(const std::string& name);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "config/root_password.h"
 #include "config/settings.h"
@@ -14,10 +15,10 @@
 #include "platform/texts.h"
 #include "platform/clock.h"
 #include "platform/dib.h"
-#include "platform/jpeg_codec.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
 #include "record/backup.h"
+#include "record/recording_source.h"
 
 namespace orb {
 
@@ -33,6 +34,9 @@ constexpr unsigned kMbTaskModal = 0x2000;
 constexpr int kSpeedWait[5] = {0, 100, 200, 400, 1000};
 // Speed menu items, speed 0 to 4.
 constexpr int kSpeedCommands[5] = {2750, 2751, 111, 2760, 2761};
+// How long a play step waits at most for a frame being decoded before the window's messages
+// are handled again.
+constexpr int kPendingWait = 20;
 
 void Status(PlayerState& p, int line, const std::string& text) {
     p.status.push_back({line, text});
@@ -50,6 +54,7 @@ void DropPicture(PlayerState& p) {
     if (p.picture) DestroyDIB(p.picture);
     p.picture = nullptr;
     p.width = p.height = p.rowBytes = 0;
+    p.pictureScale = 1;
 }
 
 int32_t Clamp(int64_t v, int32_t count) {
@@ -174,11 +179,15 @@ bool OpenPlayerRecording(PlayerState& p, const std::string& path, bool inPlace) 
     if (!dvr) return false;
     // The record goes back through the read stream: recordings are never changed by the
     // player, so this write does not land.
-    if (dvr->stream) WriteBackRecord(*dvr, p.view->record);
-    CloseRecording(*dvr);
+    if (dvr->source) dvr->source->WriteBackRecord(p.view->record);
+    dvr->source.reset();
+    dvr->pending = -1;
     dvr->current = 0;
     dvr->shown = -1;
-    const OpenResult r = OpenRecordingForRead(*dvr, path, &p.view->record);
+    std::unique_ptr<RecordingSource> source;
+    const OpenResult r = OpenRecordingSource(path, source, &p.view->record);
+    dvr->source = std::move(source);
+    dvr->path = r == OpenResult::Ok ? path : std::string();
     if (r != OpenResult::Ok) {
         if (r == OpenResult::Missing) {
             Status(p, -1, kOpenFailed);
@@ -192,11 +201,13 @@ bool OpenPlayerRecording(PlayerState& p, const std::string& path, bool inPlace) 
     p.openPath = path;
     dvr->step = 1;
     if (inPlace) {
-        const int32_t count = ReadFrameCount(*dvr);
-        if (count > 0 && ReadFrame(*dvr, 0)) {
+        const int32_t count = dvr->source->FrameCount();
+        dvr->frameCount = count;
+        SystemTime first{};
+        if (count > 0 && dvr->source->FrameTime(0, first)) {
             dvr->shown = 0;
             dvr->current = dvr->step;
-            FormatTime(p, dvr->loadedTime);
+            FormatTime(p, first);
         }
         p.barMin = 0, p.barMax = count - 1, p.barPos = 0;
     }
@@ -224,7 +235,9 @@ int RunPlayLoop(PlayerState& p) {
     while (p.frameOpen) {
         if (p.pumpMessages) p.pumpMessages();
         if (!p.frameOpen) break;
-        if (!p.paused)
+        // A frame still being decoded is waited for while paused too (a single step).
+        const DvrContext* dvr = PlayerDvr(p);
+        if (!p.paused || (dvr && (dvr->pending >= 0 || dvr->awaitingCount)))
             PlayStep(p);
         else
             Wait(p, 100);
@@ -242,39 +255,72 @@ int PlayStep(PlayerState& p) {
         return 0;
     };
     if (!dvr) return fail("LPDVR Not Create !");
-    if (!dvr->stream) return fail("DVR File Not Open Yet !!");
-    const int32_t count = ReadFrameCount(*dvr);
+    if (!dvr->source) return fail("DVR File Not Open Yet !!");
+    RecordingSource& source = *dvr->source;
+    source.decodeScale = p.decodeScale ? p.decodeScale() : 1;
+    const int32_t count = source.FrameCount();
+    dvr->frameCount = count;
     if (count <= 0) return fail("DVR file has no Image !");
     dvr->loadedSize = -1;
+    dvr->awaitingCount = false;
     bool loaded = false;
-    if (dvr->current != dvr->shown) {
+    FrameFetch fetched = FrameFetch::Pending;
+    HDIB pic = nullptr;
+    SystemTime time{};
+    if (dvr->pending >= 0) {
+        // The frame asked for at the last step: ready now?
+        fetched = source.Fetch(dvr->pending, dvr->step, pic, time);
+        loaded = fetched != FrameFetch::Pending;
+    } else if (dvr->current != dvr->shown) {
+        if (dvr->current >= count && source.Counting()) {
+            // A video file is still being looked through: its frames are counted in a moment.
+            source.AwaitCount(dvr->current + 1, kPendingWait);
+            dvr->awaitingCount = true;
+            return 1;
+        }
         if (dvr->current >= count) {
             dvr->current = count - 1;
+            // Play that went on while the file was counted stops at its last frame.
+            if (std::exchange(dvr->pastCount, false) && dvr->current == dvr->shown) return 1;
             Status(p, -1, "Frame Image Read Failed !");
             return 0;
         }
         dvr->shown = dvr->current;
-        dvr->current = Clamp(static_cast<int64_t>(dvr->current) + dvr->step, count);
-        if (!ReadFrame(*dvr, dvr->shown)) {
+        // While a video file is counted, play goes on past the frames counted so far.
+        const bool counting = source.Counting();
+        const int64_t next = static_cast<int64_t>(dvr->current) + dvr->step;
+        dvr->current = counting ? static_cast<int32_t>(std::max<int64_t>(next, 0)) : Clamp(next, count);
+        dvr->pastCount = counting && dvr->current >= count;
+        fetched = source.Fetch(dvr->shown, dvr->step, pic, time);
+        if (fetched == FrameFetch::ReadFailed) {
             Status(p, -1, "Frame Image Read Failed !");
             return 0;
         }
-        FormatTime(p, dvr->loadedTime);
-        loaded = true;
+        FormatTime(p, time);
+        loaded = fetched != FrameFetch::Pending;
+        // Decoded on the source's own thread: the window waits only a moment at a time.
+        if (!loaded) dvr->pending = dvr->shown;
     }
     SetBarPosition(p);
+    if (!loaded && dvr->pending >= 0) {
+        source.AwaitFetch(kPendingWait);
+        return 1;
+    }
+    dvr->pending = -1;
     if (loaded) {
-        HDIB pic = JpegDecodeBuffer(dvr->picture.data(), static_cast<size_t>(dvr->loadedSize));
-        if (!pic) {
+        if (fetched != FrameFetch::Ready || !pic) {
+            DestroyDIB(pic);
             Status(p, 0, Text(1003));
         } else {
             DropPicture(p);
             p.picture = pic;
+            // Decoded at what the player's view shows of it; the frame stays whole in the file.
+            p.pictureScale = std::max(1, source.fetchedScale);
             DibLock lock(pic);
-            p.width = lock.width();
-            p.height = lock.height();
-            p.rowBytes = (p.width * 24 + 31) / 32 * 4;
-            if ((p.view->record.zoneStyle & 1) && p.applyZones) p.applyZones(p.view.get(), pic);
+            p.width = lock.width() * p.pictureScale;  // the picture as the camera sent it
+            p.height = lock.height() * p.pictureScale;
+            p.rowBytes = (lock.width() * 24 + 31) / 32 * 4;
+            if ((p.view->record.zoneStyle & 1) && p.applyZones) p.applyZones(p.view.get(), pic, p.pictureScale);
             if (p.present) p.present(p.view.get(), pic);
         }
     }
@@ -294,13 +340,16 @@ void PlayerCommand(PlayerState& p, int command) {
         case 1601:
             p.paused = true;
             if (!dvr) return;
+            dvr->pending = -1;  // a step while one is decoded goes on from it
             dvr->step = 1;
-            if (dvr->current >= count) dvr->current = count - 1;
+            // Not while a video file is still counted: its count is about to grow.
+            if (dvr->current >= count && !(dvr->source && dvr->source->Counting())) dvr->current = count - 1;
             PlayStep(p);
             return;
         case 1602:
             p.paused = true;
             if (!dvr) return;
+            dvr->pending = -1;
             dvr->step = -1;
             if (dvr->current < 0) dvr->current = 0;
             PlayStep(p);

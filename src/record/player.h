@@ -37,7 +37,8 @@ struct PlayerState {
     int barMin = 0, barMax = 0, barPos = 0;
     std::string timeText;
     HDIB picture = nullptr;  // the decoded current picture, owned here
-    int width = 0, height = 0, rowBytes = 0;
+    int width = 0, height = 0, rowBytes = 0;  // the picture as recorded
+    int pictureScale = 1;                     // `picture` is 1/pictureScale of it a side
     std::vector<PlayerStatus> status;
     std::vector<int> waits;  // the last waits requested (for the window layer's timing)
 
@@ -46,7 +47,8 @@ struct PlayerState {
     std::function<void(void* frame)> destroyFrame;
     std::function<void()> pumpMessages;                   // dispatches pending window messages
     std::function<void(RecordView*, int w, int h)> resetView;  // fresh picture size, lens set-up, mapping
-    std::function<void(RecordView*, HDIB)> applyZones;      // privacy zones on the decoded picture
+    std::function<int()> decodeScale;                     // the reduction the player's view can take
+    std::function<void(RecordView*, HDIB, int scale)> applyZones;  // privacy zones on the decoded picture
     std::function<void(RecordView*, HDIB)> present;         // dewarp into the views and repaint
     std::function<void(PlayerState&)> showManagement;     // the "DVRFile" dialog on screen
     std::function<void(PlayerState&)> hideManagement;

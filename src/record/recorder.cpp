@@ -25,6 +25,8 @@
 #include "platform/private_files.h"
 #include "platform/safe_names.h"
 #include "platform/text_case.h"
+#include "record/video_file.h"
+#include "record/video_recording.h"
 
 namespace orb {
 
@@ -170,10 +172,11 @@ void AddFolder(int entry, const std::string& folder) {
     if (!d) return;
     std::vector<std::string> names;
     while (dirent* e = readdir(d)) {
-        if (!EndsWithCaseBlind(e->d_name, ".P360")) continue;
+        if (!IsRecordingName(e->d_name)) continue;
         // A file shorter than a header and its first index holds no recording.
         struct stat st{};
-        if (stat((folder + e->d_name).c_str(), &st) != 0 || st.st_size < kFirstFrameOffset) continue;
+        const int64_t least = IsVideoRecordingName(e->d_name) ? 1 : kFirstFrameOffset;
+        if (stat((folder + e->d_name).c_str(), &st) != 0 || st.st_size < least) continue;
         names.emplace_back(e->d_name);
     }
     closedir(d);
@@ -402,12 +405,16 @@ void AssignRecordingSlot(RecordView* view, int id, int numViews, const std::func
 
 void StartRecordingContext(RecordView* view) {
     if (!view) return;
+    view->recording.video.reset();
     view->recording.dvr = std::make_unique<DvrContext>();
     view->recording.dvr->view = view;
+    view->recording.video.reset(NewVideoRecorder());
 }
 
 void StopRecordingContext(RecordView* view) {
-    if (view) view->recording.dvr.reset();
+    if (!view) return;
+    view->recording.video.reset();
+    view->recording.dvr.reset();
 }
 
 void ReleaseRecordingSlot(RecordView* view) {
@@ -432,13 +439,16 @@ void ShowViewStatus(RecordView* view, int line, const std::string& text) {
     if (sink) sink(view, line, text);
 }
 
-std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix) {
+std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix,
+                         const char* extension) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d00", t.year, t.month, t.day, t.hour);
     std::string name = folder + stamp + LocationForName(location);
     if (suffix > 0) name += "~" + std::to_string(suffix);
-    return name + ".P360";
+    return name + extension;
 }
+
+bool IsRecordingName(const char* name) { return EndsWithCaseBlind(name, ".P360") || IsVideoRecordingName(name); }
 
 namespace {
 
@@ -473,43 +483,57 @@ int OpenHourFile(RecordView* view, DvrContext& dvr) {
 
 }  // namespace
 
-int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background) {
-    if (!view || !jpeg || size == 0 || size > 0x7FFFFFFF - 64) return 0;
-    if (g_lib.callerId == 2) return 0;
-    if (!g_lib.recording && !background) return 0;
-    if (motion != kNoMotionDetector && motion == 0) return 0;
+bool RecordingAllowed(RecordView* view, bool background) {
+    if (!view || g_lib.callerId == 2) return false;
+    if (!g_lib.recording && !background) return false;
     {
         std::lock_guard lock(g_slotsLock);
         const int slot = view->recording.slot;
         if (slot < 0 || slot >= static_cast<int>(g_recordingSlots.size()) || g_recordingSlots[slot].view != view ||
             g_recordingSlots[slot].duplicate)
-            return 0;
+            return false;
     }
-    DvrContext* dvr = view->recording.dvr.get();
-    if (!dvr) return 0;
-    dvr->now = LocalNow();
-    if (dvr->stream && SameHour(dvr->now, dvr->fileHour))
-        return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);
-    // A file that could not be opened is tried again after a pause, not at every picture:
-    // the capture thread keeps its picture rate whatever the storage does.
+    return view->recording.dvr != nullptr;
+}
+
+// A file that could not be opened is tried again after a pause, not at every picture: the
+// capture thread keeps its picture rate whatever the storage does.
+bool HourFileRetryDue(RecordView* view, const SystemTime& now) {
+    const ViewRecording& rec = view->recording;
+    return !rec.failing || SecondsOf(now) >= rec.retryAt;
+}
+
+void HourFileOpened(RecordView* view, int opened, const SystemTime& now) {
     ViewRecording& rec = view->recording;
-    const int64_t second = SecondsOf(dvr->now);
-    if (rec.failing && second < rec.retryAt) return 0;
-    // A new hour (or a file that was lost): open this hour's file on the roomiest drive.
-    CloseRecording(*dvr);
-    dvr->now = LocalNow();
-    dvr->fileHour = dvr->now;
-    const int opened = OpenHourFile(view, *dvr);
     if (opened <= 0) {
         ShowViewStatus(view, 0, Text(opened == 0 ? 2553 : 2554));
         // The pause before the next try is waited once, when the trouble begins.
         if (opened == 0 && !rec.failing) SleepFor(300);
         rec.failing = 1;
-        rec.retryAt = second + kRecorderRetrySeconds;
-        return 0;
+        rec.retryAt = SecondsOf(now) + kRecorderRetrySeconds;
+        return;
     }
     if (rec.failing) ShowViewStatus(view, 0, "");
     rec.failing = 0;
+}
+
+int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background) {
+    if (!view || !jpeg || size == 0 || size > 0x7FFFFFFF - 64) return 0;
+    if (!RecordingAllowed(view, background)) return 0;
+    if (motion != kNoMotionDetector && motion == 0) return 0;
+    DvrContext* dvr = view->recording.dvr.get();
+    dvr->now = LocalNow();
+    if (dvr->stream && SameHour(dvr->now, dvr->fileHour))
+        return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);
+    if (!HourFileRetryDue(view, dvr->now)) return 0;
+    // A new hour (or a file that was lost): open this hour's file on the roomiest drive.
+    CloseRecording(*dvr);
+    const SystemTime asked = dvr->now;
+    dvr->now = LocalNow();
+    dvr->fileHour = dvr->now;
+    const int opened = OpenHourFile(view, *dvr);
+    HourFileOpened(view, opened, asked);
+    if (opened <= 0) return 0;
     return AppendFrame(*dvr, jpeg, static_cast<int32_t>(size), dvr->now);
 }
 

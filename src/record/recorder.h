@@ -73,9 +73,16 @@ extern RecorderSwitches g_recorderSwitches;
 // Reads the switches (and the recording flag) from the settings, then builds the drives.
 void StartRecorder();
 
+// A video camera's recording (its packets as received): made and ended with the context.
+struct VideoRecorder;
+struct VideoRecorderDeleter {
+    void operator()(VideoRecorder* r) const;
+};
+
 // The per-view recording part of a view.
 struct ViewRecording {
     std::unique_ptr<DvrContext> dvr;
+    std::unique_ptr<VideoRecorder, VideoRecorderDeleter> video;
     int32_t slot = -1;  // recording slot, -1 for none
     // The hour's file could not be opened; the next try waits until retryAt (local seconds).
     int32_t failing = 0;
@@ -118,8 +125,19 @@ constexpr int kNoMotionDetector = -1;
 // was stored.
 // A picture of the background (tray) path is recorded whatever the recording switch says.
 int RecordFrame(RecordView* view, const uint8_t* jpeg, size_t size, int motion, bool background = false);
-// The path of an hour's file: folder + "YYYYMMDDHH00" + location + ".P360".
-std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix = 0);
+// The checks before any picture or packet is recorded, motion aside: the caller, the
+// recording switch (not for the background), the view's recording slot and context.
+bool RecordingAllowed(RecordView* view, bool background);
+// Opening an hour's file that failed is tried again after a pause: false while it lasts.
+bool HourFileRetryDue(RecordView* view, const SystemTime& now);
+// The result of opening an hour's file (1; 0 cannot be created, message 2553; -1 its header
+// cannot be written, 2554): the status line says so, or is cleared again.
+void HourFileOpened(RecordView* view, int opened, const SystemTime& now);
+// The path of an hour's file: folder + "YYYYMMDDHH00" + location + extension.
+std::string HourFileName(const std::string& folder, const SystemTime& t, const char* location, int suffix = 0,
+                         const char* extension = ".P360");
+// True for the name of a recording file of either kind (".P360" or a video file).
+bool IsRecordingName(const char* name);
 
 // Status lines of a view (drawn by the window layer; tests read them).
 using RecorderStatusSink = std::function<void(RecordView* view, int line, const std::string& text)>;

@@ -14,22 +14,13 @@ namespace orb {
 namespace {
 
 std::mutex g_openLock;
-std::map<FILE*, std::pair<dev_t, ino_t>>& OpenWriters() {
-    static auto* v = new std::map<FILE*, std::pair<dev_t, ino_t>>;
+std::map<const void*, std::pair<dev_t, ino_t>>& OpenWriters() {
+    static auto* v = new std::map<const void*, std::pair<dev_t, ino_t>>;
     return *v;
 }
 
-void RegisterWriter(FILE* f) {
-    struct stat st{};
-    if (fstat(fileno(f), &st) != 0) return;
-    std::lock_guard lock(g_openLock);
-    OpenWriters()[f] = {st.st_dev, st.st_ino};
-}
-
-void UnregisterWriter(FILE* f) {
-    std::lock_guard lock(g_openLock);
-    OpenWriters().erase(f);
-}
+void RegisterWriter(FILE* f) { RegisterOpenRecording(f, fileno(f)); }
+void UnregisterWriter(FILE* f) { UnregisterOpenRecording(f); }
 
 bool WriteAll(FILE* f, const void* p, size_t n) { return n == 0 || vastio::fwrite(p, n, 1, f) == 1; }
 bool ReadAll(FILE* f, void* p, size_t n) { return n == 0 || vastio::fread(p, n, 1, f) == 1; }
@@ -47,6 +38,18 @@ SystemTime GetSystemTime(const uint8_t* in) {
     SystemTime t{};
     std::memcpy(&t, in, sizeof t);
     return t;
+}
+
+void RegisterOpenRecording(const void* owner, int fd) {
+    struct stat st{};
+    if (fstat(fd, &st) != 0) return;
+    std::lock_guard lock(g_openLock);
+    OpenWriters()[owner] = {st.st_dev, st.st_ino};
+}
+
+void UnregisterOpenRecording(const void* owner) {
+    std::lock_guard lock(g_openLock);
+    OpenWriters().erase(owner);
 }
 
 DvrContext::~DvrContext() { CloseRecording(*this); }

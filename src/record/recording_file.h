@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 namespace orb {
 struct RecordView;
+struct RecordingSource;
 }
 
 namespace orb {
@@ -46,7 +48,12 @@ struct DvrContext {
     uint32_t version = kRecordingVersion;
     uint32_t compression = kCompressionMjpg;
     uint32_t reserved = 0;
-    // Reading side.
+    // Reading side. The player reads through the recording's source, whatever its kind;
+    // `pending` is the frame asked for and not decoded yet, -1 for none.
+    std::shared_ptr<RecordingSource> source;
+    int32_t pending = -1;
+    bool awaitingCount = false;  // the frame asked for is not counted yet (a file looked through)
+    bool pastCount = false;      // current went past the frames counted at the time
     std::vector<uint8_t> picture;
     std::vector<uint8_t> extra;
     int32_t current = 0;
@@ -109,5 +116,8 @@ SystemTime GetSystemTime(const uint8_t* in);
 // Registry of files a recorder holds open, by device and inode: such a file is never
 // deleted or moved.
 bool IsRecordingOpen(const std::string& path);
+// The same registry for a file written through a descriptor (the video files).
+void RegisterOpenRecording(const void* owner, int fd);
+void UnregisterOpenRecording(const void* owner);
 
 }  // namespace orb

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "camera/picture_scale.h"
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
@@ -187,9 +188,12 @@ bool ZoomPicture(PanoView* view) {
     g_align.zoomed = CreateDIB(g_align.zoomW, g_align.zoomH, 24);
     if (!g_align.zoomed) return false;
     std::lock_guard lock(view->ui.viewMutex);
-    if (!view->frames.current) return false;
-    return StretchPicture(Canvas{g_align.zoomed, g_align.zoomW, g_align.zoomH}, {0, 0, g_align.zoomW, g_align.zoomH},
-                          view->frames.current);
+    HDIB full = FullCurrentPicture(*view);  // the lens is aligned on the whole picture
+    if (!full) return false;
+    const bool ok = StretchPicture(Canvas{g_align.zoomed, g_align.zoomW, g_align.zoomH}, {0, 0, g_align.zoomW, g_align.zoomH},
+                                   full);
+    DestroyDIB(full);
+    return ok;
 }
 
 LRESULT AlignDialogProc(HWND dlg, uint32_t msg, WPARAM w, LPARAM l) {

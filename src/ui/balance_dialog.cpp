@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "dewarp/colour_balance.h"
+#include "camera/picture_scale.h"
 #include "ui/panoview.h"
 #include "ui/composition.h"
 #include "platform/dib.h"
@@ -131,7 +132,10 @@ bool OpenBalance(PanoView* view, HWND window) {
         std::lock_guard lock(view->ui.viewMutex);
         b.on = view->record.colourBalanceOn ? 1 : 0;
         std::copy(view->record.colourShift, view->record.colourShift + 5, b.values.begin());
-        if (view->frames.current) b.source = Duplicate24BitsDIB(view->frames.current);
+        if (HDIB full = FullCurrentPicture(*view)) {
+            b.source = Duplicate24BitsDIB(full);
+            DestroyDIB(full);
+        }
     }
     b.dialog = CreateDialog("Balance", window, BalanceProc, 0);
     if (!b.dialog) {

@@ -8,6 +8,7 @@
 #include "analysis/motion_view.h"
 #include "camera/camera_commands.h"
 #include "camera/capture_thread.h"
+#include "camera/command_worker.h"
 #include "camera/http.h"
 #include "camera/frame_pipeline.h"
 #include "config/nas_settings.h"
@@ -16,6 +17,7 @@
 #include "config/root_password.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
+#include "platform/clock.h"
 #include "platform/debug_log.h"
 #include "platform/window.h"
 #include "record/player.h"
@@ -27,6 +29,7 @@
 #include "ui/ui_state.h"
 #include "ui/view_commands.h"
 #include "ui/view_overlay.h"
+#include "ui/view_retire.h"
 
 namespace orb {
 
@@ -45,7 +48,9 @@ bool DispatchCommand(PanoView* view, HWND window, int command) {
 
 void RecordTaken(PanoView* view) {
     StartRecordingContext(view);
-    AssignRecordingSlot(view, view->viewIndex, g_lib.numViews);
+    // The view this one replaces may still be finishing its last picture into the hour's
+    // file: the slot, and with it the file, passes over once that view is gone.
+    if (!RecordingSlotRetiring(view->viewIndex)) AssignRecordingSlot(view, view->viewIndex, g_lib.numViews);
 }
 
 void ReleaseView(PanoView* view) {
@@ -68,9 +73,14 @@ void AddViewCommandHandler(ViewCommandHandler handler) {
 void InstallCaptureHooks() {
     ViewHooks& h = Hooks();
     if (!h.startCapture) h.startCapture = [](PanoView* v) { return StartCapture(v); };
-    if (!h.stopCapture) h.stopCapture = [](PanoView* v) { StopCapture(v); };
-    if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingReceive(*v); };
-    if (!h.ptz) h.ptz = [](PanoView* v, int code) { SendPtzCommand(*v, code, 0); };
+    // The request goes with the stop it belongs to: a stop of someone else's runs in place.
+    if (!h.stopCapture) {
+        h.stopCapture = [](PanoView* v) { StopCapture(v); };
+        if (!h.requestStop) h.requestStop = [](PanoView* v, bool closing) { RequestCaptureStop(v, closing); };
+    }
+    if (!h.cancelBlocking) h.cancelBlocking = [](PanoView* v) { CancelBlockingCalls(v); };
+    // The camera's answer is waited for on the view's command worker.
+    if (!h.ptz) h.ptz = [](PanoView* v, int code) { QueuePtzCommand(*v, code, 0); };
 }
 
 void InstallNavigationHooks() {
@@ -105,7 +115,11 @@ void InstallSubsystemHooks() {
     g_packProgress = ShowPackProgress;
     // The live view's commands, among them the player (910) and the snapshot (920).
     AddViewCommandHandler(LiveViewCommand);
-    if (!h.paint) h.paint = [](PanoView* v, const Canvas& canvas) { PaintView(v, canvas); };
+    if (!h.paint)
+        h.paint = [](PanoView* v, const Canvas& canvas) {
+            PaintView(v, canvas);
+            if (v && v->ui.hasPicture) CountPaint(v->ui, MonotonicNanoseconds());
+        };
     if (!h.recordTaken) h.recordTaken = RecordTaken;
     if (!h.releaseView) h.releaseView = ReleaseView;
     if (!h.checkPassword) h.checkPassword = CheckPassword;

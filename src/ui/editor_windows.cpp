@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "camera/picture_scale.h"
 #include "ui/mask_editor.h"
 #include "analysis/motion_view.h"
 #include "ui/zone_editor.h"
@@ -180,8 +181,10 @@ struct EditorWindow {
         bool opened;
         {
             std::lock_guard lock(view->ui.viewMutex);
-            opened = view->frames.current &&
-                     Kind::Open(editor, *view, view->frames.current, screen.width(), screen.height());
+            // Masks and zones are drawn on the camera's whole picture.
+            HDIB full = FullCurrentPicture(*view);
+            opened = full && Kind::Open(editor, *view, full, screen.width(), screen.height());
+            DestroyDIB(full);
         }
         if (opened) {
             window = CreateWindow(Kind::kClass, "", WS_POPUP | WS_VISIBLE | WS_EX_TOPMOST, screen.left, screen.top,

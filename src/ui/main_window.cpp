@@ -7,21 +7,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "config/camera_record.h"
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "config/library_state.h"
+#include "config/nas_settings.h"
 #include "dewarp/navigation.h"
 #include "platform/texts.h"
 #include "ui/panoview.h"
 #include "orbiscope.h"
 #include "ui/accessories.h"
 #include "record/recording_file.h"
+#include "record/video_recording.h"
 #include "ui/layout.h"
 #include "ui/view_commands.h"
 #include "ui/view_mouse.h"
 #include "ui/view_overlay.h"
+#include "ui/view_retire.h"
+#include "platform/name_resolution.h"
 
 namespace orb {
 
@@ -145,13 +150,24 @@ void CloseSystem() {
     if (IsWindow(g_ui.recordingWindow)) SendMessage(g_ui.recordingWindow, WM_COMMAND, kCmdClose, 0);
     if (ViewCount() == 1 && !g_lib.fullScreen) SaveWindowPosition();
     SaveAllViewRecords();
+    std::vector<PanoView*> running;
     for (HWND v : g_ui.views)
-        if (PanoView* p = ViewOf(v); p && p->captureStarted && Hooks().stopCapture) {
-            Hooks().stopCapture(p);
-            p->captureStarted = 0;
-            // The hour's file carries the camera as it was when the system closed.
-            if (p->recording.dvr && p->recording.dvr->stream) WriteBackRecord(*p->recording.dvr, p->record);
-        }
+        if (PanoView* p = ViewOf(v); p && p->captureStarted && Hooks().stopCapture) running.push_back(p);
+    // Every thread is asked at once, then each is joined: the close takes as long as the
+    // slowest camera, not all of them in a row.
+    if (Hooks().requestStop)
+        for (PanoView* p : running) Hooks().requestStop(p, true);
+    for (PanoView* p : running) {
+        Hooks().stopCapture(p);
+        p->captureStarted = 0;
+        // The hour's file carries the camera as it was when the system closed.
+        if (p->recording.dvr && p->recording.dvr->stream) WriteBackRecord(*p->recording.dvr, p->record);
+        WriteBackVideoRecord(p);
+    }
+    DrainRetiredViews();  // views restarted a moment ago finish too
+    // The network storage's log-in program is given a moment to end; one that hangs is left
+    // to itself rather than holding the close.
+    JoinNasCommands(3000);
     if (g_lib.callerId == 0) {
         SendMessage(g_ui.host, WM_COMMAND, 999, 2);
         ShowWindow(g_ui.host, SW_HIDE);
@@ -414,6 +430,7 @@ CaptureRoutine RoutineForModel(int32_t model, bool& mechanicalPtz) {
 }
 
 void WatchdogTick(HWND hwnd) {
+    FinishRetiredViews();  // should a message of their reapers have been lost
     PanoView* view = ViewOf(hwnd);
     if (!view || view->ui.paused || view->ui.closing || view->ui.disabled) return;
     const int32_t a = ++view->ui.watchdogA;
@@ -434,12 +451,14 @@ void StopView(HWND hwnd) {
     if (!view) return;
     view->ui.closing = 1;
     SetWindowLong(hwnd, 0, 0);  // from now on, messages for the window find no view
-    if (Hooks().stopCapture && view->captureStarted) Hooks().stopCapture(view);
+    const bool running = view->captureStarted != 0;
     view->captureStarted = 0;
-    if (Hooks().releaseView) Hooks().releaseView(view);
-    if (g_ui.current == view) g_ui.current = nullptr;
-    UnregisterView(view);
-    delete view;
+    if (running && Hooks().requestStop && Hooks().stopCapture) {
+        RetireView(view);  // joined elsewhere, freed here once its threads are gone
+        return;
+    }
+    if (running && Hooks().stopCapture) Hooks().stopCapture(view);
+    FreeStoppedView(view);
 }
 
 void RestartView(HWND hwnd) {
@@ -699,6 +718,12 @@ LRESULT MainCommand(WPARAM w, LPARAM l) {
 
 void MainDestroyed() {
     if (IsWindow(g_toolBar.window)) DestroyWindow(g_toolBar.window);
+    // The views go first, and every thread they started is joined before the main window
+    // is gone.
+    for (HWND v : g_ui.views)
+        if (v) DestroyWindow(v);
+    DrainRetiredViews();
+    JoinResolverHelpers();
     g_ui.current = nullptr;
     if (IsWindow(g_ui.recordingWindow)) DestroyWindow(g_ui.recordingWindow);
     g_ui.recordingWindow = nullptr;
@@ -729,6 +754,7 @@ LRESULT MainWndProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
         return n > 1 ? HTTRANSPARENT : HTCLIENT;
     case WM_MOUSEWHEEL: MainWheel(hwnd, w, l, n); return 0;
     case WM_COMMAND: return MainCommand(w, l);
+    case kMsgViewsRetired: FinishRetiredViews(); return 0;
     case WM_INITMENUPOPUP:
         if (n == 1) ApplyMenuState(reinterpret_cast<HMENU>(w));
         return 0;
@@ -773,6 +799,9 @@ LRESULT PackagedHostProc(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
     }
     case WM_MOUSEWHEEL:
         return view ? ViewWndProc(view, msg, w, l) : 0;
+    case kMsgViewsRetired:
+        FinishRetiredViews();
+        return 0;
     case WM_SIZE:
         if (view) MoveWindow(view, 0, 0, static_cast<int>(LoWord(l)), static_cast<int>(HiWord(l)), true);
         break;

@@ -10,8 +10,10 @@
 
 #include "analysis/motion_view.h"
 #include "camera/frame_pipeline.h"
+#include "camera/picture_scale.h"
 #include "config/settings.h"
 #include "export/pack_builder.h"
+#include "record/recording_source.h"
 #include "config/library_state.h"
 #include "ui/panoview.h"
 #include "platform/texts.h"
@@ -133,9 +135,22 @@ void Present(RecordView* logic, HDIB picture) {
         DestroyDIB(f.current);
         f.current = DuplicateDIB(picture);
         if (!f.current) return;
-        DibLock l(f.current);
-        f.currentW = l.width();
-        f.currentH = l.height();
+        // The picture may be decoded at the view's reduction: it keeps the frame's bytes, for a
+        // snapshot of the whole frame or a view zoomed in on it.
+        PlayerState& p = ThePlayer();
+        const DvrContext* dvr = PlayerDvr(p);
+        f.currentJpeg.clear();
+        f.currentScale = 1;
+        if (picture == p.picture && p.pictureScale > 1 && dvr && dvr->source && !dvr->source->fetchedJpeg.empty()) {
+            f.currentJpeg = dvr->source->fetchedJpeg;
+            f.currentScale = p.pictureScale;
+            f.currentW = p.width;
+            f.currentH = p.height;
+        } else {
+            DibLock l(f.current);  // the picture as it is
+            f.currentW = l.width();
+            f.currentH = l.height();
+        }
         ShowPicture(*v, f.current);
         v->ui.hasPicture = 1;
     }
@@ -525,7 +540,8 @@ void InstallPlayerWindow(PlayerState& p) {
     p.destroyFrame = DestroyFrame;
     p.pumpMessages = Pump;
     p.resetView = ResetView;
-    p.applyZones = [](RecordView* v, HDIB pic) { ApplyViewZones(*v, pic); };
+    p.applyZones = [](RecordView* v, HDIB pic, int scale) { ApplyViewZones(*v, pic, scale); };
+    p.decodeScale = [] { return PlayerView() ? ViewDecodeScale(*PlayerView()) : 1; };
     p.present = Present;
     p.showManagement = ShowManagementDialog;
     p.hideManagement = HideManagementDialog;

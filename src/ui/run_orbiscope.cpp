@@ -18,6 +18,7 @@
 #include "config/settings.h"
 #include "dewarp/dewarp.h"
 #include "config/library_state.h"
+#include "config/nas_settings.h"
 #include "ui/panoview.h"
 #include "platform/accelerators.h"
 #include "platform/texts.h"
@@ -171,7 +172,9 @@ HWND OpenMainWindow(HWND host, int32_t n, int32_t callerId, const int32_t* optio
         g_ui.main = host;
         return host;
     }
-    if (g_lib.recording) LogIntoNAS();
+    // The storage's log-in program runs while the views start; the recorder waits for the
+    // folder (and says so on the views) until it is there.
+    if (g_lib.recording) StartNasLogIn();
 
     const Rect screen = ScreenRect();
     uint32_t style = WS_POPUP | WS_CLIPCHILDREN | WS_BORDER | WS_SYSMENU | WS_EX_TOPMOST;

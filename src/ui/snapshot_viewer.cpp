@@ -1,6 +1,7 @@
 // The snapshot viewer: its frame, list and commands, and the snapshot exports.
 #include "ui/snapshot_viewer.h"
 
+#include "camera/picture_scale.h"
 #include "ui/picture_viewers.h"
 
 #include <dirent.h>
@@ -43,7 +44,9 @@ int WriteSnapshot(PanoView* viewer, PanoView& source, const std::string& path) {
     int ok;
     {
         std::lock_guard lock(source.ui.viewMutex);
-        ok = EncodeSnapshot(source.frames.current, source.record, path);
+        HDIB full = FullCurrentPicture(source);  // a small view's picture may be a reduced decode
+        ok = full ? EncodeSnapshot(full, source.record, path) : 0;
+        DestroyDIB(full);
     }
     if (ok && viewer) viewer->snapshot.picturePath = path;
     return ok;
@@ -230,7 +233,7 @@ void* Snapshot(void* parentWindow, PanoView* view) {
             {
                 std::lock_guard lock(view->ui.viewMutex);
                 view->record.snapshotTime = LocalNow();
-                copy = DuplicateDIB(view->frames.current);
+                copy = FullCurrentPicture(*view);  // the camera's whole picture, whatever the view decoded
                 record = view->record;
             }
             const bool write = !view->snapshot.nonJpeg || view->snapshot.picturePath.empty();

@@ -18,8 +18,13 @@ namespace orb {
 struct ViewHooks {
     // Starts the capture thread for view->ui.routine; true when it runs.
     bool (*startCapture)(PanoView*) = nullptr;
-    // Stops it (bounded) and releases its stream objects; called on the window thread.
+    // Stops it (bounded) and releases its stream objects. At close it runs on the window
+    // thread; a view that restarts or closes alone has it run on a thread of its own.
     void (*stopCapture)(PanoView*) = nullptr;
+    // Asks the capture to stop and returns at once (`closing`: the program ends, queued
+    // camera commands are dropped). With it a stopping view leaves its window at once and
+    // its thread is joined off the window thread; without it stopCapture runs in place.
+    void (*requestStop)(PanoView*, bool closing) = nullptr;
     // Cancels a blocking socket call of the capture thread, if one is in progress.
     void (*cancelBlocking)(PanoView*) = nullptr;
     // Draws the view's picture; without it the view shows black and its status line.

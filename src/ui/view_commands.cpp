@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "camera/camera_commands.h"
+#include "camera/command_worker.h"
 #include "camera/frame_pipeline.h"
 #include "config/config_file.h"
 #include "dewarp/dewarp.h"
@@ -82,14 +82,15 @@ PtzChoice PtzOfMenu(int command) {
     return {};
 }
 
+// The camera answers on the view's command worker, never here.
 void SendPtzMenu(PanoView& view, int command) {
     if (command == 3280) {  // everything stops: panning and patrol
-        SendPtzCommand(view, 19, 0);
-        SendPtzCommand(view, 21, 0);
+        QueuePtzCommand(view, 19, 0);
+        QueuePtzCommand(view, 21, 0);
         return;
     }
     const PtzChoice c = PtzOfMenu(command);
-    if (c.code) SendPtzCommand(view, c.code, c.argument);
+    if (c.code) QueuePtzCommand(view, c.code, c.argument);
 }
 
 }  // namespace

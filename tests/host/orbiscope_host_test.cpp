@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 
 #include "record/recording_file.h"
 #include "support/test_support.h"
+#include "host/host_support.h"
 
 namespace {
 
@@ -21,22 +23,8 @@ using orbtest::Run;
 
 const std::string kBin = ORB_BINARY_DIR;
 
-// Runs a command line, its output into a file; the status and the output.
-int Capture(const std::string& command, std::string& output, const std::string& scratch) {
-    const int rc = Run(command + " >" + scratch + " 2>&1");
-    output = ReadText(scratch);
-    return rc;
-}
-
-template <typename F>
-bool WaitFor(F condition, int seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
+using hosttest::Capture;
+using hosttest::WaitFor;
 
 struct Background {
     std::string pidFile, outFile, rcFile;
@@ -172,4 +160,52 @@ TEST(OrbiscopeHost, AddListRunHeadlessStopAndPlay) {
     ASSERT_EQ(Capture(host + " list", out, scratch), 0);
     EXPECT_EQ(out.find("Door"), std::string::npos) << out;
     EXPECT_EQ(fs::file_size(home.path("Config.ure")), 3000u);
+}
+
+TEST(OrbiscopeHost, RtspCamerasByUrl) {
+    orbtest::TempHome home;
+    const std::string scratch = home.path("out.txt"), host = kBin + "/orbiscope";
+    std::string out;
+    // The password asked for, the port given, UDP chosen.
+    ASSERT_EQ(Capture("echo 'se:cr@t' | " + host + " add Hall 'rtsp://viewer@127.0.0.1:8554/Streaming/Channels/101' " +
+                          "--lens fisheye --transport udp",
+                      out, scratch),
+              0)
+        << out;
+    EXPECT_NE(out.find("Password for viewer@127.0.0.1"), std::string::npos) << out;
+    EXPECT_NE(out.find("rtsp://viewer@127.0.0.1:8554/Streaming/Channels/101 over UDP, model 403"), std::string::npos) << out;
+    // The record as the library reads it: port, transport and path at their places.
+    const auto slot = orbtest::ReadFile(home.path("Config.ure"));
+    ASSERT_EQ(slot.size(), 3000u);
+    auto int32At = [&](size_t at) {
+        int32_t v;
+        std::memcpy(&v, slot.data() + at, 4);
+        return v;
+    };
+    EXPECT_EQ(int32At(0), 403);
+    EXPECT_EQ(int32At(76), 8554);
+    EXPECT_EQ(int32At(80), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(slot.data() + 1204)), "/Streaming/Channels/101");
+
+    // The default port and transport; a URL of the other kind changes the model.
+    ASSERT_EQ(Capture(host + " add Door rtsp://a:b@127.0.0.1/live --lens normal", out, scratch), 0) << out;
+    EXPECT_NE(out.find("rtsp://a@127.0.0.1/live over TCP"), std::string::npos) << out;
+    ASSERT_EQ(Capture(host + " set Door transport=udp", out, scratch), 0) << out;
+    EXPECT_NE(out.find("over UDP"), std::string::npos) << out;
+    ASSERT_EQ(Capture(host + " set Door url=http://a:b@127.0.0.1/video.mjpg", out, scratch), 0) << out;
+    ASSERT_EQ(Capture(host + " list", out, scratch), 0);
+    EXPECT_NE(out.find("http://a@127.0.0.1/video.mjpg"), std::string::npos) << out;
+    EXPECT_NE(out.find("model 400"), std::string::npos) << out;
+    ASSERT_EQ(Capture(host + " set Door url=rtsp://a:b@127.0.0.1:10554/cam", out, scratch), 0) << out;
+    ASSERT_EQ(Capture(host + " list", out, scratch), 0);
+    EXPECT_NE(out.find("rtsp://a@127.0.0.1:10554/cam over"), std::string::npos) << out;
+    EXPECT_EQ(out.find("se:cr@t"), std::string::npos) << "the password shows in the list";
+
+    // Bad input: a clear message, nothing changed.
+    EXPECT_NE(Capture(host + " add X rtsp://127.0.0.1/live --lens fisheye --transport carrier-pigeon", out, scratch), 0);
+    EXPECT_NE(out.find("tcp or udp"), std::string::npos) << out;
+    EXPECT_NE(Capture(host + " add X http://127.0.0.1/live --lens fisheye --transport udp", out, scratch), 0);
+    EXPECT_NE(out.find("rtsp://"), std::string::npos) << out;
+    EXPECT_NE(Capture(host + " add X rtsps://127.0.0.1/live --lens fisheye", out, scratch), 0);
+    EXPECT_EQ(fs::file_size(home.path("Config.ure")), 6000u);
 }

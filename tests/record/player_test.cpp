@@ -21,6 +21,7 @@ struct PlayerWorld {
     orbtest::TempHome home;
     std::string root;
     std::vector<int> presentedShades;
+    int presentedWidth = 0;
     PlayerWorld() {
         root = home.path("disk");
         MakeDirs(root);
@@ -37,6 +38,7 @@ struct PlayerWorld {
         ThePlayer().present = [this](orb::RecordView*, HDIB pic) {
             DibLock lock(pic);
             presentedShades.push_back(lock.bits()[0]);
+            presentedWidth = lock.width();
         };
         g_lib.speed = 0;
     }
@@ -159,6 +161,27 @@ TEST(Player, StepsSeeksAndDirectionsOverARecording) {
     EXPECT_EQ(ThePlayer().status.back().text, "DVR File Not Open Yet !!");
     EXPECT_EQ(ThePlayer().waits.back(), 1000);
     ThePlayer().loopRunning = false;
+}
+
+// A small player view takes a quarter of each frame, as its maps ask; the frame stays
+// whole in the file and the player knows the recorded size.
+TEST(Player, DecodesAtTheReductionItsViewTakes) {
+    PlayerWorld w;
+    w.Record("201105010200Hall.P360", 3);
+    ASSERT_TRUE(OpenPlayerFrame(ThePlayer(), nullptr, "201105010200Hall.P360"));
+    ThePlayer().loopRunning = true;
+    ASSERT_TRUE(OpenPlayerRecording(ThePlayer(), CataloguePath(ThePlayer().playlist[0]), true));
+    ThePlayer().decodeScale = [] { return 4; };
+    ASSERT_EQ(PlayStep(ThePlayer()), 1);
+    EXPECT_EQ(w.presentedWidth, 28);
+    EXPECT_EQ(ThePlayer().pictureScale, 4);
+    EXPECT_EQ(ThePlayer().width, 112);
+    EXPECT_EQ(w.Shown(), 1);
+    ThePlayer().decodeScale = [] { return 1; };
+    ASSERT_EQ(PlayStep(ThePlayer()), 1);
+    EXPECT_EQ(w.presentedWidth, 112);
+    EXPECT_EQ(ThePlayer().pictureScale, 1);
+    EXPECT_EQ(w.Shown(), 2);
 }
 
 TEST(Player, PlayLoopManagementAndDeletion) {

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <dirent.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -49,5 +51,14 @@ int Run(const std::string& command) {
 }
 
 std::string SourcePath(const std::string& relative) { return std::string(ORB_SOURCE_DIR) + "/" + relative; }
+
+int CountEntries(const char* folder) {
+    int n = 0;
+    if (DIR* d = opendir(folder)) {
+        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return n;
+}
 
 }  // namespace orbtest

@@ -24,5 +24,8 @@ std::string ReadText(const std::string& path);
 int Run(const std::string& command);
 // Path of a file in the source tree.
 std::string SourcePath(const std::string& relative);
+// Entries of a folder, "." and ".." aside (the process's threads in /proc/self/task, its
+// open descriptors in /proc/self/fd).
+int CountEntries(const char* folder);
 
 }  // namespace orbtest

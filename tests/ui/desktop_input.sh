@@ -308,7 +308,45 @@ case_steer() {
   cp "$T/out/home/Config.ure" "$OUT/steer-Config.ure" 2>/dev/null
 }
 
+# Menus beside cameras that hang: of four demo cameras one accepts and never answers and one
+# answers a byte a second, both pan/tilt/zoom cameras the person steers with the arrow keys.
+# Ten times the context menu of the healthy view is opened by a right click; the time from
+# the click to the menu's window on the screen (menu_latency.py) goes to hang.log ("menu N
+# ms"), as does the window's life after it ("alive").
+case_hang() {
+  local T="$OUT/hang.work"
+  rm -rf "$T"
+  mkdir -p "$T"
+  : > "$OUT/hang.log"
+  "$B/orbiscope-demo" "$T/out" --cameras 4 --fps 10 --seconds 90 --camera-faults none,silent+ptz,trickle+ptz,none \
+    > "$OUT/hang-demo.log" 2>&1 &
+  local pid=$! wid
+  wid=$(window_of $pid) || { echo "no window" >> "$OUT/hang.log"; return; }
+  wait_for "$OUT/hang-demo.log" "views open" || echo "no views" >> "$OUT/hang.log"
+  for _ in $(seq 1 100); do [ -s "$T/out/view0.jpg" ] && break; sleep 0.1; done
+  read -r wx wy ww wh < <(geometry "$wid")
+  local i n t0 t1 k
+  for i in $(seq 1 10); do
+    # Pan/tilt/zoom commands to the hanging cameras first, by keys over their views.
+    for k in Left Right Up; do
+      xdotool mousemove $((wx + ww * 3 / 4)) $((wy + wh / 4)) key $k
+      xdotool mousemove $((wx + ww / 4)) $((wy + wh * 3 / 4)) key $k
+    done
+    xdotool mousemove $((wx + ww / 4)) $((wy + wh / 4))
+    sleep 0.3
+    n=$(window_count)
+    echo "menu $(/usr/bin/python3 "$(dirname "$0")/menu_latency.py") ms" >> "$OUT/hang.log"
+    [ "$i" = 1 ] && shot hang-menu
+    xdotool key Escape
+    for _ in $(seq 1 300); do [ "$(window_count)" -le "$n" ] && break; sleep 0.01; done
+  done
+  kill -0 $pid 2>/dev/null && echo "alive" >> "$OUT/hang.log"
+  shot hang-after
+  kill $pid 2>/dev/null
+  wait $pid 2>/dev/null
+}
+
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message web templates demo steer)
+[ ${#cases[@]} -eq 0 ] && cases=(menu root dvr balance lists event open message web templates demo steer hang)
 for c in "${cases[@]}"; do "case_$c"; done
 exit 0

@@ -54,9 +54,9 @@ for _ in $(seq 1 900); do
   sleep 0.1
 done
 [ -z "$DW" ] && { say "no demo window"; exit 0; }
-# Some seconds of recording first.
+# Some seconds of recording first (a dozen of the room's pictures).
 for _ in $(seq 1 600); do
-  f=$(find "$T/out" -iname '*.P360' -size +60k 2>/dev/null | head -1)
+  f=$(find "$T/out" -iname '*.P360' -size +600k 2>/dev/null | head -1)
   [ -n "$f" ] && break
   sleep 0.1
 done
@@ -100,7 +100,7 @@ press 17
 for _ in $(seq 1 60); do
   sleep 0.3
   view_shot played
-  awk -v d="$(differ stepped played)" 'BEGIN { exit !(d > 0.03) }' && break
+  awk -v d="$(differ stepped played)" 'BEGIN { exit !(d > 0.012) }' && break
 done
 import -window "$PW" "$OUT/player-playing.png" 2>/dev/null
 say "played $(differ stepped played)"

@@ -24,11 +24,13 @@ TEST(DesktopInput, PlayerToolBarOpensThePlayerAndItsControlsMoveThePicture) {
     EXPECT_GE(paused, 0.0) << log;
     EXPECT_LT(paused, 0.01) << log;
     // The thumb dragged to the start and one frame on: an early frame, another picture.
-    EXPECT_GT(Measured(log, "dragged"), 0.03) << log;
-    // Five single steps turn the recorded scene on.
-    EXPECT_GT(Measured(log, "stepped"), 0.03) << log;
+    // (The room changes only where its shoppers walk: other frames differ by a little more
+    // than a paused one.)
+    EXPECT_GT(Measured(log, "dragged"), 0.012) << log;
+    // Five single steps move the recorded shoppers on.
+    EXPECT_GT(Measured(log, "stepped"), 0.012) << log;
     // Playing moves on again.
-    EXPECT_GT(Measured(log, "played"), 0.03) << log;
+    EXPECT_GT(Measured(log, "played"), 0.012) << log;
     // The menu bar's File > Recordings... opens the recordings dialog; Escape closes it.
     EXPECT_NE(log.find("dvr menu recordings\n"), std::string::npos) << log;
     EXPECT_NE(log.find("recordings closed\n"), std::string::npos) << log;

@@ -80,15 +80,22 @@ std::vector<uint8_t> SceneRgb(int w, int h) {
     return rgb;
 }
 
-// Sixteen bars at the top, black or white by the bits of the frame number.
+// Sixteen bars at the top, black or white by the bits of the frame number, and the same bars
+// across the middle, the lowest bit a quarter of the way in: the top lies outside a fisheye's
+// circle, the middle crosses it, so a dewarped view shows every step of the number too.
 void DrawNumber(std::vector<uint8_t>& rgb, int w, int h, int frame) {
     const int bar = std::max(1, w / 16), tall = std::min(h, 16);
-    for (int y = 0; y < tall; ++y)
+    const int middle = std::max(tall, (h - tall) / 2);
+    for (int y = 0; y < h; ++y) {
+        const bool top = y < tall;
+        if (!top && (y < middle || y >= middle + tall)) continue;
         for (int x = 0; x < bar * 16 && x < w; ++x) {
-            const uint8_t v = (frame >> (x / bar)) & 1 ? 255 : 0;
+            const int bit = top ? x / bar : (x / bar + 12) % 16;
+            const uint8_t v = (frame >> bit) & 1 ? 255 : 0;
             uint8_t* px = &rgb[(static_cast<size_t>(y) * w + x) * 3];
             px[0] = px[1] = px[2] = v;
         }
+    }
 }
 
 void Put16(std::vector<uint8_t>& o, uint16_t v) { o.push_back(v & 0xFF), o.push_back(v >> 8); }

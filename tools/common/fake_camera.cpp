@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/base64.h"
+#include "common/fake_camera_faults.h"
 #include "common/scene_renderer.h"
 #include "common/simulated_cameras.h"
 #include "platform/dib.h"
@@ -150,13 +151,15 @@ void FakeCamera::AcceptLoop() {
 
 namespace {
 
-// Sends everything (one byte at a time when dripping); false when the client went away.
-bool SendAll(int fd, const void* data, size_t size, bool drip, const std::atomic<bool>& stop) {
+// Sends everything (one byte at a time when dripping, pauseMs apart when given); false when
+// the client went away.
+bool SendAll(int fd, const void* data, size_t size, bool drip, const std::atomic<bool>& stop, int pauseMs = 0) {
     const auto* p = static_cast<const uint8_t*>(data);
     while (size > 0 && !stop) {
         pollfd w{fd, POLLOUT, 0};
         if (poll(&w, 1, 100) <= 0) continue;
-        const ssize_t n = ::send(fd, p, drip ? 1 : size, MSG_NOSIGNAL);
+        if (pauseMs > 0 && !PauseBetweenBytes(pauseMs, stop)) break;
+        const ssize_t n = ::send(fd, p, drip || pauseMs > 0 ? 1 : size, MSG_NOSIGNAL);
         if (n <= 0) return false;
         p += n;
         size -= static_cast<size_t>(n);
@@ -164,8 +167,8 @@ bool SendAll(int fd, const void* data, size_t size, bool drip, const std::atomic
     return size == 0;
 }
 
-bool SendText(int fd, const std::string& t, bool drip, const std::atomic<bool>& stop) {
-    return SendAll(fd, t.data(), t.size(), drip, stop);
+bool SendText(int fd, const std::string& t, bool drip, const std::atomic<bool>& stop, int pauseMs = 0) {
+    return SendAll(fd, t.data(), t.size(), drip, stop, pauseMs);
 }
 
 // Reads the request head (bounded in size and time).
@@ -224,6 +227,7 @@ struct Wire {
     bool drip;
     const std::atomic<bool>& stop;
     bool chunked = false;  // set once the head went out
+    int pauseMs = 0;       // between two bytes (a trickling camera)
 
     std::string Header(std::string name, const std::string& value) const {
         if (f.lowerCaseHeaders)
@@ -231,7 +235,7 @@ struct Wire {
         return name + (f.noBlankAfterColon ? ":" : ": ") + value + "\r\n";
     }
     std::string Status() const { return f.http11 || f.chunkBytes ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.0 200 OK\r\n"; }
-    bool Raw(const void* data, size_t n) { return SendAll(fd, data, n, drip, stop); }
+    bool Raw(const void* data, size_t n) { return SendAll(fd, data, n, drip, stop, pauseMs); }
     bool Body(const void* data, size_t n) {
         if (!chunked) return Raw(data, n);
         const auto* p = static_cast<const uint8_t*>(data);
@@ -281,7 +285,7 @@ void FakeCamera::AnswerCommand(int fd, std::string request, FakeFault fault) {
         answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nOK\r\n";
         answer.resize(std::max<size_t>(answer.size(), std::min<size_t>(request.size() + 64, 1900)), ' ');
     }
-    if (!answer.empty()) SendText(fd, answer, false, stop_);
+    if (!answer.empty()) SendText(fd, answer, false, stop_, BytePauseMs(fault));
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
 }
@@ -329,6 +333,10 @@ void FakeCamera::Serve(int fd) {
         o = options_;
         o.picture = nullptr;
     }
+    if (o.fault == FakeFault::Silent) {
+        HoldSilently(fd, stop_);
+        return Finish(fd);
+    }
     const std::string request = ReadRequest(fd, stop_);
     if (IsCameraCommand(request)) return AnswerCommand(fd, request, o.fault);
     if (!request.empty()) {
@@ -366,6 +374,7 @@ bool FakeCamera::Admit(int fd, const FakeCameraOptions& o, const std::string& re
 void FakeCamera::AnswerOnePicture(int fd, const FakeCameraOptions& o) {
     const bool drip = o.fault == FakeFault::Drip;
     Wire wire{fd, o.framing, drip, stop_};
+    wire.pauseMs = BytePauseMs(o.fault);
     const FakeFraming& f = o.framing;
     // Each answer takes its own frame number: a client may ask again before the last
     // byte of the previous answer has left here.
@@ -379,7 +388,7 @@ void FakeCamera::AnswerOnePicture(int fd, const FakeCameraOptions& o) {
     if (f.keepAlive) head += wire.Header("Connection", "keep-alive");
     head += "\r\n";
     const size_t body = o.fault == FakeFault::CloseMidPicture ? pic.size() / 2 : pic.size();
-    bool sent = SendText(fd, head, drip, stop_);
+    bool sent = wire.Raw(head.data(), head.size());
     wire.chunked = f.chunkBytes != 0;
     wire.Pause();
     if (sent && wire.Body(pic.data(), body) && (body < pic.size() || wire.End())) ++pictures_;
@@ -399,13 +408,14 @@ void FakeCamera::AnswerOnePicture(int fd, const FakeCameraOptions& o) {
 bool FakeCamera::StreamPictures(int fd, FakeCameraOptions& o) {
     const int pause = o.framesPerSecond > 0 ? 1000 / o.framesPerSecond : 0;
     Wire wire{fd, o.framing, o.fault == FakeFault::Drip, stop_};
+    wire.pauseMs = BytePauseMs(o.fault);
     const FakeFraming& f = o.framing;
     const std::string name = o.boundary.size() > 2 && o.boundary.compare(0, 2, "--") == 0 ? o.boundary.substr(2) : o.boundary;
     const std::string boundary = o.fault == FakeFault::WrongBoundary ? "--otherboundary" : o.boundary;
     std::string head = wire.Status() +
                        wire.Header("Content-Type", "multipart/x-mixed-replace;boundary=" + (f.declaredDashes ? boundary : name));
     if (f.chunkBytes) head += wire.Header("Transfer-Encoding", "chunked");
-    if (!SendText(fd, head + "\r\n", wire.drip, stop_)) return true;
+    if (!wire.Raw((head + "\r\n").data(), head.size() + 2)) return true;
     wire.chunked = f.chunkBytes != 0;
     uint32_t noise = 12345;
     for (int frame = 0; !stop_; ++frame) {
@@ -443,11 +453,12 @@ FakeCamera::LiveFault FakeCamera::TakeLiveFault(int fd, FakeCameraOptions& o, in
         live = options_.fault;
     }
     if (live == o.fault) return LiveFault::Carry;
-    if (live == FakeFault::Stall) {
+    if (live == FakeFault::Stall || live == FakeFault::Silent) {
         HoldUntilClientLeaves(fd, stop_);
         return LiveFault::End;
     }
-    if (live == FakeFault::Refuse) return LiveFault::End;
+    // The next connection trickles.
+    if (live == FakeFault::Refuse || live == FakeFault::Trickle) return LiveFault::End;
     if (live == FakeFault::Reset) {
         ResetConnection(fd);
         return LiveFault::Closed;

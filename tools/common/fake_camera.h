@@ -26,6 +26,8 @@ enum class FakeFault {
     ShortAnswer,      // commands are answered with less than they asked
     Reset,            // the request is read, then the connection is reset
     HugePicture,      // the second picture of a push stream is larger than any receive buffer
+    Silent,           // the connection is taken and nothing is ever read or sent (commands too)
+    Trickle,          // everything goes out one byte a second (commands too)
 };
 
 // How the answers are put on the wire: the framings that real cameras and proxies use.

@@ -20,9 +20,10 @@ namespace fs = std::filesystem;
 
 int Usage(FILE* out = stderr) {
     std::fprintf(out,
-                 "usage: orbiscope-player [--headless] [--out FOLDER] FILE.P360|FILE.360\n"
-                 "Plays a recording (.P360) or shows a snapshot (.360) through the camera record stored\n"
-                 "in the file. On a desktop it opens the player window; without a display (or with\n"
+                 "usage: orbiscope-player [--headless] [--out FOLDER] FILE.P360|FILE.mkv|FILE.360\n"
+                 "Plays a recording (.P360, or .mkv of a video camera) or shows a snapshot (.360) through\n"
+                 "the camera record stored in the file. On a desktop it opens the player window; without\n"
+                 "a display (or with\n"
                  "--headless) it plays every frame and writes the last one, dewarped, as a picture.\n"
                  "  --headless    never open a window (also: ORBISCOPE_HEADLESS set)\n"
                  "  --out FOLDER  where the headless run writes its picture (default: here)\n"

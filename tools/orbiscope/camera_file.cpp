@@ -60,8 +60,11 @@ bool ParseCameraUrl(const std::string& text, CameraUrl& url, std::string& why) {
             why = "https is not supported: cameras are reached over plain HTTP";
             return false;
         }
-        if (name != "http") {
-            why = "the URL must start with http://";
+        if (name == "rtsp") {
+            url.rtsp = true;
+            url.port = 554;
+        } else if (name != "http") {
+            why = "the URL must start with http:// or rtsp://";
             return false;
         }
         rest = rest.substr(scheme + 3);
@@ -159,6 +162,7 @@ int32_t ModelForUrl(const CameraUrl& url) {
         const size_t n = std::strlen(e);
         return path.size() >= n && path.compare(path.size() - n, n, e) == 0;
     };
+    if (url.rtsp) return ORB_MODEL_RTSP;
     return ends(".jpg") || ends(".jpeg") ? ORB_MODEL_ANY_SNAPSHOT : ORB_MODEL_ANY_STREAM;
 }
 
@@ -167,7 +171,11 @@ bool SetCameraUrl(Slot& s, const CameraUrl& url, int32_t model, std::string& why
         why = "the camera's address is longer than 39 characters";
         return false;
     }
-    const bool generic = model >= ORB_MODEL_ANY_STREAM && model <= ORB_MODEL_ANY_STREAM_HTTP10;
+    const bool generic = model >= ORB_MODEL_ANY_STREAM && model <= ORB_MODEL_RTSP;
+    if ((model == ORB_MODEL_RTSP) != url.rtsp) {
+        why = url.rtsp ? "an rtsp:// URL is read by model 403 only" : "model 403 takes an rtsp:// URL";
+        return false;
+    }
     if (generic && !SetText(s, ORB_REC_URL_PATH, ORB_REC_URL_PATH_MAX + 1, url.path)) {
         why = "the URL's path and query are longer than 135 characters";
         return false;
@@ -179,16 +187,19 @@ bool SetCameraUrl(Slot& s, const CameraUrl& url, int32_t model, std::string& why
         return false;
     }
     SetInt(s, ORB_REC_MODEL, model);
-    SetInt(s, ORB_REC_HTTP_PORT, url.port);
+    if (url.rtsp) SetInt(s, ORB_REC_RTSP_PORT, url.port);
+    else SetInt(s, ORB_REC_HTTP_PORT, url.port);
     return true;
 }
 
 std::string UrlOf(const Slot& s) {
     const std::string user = Unbase64(GetText(s, ORB_REC_ACCOUNT, 20));
-    std::string url = "http://" + (user.empty() ? "" : user + "@") + GetText(s, ORB_REC_ADDRESS, 40);
-    if (GetInt(s, ORB_REC_HTTP_PORT) != 80) url += ":" + std::to_string(GetInt(s, ORB_REC_HTTP_PORT));
     const int32_t model = GetInt(s, ORB_REC_MODEL);
-    if (model >= ORB_MODEL_ANY_STREAM && model <= ORB_MODEL_ANY_STREAM_HTTP10) {
+    const bool rtsp = model == ORB_MODEL_RTSP;
+    std::string url = (rtsp ? "rtsp://" : "http://") + (user.empty() ? "" : user + "@") + GetText(s, ORB_REC_ADDRESS, 40);
+    const int port = GetInt(s, rtsp ? ORB_REC_RTSP_PORT : ORB_REC_HTTP_PORT);
+    if (port != (rtsp ? 554 : 80)) url += ":" + std::to_string(port);
+    if (model >= ORB_MODEL_ANY_STREAM && model <= ORB_MODEL_RTSP) {
         const std::string path = GetText(s, ORB_REC_URL_PATH, ORB_REC_URL_PATH_MAX + 1);
         url += path.empty() || path[0] != '/' ? "/" + path : path;
     }

@@ -11,9 +11,10 @@ struct CameraUrl {
     std::string host, path = "/", user, password;
     int port = 80;
     bool hasPassword = false;
+    bool rtsp = false;  // rtsp:// (port 554 unless given)
 };
-// "http://[user[:password]@]host[:port][/path?query]" (the scheme may be left out); false
-// with a reason when it is no such URL.
+// "http://[user[:password]@]host[:port][/path?query]" or the same with rtsp:// (the scheme
+// may be left out for http); false with a reason when it is no such URL.
 bool ParseCameraUrl(const std::string& text, CameraUrl& url, std::string& why);
 
 // Lens words of the command line and the record's lens types.
@@ -35,8 +36,8 @@ void SetDouble(Slot& s, int offset, double value);
 bool SetCameraUrl(Slot& s, const CameraUrl& url, int32_t model, std::string& why);
 // The URL of a record as the user gave it (without the password).
 std::string UrlOf(const Slot& s);
-// The model a URL asks for: a snapshot URL (a path ending in .jpg or .jpeg) is polled,
-// anything else is taken as a stream.
+// The model a URL asks for: an rtsp:// URL is the RTSP camera, a snapshot URL (a path
+// ending in .jpg or .jpeg) is polled, anything else is taken as a stream.
 int32_t ModelForUrl(const CameraUrl& url);
 
 // The folder that holds "Config.ure": $ORBISCOPE_HOME, else the library's own folder.

@@ -31,17 +31,20 @@ volatile std::sig_atomic_t g_stop = 0;
 int Usage(FILE* out = stderr) {
     std::fprintf(out,
                  "usage: orbiscope add NAME URL --lens fisheye|mirror|annular|180|90|normal [--model N]\n"
-                 "                     [--size WxH] [--user ACCOUNT]\n"
+                 "                     [--size WxH] [--user ACCOUNT] [--transport tcp|udp]\n"
                  "       orbiscope list\n"
                  "       orbiscope remove NAME\n"
                  "       orbiscope set NAME KEY=VALUE...   (lens, size, centre=X,Y, radius=OUTER[,INNER],\n"
-                 "                                          fov=DEGREES, flip=none|h|v|hv, url, model)\n"
+                 "                                          fov=DEGREES, flip=none|h|v|hv, url, model,\n"
+                 "                                          transport=tcp|udp)\n"
                  "       orbiscope [run] [--headless] [--record FOLDER] [--no-record] [--seconds N]\n"
-                 "       orbiscope player [FILE.P360] | recordings | snapshot [FILE.360] | picture [FILE...]\n"
+                 "       orbiscope player [FILE.P360|FILE.mkv] | recordings | snapshot [FILE.360] | picture [FILE...]\n"
                  "       orbiscope backup | backup-play | pack [FILE] | web | password | recording-settings\n"
                  "       orbiscope --help | --version\n"
                  "URL: http://[account[:password]@]address[:port]/path?query; a path ending in .jpg is\n"
-                 "polled as a snapshot, anything else is read as a Motion-JPEG stream. Without a\n"
+                 "polled as a snapshot, anything else is read as a Motion-JPEG stream. An\n"
+                 "rtsp://[account[:password]@]address[:port]/path URL is a video camera (H.264, H.265,\n"
+                 "Motion-JPEG; Basic or Digest), over TCP unless --transport udp. Without a\n"
                  "password in the URL (or with --user) the password is asked for.\n"
                  "Config.ure lives in $ORBISCOPE_HOME, else in the library's folder (see the README).\n");
     return 2;
@@ -73,6 +76,18 @@ bool ParseSize(const std::string& t, int& w, int& h) {
     return std::sscanf(t.c_str(), "%dx%d", &w, &h) == 2 && w >= 16 && h >= 16 && w <= 16384 && h <= 16384;
 }
 
+// How an RTSP camera's stream travels, after its URL; "" for other cameras.
+std::string TransportWord(const Slot& s) {
+    if (GetInt(s, ORB_REC_MODEL) != ORB_MODEL_RTSP) return "";
+    return GetInt(s, ORB_REC_RTSP_TRANSPORT) == 1 ? " over UDP" : " over TCP";
+}
+
+bool ParseTransport(const std::string& word, int32_t& transport) {
+    if (word != "tcp" && word != "udp") return false;
+    transport = word == "udp" ? 1 : 0;
+    return true;
+}
+
 // The record of a new camera: the library's defaults for its lens and size, then its URL.
 bool NewRecord(Slot& s, const std::string& name, int32_t lens, int w, int h) {
     const CameraRecord* made = CreateConfigure(lens, w, h, name.c_str());
@@ -85,7 +100,7 @@ bool NewRecord(Slot& s, const std::string& name, int32_t lens, int w, int h) {
 int Add(int argc, char** argv) {
     if (argc < 4) return Usage();
     const std::string name = argv[2], text = argv[3];
-    int32_t lens = -1, model = 0;
+    int32_t lens = -1, model = 0, transport = -1;
     int w = 640, h = 480;
     std::string user;
     for (int i = 4; i < argc; ++i) {
@@ -102,6 +117,8 @@ int Add(int argc, char** argv) {
             if (!ParseSize(v, w, h)) return std::fprintf(stderr, "orbiscope: size must look like 1280x960\n"), 2;
         } else if (a == "--user") {
             user = v;
+        } else if (a == "--transport") {
+            if (!ParseTransport(v, transport)) return std::fprintf(stderr, "orbiscope: the transport is tcp or udp\n"), 2;
         } else {
             return Usage();
         }
@@ -114,6 +131,7 @@ int Add(int argc, char** argv) {
     if (!user.empty()) url.user = user, url.hasPassword = false;
     if (!url.user.empty() && !url.hasPassword) url.password = AskPassword("Password for " + url.user + "@" + url.host + ": ");
     if (model == 0) model = ModelForUrl(url);
+    if (transport >= 0 && !url.rtsp) return std::fprintf(stderr, "orbiscope: --transport is for rtsp:// cameras\n"), 2;
     std::vector<Slot> slots;
     ReadSlots(ConfigPath(), slots);
     if (FindCamera(slots, name) >= 0) return std::fprintf(stderr, "orbiscope: a camera named \"%s\" exists\n", name.c_str()), 1;
@@ -123,9 +141,11 @@ int Add(int argc, char** argv) {
     int32_t id = 0;
     for (const Slot& o : slots) id = std::max(id, GetInt(o, ORB_REC_CAMERA_ID));
     SetInt(s, ORB_REC_CAMERA_ID, id + 1);
+    if (url.rtsp) SetInt(s, ORB_REC_RTSP_TRANSPORT, transport > 0 ? 1 : 0);
     slots.push_back(s);
     if (!WriteSlots(ConfigPath(), slots)) return std::fprintf(stderr, "orbiscope: cannot write %s\n", ConfigPath().c_str()), 1;
-    std::printf("added %s: %s, model %d, %s lens, %dx%d\n", name.c_str(), UrlOf(s).c_str(), model, LensWord(lens).c_str(), w, h);
+    std::printf("added %s: %s%s, model %d, %s lens, %dx%d\n", name.c_str(), UrlOf(s).c_str(), TransportWord(s).c_str(), model,
+                LensWord(lens).c_str(), w, h);
     return 0;
 }
 
@@ -138,7 +158,7 @@ int List() {
     for (size_t i = 0; i < slots.size(); ++i) {
         const Slot& s = slots[i];
         std::printf("%zu  %-20s %-40s model %-3d %-8s %dx%d\n", i, GetText(s, ORB_REC_LOCATION, 440).c_str(),
-                    UrlOf(s).c_str(), GetInt(s, ORB_REC_MODEL), LensWord(GetInt(s, ORB_REC_LENS_TYPE)).c_str(),
+                    (UrlOf(s) + TransportWord(s)).c_str(), GetInt(s, ORB_REC_MODEL), LensWord(GetInt(s, ORB_REC_LENS_TYPE)).c_str(),
                     GetInt(s, ORB_REC_SOURCE_WIDTH), GetInt(s, ORB_REC_SOURCE_HEIGHT));
     }
     return 0;
@@ -186,18 +206,28 @@ std::string SetValue(Slot& s, const std::string& key, const std::string& value) 
         if (value != "none" && value != "h" && value != "v" && value != "hv") return "flip is none, h, v or hv";
         SetInt(s, ORB_REC_FLIP_H, value.find('h') != std::string::npos);
         SetInt(s, ORB_REC_FLIP_V, value.find('v') != std::string::npos);
+    } else if (key == "transport") {
+        int32_t transport;
+        if (GetInt(s, ORB_REC_MODEL) != ORB_MODEL_RTSP) return "the transport is for rtsp:// cameras";
+        if (!ParseTransport(value, transport)) return "the transport is tcp or udp";
+        SetInt(s, ORB_REC_RTSP_TRANSPORT, transport);
     } else if (key == "url" || key == "model") {
         CameraUrl url;
         std::string why, text = key == "url" ? value : UrlOf(s);
         if (!ParseCameraUrl(text, url, why)) return why;
         if (key == "model") {
             // The stored credentials stay; only the model changes.
-            SetInt(s, ORB_REC_MODEL, std::atoi(value.c_str()));
-            if (GetInt(s, ORB_REC_MODEL) <= 0) return "model must be a number";
+            const int32_t model = std::atoi(value.c_str());
+            if (model <= 0) return "model must be a number";
+            if ((model == ORB_MODEL_RTSP) != url.rtsp) return "model 403 takes an rtsp:// URL, and only it";
+            SetInt(s, ORB_REC_MODEL, model);
             return SetText(s, ORB_REC_URL_PATH, ORB_REC_URL_PATH_MAX + 1, url.path) ? "" : "path too long";
         }
         if (!url.user.empty() && !url.hasPassword) url.password = AskPassword("Password for " + url.user + "@" + url.host + ": ");
-        if (!SetCameraUrl(s, url, GetInt(s, ORB_REC_MODEL), why)) return why;
+        // An rtsp:// URL makes an HTTP camera a video camera, an http:// one the other way.
+        int32_t model = GetInt(s, ORB_REC_MODEL);
+        if ((model == ORB_MODEL_RTSP) != url.rtsp) model = ModelForUrl(url);
+        if (!SetCameraUrl(s, url, model, why)) return why;
     } else {
         return "unknown setting";
     }
@@ -218,7 +248,8 @@ int Set(int argc, char** argv) {
         if (!why.empty()) return std::fprintf(stderr, "orbiscope: %s: %s\n", item.c_str(), why.c_str()), 2;
     }
     if (!WriteSlots(ConfigPath(), slots)) return std::fprintf(stderr, "orbiscope: cannot write %s\n", ConfigPath().c_str()), 1;
-    std::printf("%s: %s, %s lens\n", argv[2], UrlOf(slots[static_cast<size_t>(at)]).c_str(),
+    std::printf("%s: %s%s, %s lens\n", argv[2], UrlOf(slots[static_cast<size_t>(at)]).c_str(),
+                TransportWord(slots[static_cast<size_t>(at)]).c_str(),
                 LensWord(GetInt(slots[static_cast<size_t>(at)], ORB_REC_LENS_TYPE)).c_str());
     return 0;
 }
