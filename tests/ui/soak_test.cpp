@@ -71,6 +71,8 @@ TEST(Soak, ThirtyTwoCamerasWithEveryFaultRecordEveryHealthyPicture) {
     const std::string disk = home.path("disk");
     MakeDirs(disk);
     WriteSetting("DVR", "StorageRoots", disk);
+    // Thirty-two views need both screens of the host's rectangles; one screen holds 24.
+    WriteSetting("Panorama", "MultiScreen", "1");
     BuildDriveTable();
     const int threadsBefore = orbtest::CountEntries("/proc/self/task");
 
@@ -97,13 +99,15 @@ TEST(Soak, ThirtyTwoCamerasWithEveryFaultRecordEveryHealthyPicture) {
         char name[32];
         std::snprintf(name, sizeof name, "Soak %02d", i);
         SetText(r.name, name);
+        SetText(r.location, name);  // views of one location record once: each camera its own
         records.push_back(r);
     }
     ASSERT_TRUE(orbtools::WriteCameraConfig(home.path("Config.ure"), records));
     OrbiscopeInit();
     EnableDVRRecording(1);
     void* out = nullptr;
-    HWND main = static_cast<HWND>(RunOrbiscope(nullptr, 0, kCameras, &out, 0, nullptr, 0, nullptr));
+    const int32_t kTwoScreens[8] = {0, 0, 1280, 960, 1280, 0, 2560, 960};
+    HWND main = static_cast<HWND>(RunOrbiscope(nullptr, 0, kCameras, &out, 0, nullptr, 0, kTwoScreens));
     ASSERT_TRUE(main);
     auto view = [](int i) { return ViewOf(g_ui.views[static_cast<size_t>(i)]); };
     ASSERT_EQ(g_ui.views.size(), static_cast<size_t>(kCameras));
@@ -151,6 +155,10 @@ TEST(Soak, ThirtyTwoCamerasWithEveryFaultRecordEveryHealthyPicture) {
         if (now >= nextSample) {
             nextSample += std::chrono::seconds(10);
             samples.push_back({std::chrono::duration<double>(now - begin).count() / 60, ResidentMegabytes(), orbtest::CountEntries("/proc/self/fd")});
+            // A line a sample, so that a night's run shows its trend.
+            std::printf("soak: minute %.1f, resident %.1f MB, %d descriptors\n", samples.back().minute,
+                        samples.back().megabytes, samples.back().descriptors);
+            std::fflush(stdout);
         }
     }
     std::vector<int> recorded(kCameras, 0);
@@ -175,7 +183,9 @@ TEST(Soak, ThirtyTwoCamerasWithEveryFaultRecordEveryHealthyPicture) {
     std::printf("soak: %.1f minutes, %d commands, %d restarts; resident %.1f -> %.1f MB, descriptors %d -> %d\n", minutes,
                 commands, restarts, firstMb, lastMb, firstFds, lastFds);
     EXPECT_LE(lastMb, firstMb * 1.1 + 8);
-    EXPECT_LE(lastFds, firstFds + 4);
+    // A faulty camera's connection and its motor's come and go: two descriptors each may be
+    // open at a sample or not. A leak of one a restart passes that within minutes.
+    EXPECT_LE(lastFds, firstFds + kCameras);
 
     // Every picture a healthy camera handed to the recorder is in its files and decodes.
     const std::string folder = g_drives.entries.at(0).folder;
