@@ -60,16 +60,10 @@ echo "== thread sanitizer tests"
 # address-sanitizer builds, where they run; under this sanitizer the demo starts too slowly
 # for that script. The window layer's threads are covered here by the other desktop and live
 # cases.
-# Two binaries at a time, each into its own log, shown when it fails.
-run_tsan() {
+for t in "${tsan_targets[@]}"; do
   ORBISCOPE_SCENE_CACHE="$scene_cache" TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$PWD/tests/tsan.supp" \
-    "build/tsan/$1" --gtest_brief=1 --gtest_filter=-DesktopInput.* >"build/tsan-$1.log" 2>&1 ||
-    { tail -120 "build/tsan-$1.log"; echo "$1 failed under the thread sanitizer"; return 1; }
-  tail -2 "build/tsan-$1.log"
-}
-export -f run_tsan
-export scene_cache
-printf '%s\n' "${tsan_targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_tsan {}' || exit 1
+    "build/tsan/$t" --gtest_brief=1 --gtest_filter=-DesktopInput.* || { echo "$t failed under the thread sanitizer"; exit 1; }
+done
 fi
 
 total=0
