@@ -1,30 +1,23 @@
 // The video recording reader on arbitrary file bytes: opened through the one reading seam,
 // counted, and its first frames decoded (FFmpeg's demuxer and decoders under it).
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "fuzz_support.h"
 #include "platform/dib.h"
 #include "record/recording_source.h"
 #include "record/video_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static std::string path = [] {
-        char name[] = "/tmp/orbfuzz.XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        return std::string(name);
-    }();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
+    static const std::string path = orbfuzz::Home() + "/input";
     // Every input is taken as a video file, whatever its first bytes.
     static const uint8_t kEbml[4] = {0x1A, 0x45, 0xDF, 0xA3};
-    if (size < 4 || data[0] != 0x1A) std::fwrite(kEbml, 1, 4, f);
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    std::string bytes;
+    if (size < 4 || data[0] != 0x1A) bytes.assign(reinterpret_cast<const char*>(kEbml), 4);
+    bytes.append(reinterpret_cast<const char*>(data), size);
+    orbfuzz::WriteInput(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     orb::VideoFileEnded(path);
     std::unique_ptr<orb::RecordingSource> source;
     CameraRecord record;
